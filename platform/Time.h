@@ -1,0 +1,38 @@
+// Clocks and calendar times.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+namespace korvel::platform {
+
+using FileTime = std::chrono::system_clock::time_point;
+
+// A moment split into calendar fields, in the order the file search reports them.
+struct CalendarTime {
+  std::uint16_t Year = 0;
+  std::uint16_t Month = 0;      // 1..12
+  std::uint16_t DayOfWeek = 0;  // 0 = Sunday
+  std::uint16_t Day = 0;        // 1..31
+  std::uint16_t Hour = 0;
+  std::uint16_t Minute = 0;
+  std::uint16_t Second = 0;
+  std::uint16_t Millisecond = 0;
+  friend bool operator==(const CalendarTime&, const CalendarTime&) = default;
+};
+
+// A date-time as a number of days since 1899-12-30 (the fraction is the time of day).
+using DateTime = double;
+
+CalendarTime ToLocalCalendarTime(FileTime time);
+
+// The day of `time` as a DateTime with no time of day.
+DateTime CalendarDate(const CalendarTime& time);
+
+// The current local date and time.
+DateTime Now();
+
+// Milliseconds from an arbitrary start; wraps around like a 32-bit counter.
+std::uint32_t TickCount();
+
+}  // namespace korvel::platform

@@ -1,0 +1,35 @@
+// A scratch folder for one test, removed with everything in it when the test ends.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace korvel::test {
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& Path() const { return path_; }
+  // Full path of `relative` inside the folder.
+  std::string operator/(std::string_view relative) const;
+
+  // Writes a file (creating its folders); returns its full path.
+  std::string Write(std::string_view relative, std::string_view content) const;
+  // Creates a folder (and its parents); returns its full path.
+  std::string MakeDir(std::string_view relative) const;
+
+ private:
+  std::string path_;
+};
+
+// Reads a whole file, or fails the test.
+std::string ReadFile(const std::string& path);
+
+// Path of a sample suite's file in the shared corpus, or "" when the corpus is not present.
+std::string CorpusFile(std::string_view relative);
+
+}  // namespace korvel::test
