@@ -13,7 +13,9 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool StartsWithIgnoringCase(std::string_view line, std::string_view prefix) {
   if (line.size() < prefix.size()) return false;

@@ -14,18 +14,18 @@ namespace {
 
 FileTime ToFileTime(const struct statx_timestamp& ts) {
   using namespace std::chrono;
-  return FileTime(duration_cast<system_clock::duration>(seconds(ts.tv_sec) +
-                                                        nanoseconds(ts.tv_nsec)));
+  return FileTime(
+      duration_cast<system_clock::duration>(seconds(ts.tv_sec) + nanoseconds(ts.tv_nsec)));
 }
 
 // Fills `entry` (all but the name) from `path`; links are followed, a dangling link is described
 // by the link itself.
 bool FillEntry(const std::string& path, DirEntry& entry) {
-  struct statx link{};
+  struct statx link {};
   if (statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_TYPE, &link) != 0) return false;
   entry.IsSymlink = S_ISLNK(link.stx_mode);
 
-  struct statx st{};
+  struct statx st {};
   const unsigned mask = STATX_BASIC_STATS | STATX_BTIME;
   if (statx(AT_FDCWD, path.c_str(), 0, mask, &st) != 0 &&
       statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, mask, &st) != 0) {
@@ -63,7 +63,9 @@ DirectoryReader::~DirectoryReader() {
   if (impl_->dir != nullptr) closedir(impl_->dir);
 }
 
-bool DirectoryReader::IsOpen() const { return impl_->dir != nullptr; }
+bool DirectoryReader::IsOpen() const {
+  return impl_->dir != nullptr;
+}
 
 bool DirectoryReader::Next(DirEntry& entry) {
   if (impl_->dir == nullptr) return false;

@@ -14,7 +14,8 @@ class FileError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Throws a FileError for `action` ("Cannot open file") on `path` with the text of errno value `err`.
+// Throws a FileError for `action` ("Cannot open file") on `path` with the text of errno value
+// `err`.
 [[noreturn]] void ThrowFileError(std::string_view action, const std::string& path, int err);
 
 }  // namespace korvel

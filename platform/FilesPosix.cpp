@@ -43,7 +43,9 @@ bool IsAsciiCaseEqual(std::string_view a, std::string_view b) {
 // The read-only attribute is the missing owner write bit. It is tested by hand because the
 // system lets the super-user write anyway, and a read-only game file must stay untouched for
 // every user.
-bool IsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
+bool IsReadOnly(const struct stat& st) {
+  return (st.st_mode & S_IWUSR) == 0;
+}
 
 std::string FolderPart(const std::string& path) {
   const auto pos = path.rfind(kPathSeparator);
@@ -68,17 +70,17 @@ std::string FileNamePart(std::string_view path) {
 }
 
 bool FileExists(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 bool DirectoryExists(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::int64_t FileSizeOf(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
   return static_cast<std::int64_t>(st.st_size);
 }
@@ -86,7 +88,7 @@ std::int64_t FileSizeOf(const std::string& path) {
 bool CopyFileNoOverwrite(const std::string& from, const std::string& to) {
   const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
-  struct stat st{};
+  struct stat st {};
   if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(in);
     return false;
@@ -128,7 +130,7 @@ bool RenameFile(const std::string& from, const std::string& to) {
 }
 
 bool DeleteFile(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   if (::lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
   return ::unlink(path.c_str()) == 0;
 }
@@ -137,10 +139,12 @@ void CreateDirectory(const std::string& path) {
   if (::mkdir(path.c_str(), 0777) != 0) ThrowFileError("Cannot create folder", path, errno);
 }
 
-bool RemoveDirectory(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
+bool RemoveDirectory(const std::string& path) {
+  return ::rmdir(path.c_str()) == 0;
+}
 
 bool RemoveTree(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
   if (!S_ISDIR(st.st_mode)) return ::unlink(path.c_str()) == 0;
   if (DIR* dir = ::opendir(path.c_str())) {
@@ -190,7 +194,7 @@ std::optional<std::string> ResolvePathIgnoringCase(const std::string& base,
     if (part.empty() || part == ".") continue;
 
     std::string exact = JoinPath(current, part);
-    struct stat st{};
+    struct stat st {};
     if (::lstat(exact.c_str(), &st) == 0) {
       current = std::move(exact);
       continue;
@@ -224,7 +228,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view data) {
     ::umask(m);
     return m;
   }();
-  struct stat st{};
+  struct stat st {};
   if (::stat(path.c_str(), &st) == 0) {
     if (!S_ISREG(st.st_mode) || IsReadOnly(st)) return false;
     mode = st.st_mode & 07777;
@@ -243,7 +247,7 @@ BinaryFile::BinaryFile(const std::string& path, Mode mode) : path_(path) {
   const int flags = (mode == Mode::kReadWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC;
   fd_ = ::open(path.c_str(), flags);
   if (fd_ < 0) ThrowFileError("Cannot open file", path, errno);
-  struct stat st{};
+  struct stat st {};
   int err = 0;
   if (::fstat(fd_, &st) != 0) {
     err = errno;
@@ -264,7 +268,7 @@ BinaryFile::~BinaryFile() {
 }
 
 std::uint64_t BinaryFile::Size() const {
-  struct stat st{};
+  struct stat st {};
   if (::fstat(fd_, &st) != 0) ThrowFileError("Cannot read file", path_, errno);
   return static_cast<std::uint64_t>(st.st_size);
 }
@@ -274,8 +278,8 @@ std::string BinaryFile::ReadAll() const {
   data.resize(Size());
   std::size_t done = 0;
   while (done < data.size()) {
-    const ssize_t n = ::pread(fd_, data.data() + done, data.size() - done,
-                              static_cast<off_t>(done));
+    const ssize_t n =
+        ::pread(fd_, data.data() + done, data.size() - done, static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ThrowFileError("Cannot read file", path_, errno);
     if (n == 0) break;  // the file shrank meanwhile

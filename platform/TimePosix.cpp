@@ -34,7 +34,7 @@ CalendarTime ToLocalCalendarTime(FileTime time) {
     secs -= seconds(1);
   }
   const time_t t = static_cast<time_t>(secs.count());
-  struct tm local{};
+  struct tm local {};
   localtime_r(&t, &local);
   CalendarTime c;
   c.Year = static_cast<std::uint16_t>(local.tm_year + 1900);
@@ -61,7 +61,7 @@ DateTime Now() {
 }
 
 std::uint32_t TickCount() {
-  struct timespec ts{};
+  struct timespec ts {};
   clock_gettime(CLOCK_MONOTONIC, &ts);
   const std::uint64_t ms = static_cast<std::uint64_t>(ts.tv_sec) * 1000u +
                            static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;

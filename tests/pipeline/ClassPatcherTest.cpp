@@ -24,7 +24,9 @@ std::string ClassBytes(const std::string& name) {
          ";)V" + "\x01\x00\x04"s + "Code" + std::string(10, '\0');
 }
 
-bool Patch(const std::string& file) { return PatchClassFile(file, kCanvas, kFull); }
+bool Patch(const std::string& file) {
+  return PatchClassFile(file, kCanvas, kFull);
+}
 
 TEST(ClassPatcher, ReplacesEveryOccurrenceAndNothingElse) {
   TempDir dir;
@@ -44,7 +46,7 @@ TEST(ClassPatcher, AFileWithoutTheNameIsNotWritten) {
 
   EXPECT_FALSE(Patch(file));
   EXPECT_FALSE(FileContainsText(file, kNokiaPackagePrefix));
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(::stat(file.c_str(), &st), 0);
   EXPECT_EQ(st.st_mtim.tv_sec, 1000000000);
   EXPECT_EQ(ReadFile(file), content);

@@ -107,8 +107,8 @@ TEST(DescriptorUpdate, RenewsSizeAndUrlAsTheLastTwoLines) {
 
 TEST(DescriptorUpdate, ADescriptorMadeFromTheManifestKeepsItsLines) {
   TempDir dir;
-  const std::string jad = dir.Write("Xe Tang.jad",
-                                    "Manifest-Version: 1.0\r\nMIDlet-Name: Xe Tang\r\n\r\n");
+  const std::string jad =
+      dir.Write("Xe Tang.jad", "Manifest-Version: 1.0\r\nMIDlet-Name: Xe Tang\r\n\r\n");
   EXPECT_TRUE(UpdateDescriptor(jad, 187500, "Xe Tang.jar"));
   EXPECT_EQ(ReadFile(jad),
             "Manifest-Version: 1.0\r\nMIDlet-Name: Xe Tang\r\n"

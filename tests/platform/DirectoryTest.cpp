@@ -86,7 +86,10 @@ TEST(Time, CalendarFieldsAndDayNumbers) {
   EXPECT_EQ(c, (CalendarTime{2000, 2, 2, 29, 0, 0, 0, 250}));  // a Tuesday, leap day
   EXPECT_EQ(CalendarDate(c), 36585.0);
   EXPECT_EQ(CalendarDate(CalendarTime{1899, 12, 6, 30, 0, 0, 0, 0}), 0.0);
-  if (old_tz) ::setenv("TZ", saved.c_str(), 1); else ::unsetenv("TZ");
+  if (old_tz)
+    ::setenv("TZ", saved.c_str(), 1);
+  else
+    ::unsetenv("TZ");
   ::tzset();
 
   const DateTime now = Now();

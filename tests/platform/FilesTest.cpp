@@ -110,7 +110,7 @@ TEST(Files, AtomicWriteReplacesContentKeepsModeAndLeavesNoTemporaryFile) {
   ::chmod(file.c_str(), 0640);
   EXPECT_TRUE(WriteFileAtomically(file, "new\r\n"));
   EXPECT_EQ(ReadFile(file), "new\r\n");
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(::stat(file.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
   EXPECT_TRUE(WriteFileAtomically(dir / "fresh.jad", "x"));
