@@ -233,7 +233,10 @@ bool WriteFileAtomically(const std::string& path, std::string_view data) {
     if (!S_ISREG(st.st_mode) || IsReadOnly(st)) return false;
     mode = st.st_mode & 07777;
   }
-  std::string temp = JoinPath(FolderPart(path), "." + FileNamePart(path) + ".korvel-XXXXXX");
+  std::string temp_name = ".";
+  temp_name += FileNamePart(path);
+  temp_name += ".korvel-XXXXXX";
+  std::string temp = JoinPath(FolderPart(path), temp_name);
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) return false;
   bool ok = WriteAll(fd, data) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
