@@ -67,9 +67,14 @@ bool WriteFileAtomically(const std::string& path, std::string_view data);
 // An open file of bytes (an untyped file, record size 1).
 class BinaryFile {
  public:
-  enum class Mode { kRead, kReadWrite };
+  enum class Mode {
+    kRead,       // an existing file, for reading
+    kReadWrite,  // an existing file, for reading and writing
+    kCreate,     // a new file, or an existing one emptied, for writing
+  };
 
-  // Opens an existing file. Raises FileError naming the file and the reason.
+  // Opens the file. Raises FileError naming the file and the reason ("Cannot open file", or
+  // "Cannot create file" for kCreate).
   BinaryFile(const std::string& path, Mode mode);
   ~BinaryFile();
   BinaryFile(const BinaryFile&) = delete;
@@ -78,6 +83,8 @@ class BinaryFile {
   std::uint64_t Size() const;
   // Reads the whole file from its start.
   std::string ReadAll() const;
+  // Reads up to `count` bytes at `offset`; fewer at the end of the file. Raises FileError.
+  std::size_t ReadAt(std::uint64_t offset, char* buffer, std::size_t count) const;
   // Overwrites bytes at `offset`. Raises FileError.
   void WriteAt(std::uint64_t offset, std::string_view data);
   // Closes the file; a failing close raises FileError. The destructor closes silently.

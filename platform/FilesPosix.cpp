@@ -247,22 +247,31 @@ bool WriteFileAtomically(const std::string& path, std::string_view data) {
 }
 
 BinaryFile::BinaryFile(const std::string& path, Mode mode) : path_(path) {
-  const int flags = (mode == Mode::kReadWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC;
-  fd_ = ::open(path.c_str(), flags);
-  if (fd_ < 0) ThrowFileError("Cannot open file", path, errno);
+  const char* action = mode == Mode::kCreate ? "Cannot create file" : "Cannot open file";
   struct stat st {};
-  int err = 0;
-  if (::fstat(fd_, &st) != 0) {
-    err = errno;
-  } else if (S_ISDIR(st.st_mode)) {
-    err = EISDIR;
-  } else if (mode == Mode::kReadWrite && IsReadOnly(st)) {
-    err = EACCES;
+  const bool exists = ::stat(path.c_str(), &st) == 0;
+  if (exists && mode != Mode::kRead && !S_ISDIR(st.st_mode) && IsReadOnly(st)) {
+    ThrowFileError(action, path, EACCES);
   }
-  if (err != 0) {
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case Mode::kRead:
+      flags |= O_RDONLY;
+      break;
+    case Mode::kReadWrite:
+      flags |= O_RDWR;
+      break;
+    case Mode::kCreate:
+      flags |= O_WRONLY | O_CREAT | O_TRUNC;
+      break;
+  }
+  fd_ = ::open(path.c_str(), flags, 0666);
+  if (fd_ < 0) ThrowFileError(action, path, errno);
+  if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
+    const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
     ::close(fd_);
     fd_ = -1;
-    ThrowFileError("Cannot open file", path, err);
+    ThrowFileError(action, path, err);
   }
 }
 
@@ -277,19 +286,21 @@ std::uint64_t BinaryFile::Size() const {
 }
 
 std::string BinaryFile::ReadAll() const {
-  std::string data;
-  data.resize(Size());
+  std::string data(Size(), '\0');
+  data.resize(ReadAt(0, data.data(), data.size()));  // the file may have shrunk meanwhile
+  return data;
+}
+
+std::size_t BinaryFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t count) const {
   std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n =
-        ::pread(fd_, data.data() + done, data.size() - done, static_cast<off_t>(done));
+  while (done < count) {
+    const ssize_t n = ::pread(fd_, buffer + done, count - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ThrowFileError("Cannot read file", path_, errno);
-    if (n == 0) break;  // the file shrank meanwhile
+    if (n == 0) break;
     done += static_cast<std::size_t>(n);
   }
-  data.resize(done);
-  return data;
+  return done;
 }
 
 void BinaryFile::WriteAt(std::uint64_t offset, std::string_view data) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -54,6 +55,22 @@ std::string ReadFile(const std::string& path) {
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+std::string SourceFile(std::string_view relative) {
+  return (fs::path(KORVEL_SOURCE_DIR) / relative).string();
+}
+
+std::string TestDataFile(std::string_view relative) {
+  return (fs::path(KORVEL_TEST_DATA_DIR) / relative).string();
+}
+
+int RunCommand(const std::string& command, std::string& output) {
+  TempDir dir;
+  const std::string log = dir / "output.txt";
+  const int status = std::system((command + " > '" + log + "' 2>&1").c_str());
+  output = ReadFile(log);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::string CorpusFile(std::string_view relative) {

@@ -29,6 +29,14 @@ class TempDir {
 // Reads a whole file, or fails the test.
 std::string ReadFile(const std::string& path);
 
+// Path of a file of the source tree ("payload/FullCn.class") or of tests/data.
+std::string SourceFile(std::string_view relative);
+std::string TestDataFile(std::string_view relative);
+
+// Runs a shell command; returns its exit status and puts what it printed (stdout and stderr)
+// into `output`.
+int RunCommand(const std::string& command, std::string& output);
+
 // Path of a sample suite's file in the shared corpus, or "" when the corpus is not present.
 std::string CorpusFile(std::string_view relative);
 
