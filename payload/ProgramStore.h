@@ -1,0 +1,19 @@
+// The program's own store, storeClass: the files the patch job writes into every game.
+#pragma once
+
+#include <string_view>
+
+#include "store/mxStorage.h"
+
+namespace korvel {
+
+inline constexpr std::string_view kFullCanvasItem = "FullCn.class";
+inline constexpr std::string_view kNokiaArchiveItem = "Nokia.zip";
+
+// The store's persistent description, encoded from payload/ when the program is built.
+std::string_view ProgramStoreDescription();
+
+// Fills an empty store with the program's items.
+void LoadProgramStore(TmxStorage& store);
+
+}  // namespace korvel
