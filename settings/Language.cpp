@@ -1,0 +1,182 @@
+// The Language table with its built-in Russian texts, language files and the captions they set.
+#include "settings/Language.h"
+
+#include <utility>
+
+#include "platform/CodePage.h"
+#include "platform/Files.h"
+#include "platform/Profile.h"
+#include "settings/ProfileValues.h"
+
+namespace korvel {
+
+// The built-in texts are the original program's, kept here in UTF-8.
+constexpr std::array<LanguageEntry, kLanguageTextCount> kLanguageTable = {{
+    {"General", "Ok", "Ok"},
+    {"General", "Cancel", "Отмена"},
+    {"General", "Close", "Закрыть"},
+    {"General", "Stop", "Остановить"},
+    {"Main", "PatchJar", "Исправить Jar..."},
+    {"Main", "BatchProcess", "Пакетная обработка"},
+    {"Main", "Options", "Настройки"},
+    {"Main", "About", "О программе"},
+    {"Main", "Exit", "Выход"},
+    {"Main", "ReqFilesNotFound", "Не найдены файлы, необходимые для работы программы:"},
+    {"Main", "Initializing", "Инициализация"},
+    {"Main", "ExtractingFiles", "Извлечение файлов"},
+    {"Main", "WritingNokiaClasses", "Запись классов Nokia"},
+    {"Main", "NokiaFunctionsNotUsed", "Классы, использующие функции Nokia, не найдены"},
+    {"Main", "PatchingFiles", "Исправление классов"},
+    {"Main", "FilesPatchedCount", "Исправлено классов:"},
+    {"Main", "WritingFullscreenClass", "Запись класса для FullScreen"},
+    {"Main", "CreatingJar", "Создание jar файла"},
+    {"Main", "CreatingJad", "Модификация jad файла"},
+    {"Main", "CouldNotCreateJad", "Невозможно создать jad"},
+    {"Main", "ClearingTempDir", "Очистка временной директории"},
+    {"Main", "WorkFinished", "Работа завершена"},
+    {"Main", "JarNotCreated", "Jar не был создан :("},
+    {"Main", "OriginalFileRecovered", "Восстановлен оригинальный файл."},
+    {"Main", "Finished", "Завершено!"},
+    {"Main", "UploadToPhone", "Загрузить в телефон?"},
+    {"Main", "MidwayNotConfigured", "MIDway не настроен!"},
+    {"Main", "AcceptFile", "Принять файл:"},
+    {"Batch", "BatchProcessCaption", "Пакетная обработка"},
+    {"Batch", "AddFiles", "Добавить файлы"},
+    {"Batch", "RemoveFromList", "Удалить из списка"},
+    {"Batch", "ClearList", "Очистить список"},
+    {"Batch", "File", "Файл"},
+    {"Batch", "Batch", "Пакет"},
+    {"Batch", "Start", "Старт"},
+    {"Batch", "ProcessingFinished", "Обработка завершена!"},
+    {"Batch", "AcceptFiles", "Принять файл(ы)?"},
+    {"Batch", "NothingSelected", "Ничего не выбрано!"},
+    {"Options", "OptionsCaption", "Параметры"},
+    {"Options", "JarOptions", "Настройки преобразования Jar"},
+    {"Options", "BackupJar", "Создавать backup Jar-файла"},
+    {"Options", "AddNokiaClasses", "Добавлять классы для совместимости с Nokia"},
+    {"Options", "JadOptions", "Преобразование Jad"},
+    {"Options", "ModifyCreateJad", "Исправлять / создавать Jad-файл"},
+    {"Options", "FilterAttributes", "Удалить лишние атрибуты из Jad и Manifest"},
+    {"Options", "PhoneUpload", "Загрузка в телефон"},
+    {"Options", "AskMidway", "Предлагать запуск MIDway для загрузки мидлета"},
+    {"Options", "ConfigureMidway", "Настроить MIDway"},
+    {"Options", "CanvasRes", "Разрешение Canvas"},
+    {"Options", "Width", "Ширина:"},
+    {"Options", "Height", "Высота:"},
+    {"Options", "Pixels", "точек"},
+    {"Options", "DragDrop", "Drag&&Drop"},
+    {"Options", "ConfirmDrop", "Подтверждать принятие файла"},
+}};
+
+constexpr std::array<LanguageCaption, 32> kLanguageCaptions = {{
+    {LanguageWindow::kMain, "btnJar", TextId::kPatchJar, ""},
+    {LanguageWindow::kMain, "btnBatch", TextId::kBatchProcess, ""},
+    {LanguageWindow::kMain, "btnOptions", TextId::kOptions, ""},
+    {LanguageWindow::kMain, "btnAbout", TextId::kAbout, ""},
+    {LanguageWindow::kMain, "btnExit", TextId::kExit, ""},
+    {LanguageWindow::kBatch, kWindowTitle, TextId::kBatchProcessCaption, ""},
+    {LanguageWindow::kBatch, "btnAdd", TextId::kAddFiles, ""},
+    {LanguageWindow::kBatch, "btnDel", TextId::kRemoveFromList, ""},
+    {LanguageWindow::kBatch, "btnClear", TextId::kClearList, ""},
+    {LanguageWindow::kBatch, "gFile", TextId::kFile, ""},
+    {LanguageWindow::kBatch, "gBatch", TextId::kBatch, ": %d%%"},
+    {LanguageWindow::kBatch, "btnCancel", TextId::kClose, ""},
+    {LanguageWindow::kBatch, "btnStart", TextId::kStart, ""},
+    {LanguageWindow::kOptions, kWindowTitle, TextId::kOptionsCaption, ""},
+    {LanguageWindow::kOptions, "lblOptsJar", TextId::kJarOptions, ""},
+    {LanguageWindow::kOptions, "cbBackup", TextId::kBackupJar, ""},
+    {LanguageWindow::kOptions, "cbNokia", TextId::kAddNokiaClasses, ""},
+    {LanguageWindow::kOptions, "lblOptsJad", TextId::kJadOptions, ""},
+    {LanguageWindow::kOptions, "cbJad", TextId::kModifyCreateJad, ""},
+    {LanguageWindow::kOptions, "cbFilterAttr", TextId::kFilterAttributes, ""},
+    {LanguageWindow::kOptions, "lblOptsMidway", TextId::kPhoneUpload, ""},
+    {LanguageWindow::kOptions, "cbAskMidway", TextId::kAskMidway, ""},
+    {LanguageWindow::kOptions, "btnMidway", TextId::kConfigureMidway, ""},
+    {LanguageWindow::kOptions, "lblOptsCanvas", TextId::kCanvasRes, ""},
+    {LanguageWindow::kOptions, "lblCanvasW", TextId::kWidth, ""},
+    {LanguageWindow::kOptions, "lblCanvasH", TextId::kHeight, ""},
+    {LanguageWindow::kOptions, "lblCanvasWp", TextId::kPixels, ""},
+    {LanguageWindow::kOptions, "lblCanvasHp", TextId::kPixels, ""},
+    {LanguageWindow::kOptions, "lblOptsDragDrop", TextId::kDragDrop, ""},
+    {LanguageWindow::kOptions, "cbConfirmDrop", TextId::kConfirmDrop, ""},
+    {LanguageWindow::kOptions, "btnOk", TextId::kOk, ""},
+    {LanguageWindow::kOptions, "btnCancel", TextId::kCancel, ""},
+}};
+
+namespace {
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// A value of a language file as program text: files made for Windows are Windows-1251, files
+// with a byte-order mark UTF-8 already.
+std::string Decode(const platform::ProfileFile& file, const std::string& value) {
+  std::string text =
+      file.HasUtf8Bom() ? value : platform::ToUtf8(value, platform::CodePage::kWindows1251);
+  return CutToCharacters(std::move(text));
+}
+
+}  // namespace
+
+Language::Language() {
+  for (std::size_t i = 0; i < kLanguageTextCount; ++i) {
+    texts_[i] = std::string(kLanguageTable[i].built_in);
+  }
+}
+
+void Language::Load(const std::string& path) {
+  if (path.empty()) {
+    *this = Language();
+    return;
+  }
+  const platform::ProfileFile file(path);
+  for (std::size_t i = 0; i < kLanguageTextCount; ++i) {
+    const LanguageEntry& entry = kLanguageTable[i];
+    const auto value = file.Find(entry.section, entry.key);
+    texts_[i] = value ? Decode(file, *value) : std::string(entry.built_in);
+  }
+}
+
+Language Language::FromFile(const std::string& path) {
+  Language language;
+  language.Load(path);
+  return language;
+}
+
+const std::string* Language::Find(std::string_view section, std::string_view key) const {
+  for (std::size_t i = 0; i < kLanguageTextCount; ++i) {
+    if (EqualIgnoringCase(kLanguageTable[i].section, section) &&
+        EqualIgnoringCase(kLanguageTable[i].key, key)) {
+      return &texts_[i];
+    }
+  }
+  return nullptr;
+}
+
+std::string LanguageDisplayName(const std::string& path) {
+  if (path.empty()) return std::string(kDefaultLanguageName);
+  const platform::ProfileFile file(path);
+  if (const auto name = file.Find(kLanguageFileSection, kLanguageNameKey)) {
+    // An empty name would leave an empty line in the language list; the file name serves better.
+    std::string text = Decode(file, *name);
+    if (!text.empty()) return text;
+  }
+  std::string base = platform::FileNamePart(path);
+  const auto dot = base.rfind('.');
+  if (dot != std::string::npos) base.resize(dot);
+  return base;
+}
+
+std::string CaptionText(const LanguageCaption& caption, const Language& language) {
+  return language.Text(caption.text) + std::string(caption.suffix);
+}
+
+}  // namespace korvel

@@ -1,0 +1,69 @@
+// Loading and saving the Settings record in the settings file.
+#include "settings/Settings.h"
+
+#include "platform/Files.h"
+#include "platform/Profile.h"
+#include "settings/ProfileValues.h"
+
+namespace korvel {
+
+namespace {
+
+// The INI class's ReadInteger: a missing key reads as "", which StrToIntDef turns into the default.
+std::int32_t ReadInteger(const platform::ProfileFile& file, std::string_view key,
+                         std::int32_t default_value) {
+  return StrToIntDef(file.ReadString(kSettingsSection, key, ""), default_value);
+}
+
+bool ReadBool(const platform::ProfileFile& file, std::string_view key, bool default_value) {
+  return ReadInteger(file, key, default_value ? 1 : 0) != 0;
+}
+
+std::string ReadText(const platform::ProfileFile& file, std::string_view key) {
+  return CutToCharacters(file.ReadString(kSettingsSection, key, ""));
+}
+
+}  // namespace
+
+std::string DefaultSettingsPath() {
+  return platform::JoinPath(platform::ExecutableDirectory(), kSettingsFileName);
+}
+
+Settings LoadSettings(const std::string& path) {
+  const platform::ProfileFile file(path);
+  Settings s;
+  s.Backup = ReadBool(file, "Backup", s.Backup);
+  s.Jad = ReadBool(file, "Jad", s.Jad);
+  s.Nokia = ReadBool(file, "Nokia", s.Nokia);
+  s.FilterAttr = ReadBool(file, "FilterAttr", s.FilterAttr);
+  s.ResW = ReadInteger(file, "ResW", s.ResW);
+  s.ResH = ReadInteger(file, "ResH", s.ResH);
+  s.AskMidway = ReadBool(file, "AskMidway", s.AskMidway);
+  s.Midway = ReadText(file, "Midway");
+  s.ConfirmDrop = ReadBool(file, "ConfirmDrop", s.ConfirmDrop);
+  s.LangFile = ReadText(file, "LangFile");
+  return s;
+}
+
+void SaveSettings(const Settings& s, const std::string& path) {
+  platform::ProfileFile file(path);
+  const auto write_bool = [&file](std::string_view key, bool value) {
+    file.WriteString(kSettingsSection, key, value ? "1" : "0");
+  };
+  const auto write_int = [&file](std::string_view key, std::int32_t value) {
+    file.WriteString(kSettingsSection, key, std::to_string(value));
+  };
+  write_bool("Backup", s.Backup);
+  write_bool("Jad", s.Jad);
+  write_bool("Nokia", s.Nokia);
+  write_bool("FilterAttr", s.FilterAttr);
+  write_int("ResW", s.ResW);
+  write_int("ResH", s.ResH);
+  write_bool("AskMidway", s.AskMidway);
+  file.WriteString(kSettingsSection, "Midway", s.Midway);
+  write_bool("ConfirmDrop", s.ConfirmDrop);
+  file.WriteString(kSettingsSection, "LangFile", s.LangFile);
+  file.Save();
+}
+
+}  // namespace korvel

@@ -1,0 +1,43 @@
+// The Settings record and the settings file, korvel.ini in the program directory, which the
+// desktop program and korvel-patch share.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace korvel {
+
+inline constexpr std::string_view kSettingsFileName = "korvel.ini";
+inline constexpr std::string_view kSettingsSection = "Korvel";
+
+// The ten user settings, with their defaults. Fields keep the design's names.
+struct Settings {
+  bool Backup = false;      // keep the JAR's backup after a successful job
+  bool Nokia = true;        // add the Nokia compatibility classes when the game uses the API
+  bool Jad = true;          // rewrite (or create) the JAD beside the JAR
+  bool FilterAttr = true;   // drop surplus attributes from the JAD and the manifest
+  bool AskMidway = true;    // offer the upload tool after a job from the patch button
+  bool ConfirmDrop = true;  // ask before accepting dropped files
+  std::string Midway;       // the upload tool's executable; empty means not configured
+  std::string LangFile;     // the language file; empty means the built-in texts
+  std::int32_t ResW = 128;  // canvas width reported by the full-screen class (valid 1 to 255)
+  std::int32_t ResH = 116;  // canvas height (valid 1 to 255)
+
+  bool operator==(const Settings&) const = default;
+};
+
+// korvel.ini in the program directory (the executable's folder).
+std::string DefaultSettingsPath();
+
+// Reads the ten keys of section "Korvel". A missing file, section or key, or a value that is not
+// an integer where one is expected, gives that key's default; values outside 1 to 255 are taken
+// as they are. Never raises.
+Settings LoadSettings(const std::string& path);
+
+// Writes all ten keys in the file's order, keeping every other line of the file. The file is
+// written once, so it holds either all the new values or none. Raises FileError
+// "Unable to write to <full path>" when it cannot be written.
+void SaveSettings(const Settings& settings, const std::string& path);
+
+}  // namespace korvel

@@ -1,0 +1,247 @@
+// The Language table: built-in texts, language files in Windows-1251 and UTF-8, Display names,
+// the caption list, and the English file the program ships.
+#include "settings/Language.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "platform/CodePage.h"
+#include "platform/Files.h"
+#include "platform/Profile.h"
+#include "support/TempDir.h"
+
+namespace korvel {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+std::string Cp1251(std::string_view utf8) {
+  return platform::FromUtf8(utf8, platform::CodePage::kWindows1251);
+}
+
+// A language file (UTF-8 text here) that gives every entry a Russian text of its own.
+std::string FullFileText() {
+  std::string text = "[Korvel Language File]\nName=Проверка\n";
+  std::string_view section;
+  for (const LanguageEntry& e : kLanguageTable) {
+    if (e.section != section) {
+      section = e.section;
+      text += "[" + std::string(section) + "]\n";
+    }
+    text += std::string(e.key) + "=Ключ " + std::string(e.key) + " ёЁ №\n";
+  }
+  return text;
+}
+
+void ExpectBuiltIn(const Language& language, std::size_t except_from = 0,
+                   std::size_t except_to = 0) {
+  for (std::size_t i = 0; i < kLanguageTextCount; ++i) {
+    if (i >= except_from && i < except_to) continue;
+    EXPECT_EQ(language.Text(static_cast<TextId>(i)), kLanguageTable[i].built_in)
+        << kLanguageTable[i].section << "/" << kLanguageTable[i].key;
+  }
+}
+
+TEST(LanguageTable, HoldsTheFiftyFourEntriesInTheFileOrder) {
+  std::set<std::string_view> keys;
+  std::size_t general = 0, main = 0, batch = 0, options = 0;
+  for (const LanguageEntry& e : kLanguageTable) {
+    keys.insert(e.key);
+    general += e.section == "General";
+    main += e.section == "Main";
+    batch += e.section == "Batch";
+    options += e.section == "Options";
+  }
+  EXPECT_EQ(keys.size(), kLanguageTextCount);
+  EXPECT_EQ(general, 4u);
+  EXPECT_EQ(main, 24u);
+  EXPECT_EQ(batch, 10u);
+  EXPECT_EQ(options, 16u);
+  EXPECT_EQ(EntryOf(TextId::kOk).key, "Ok");
+  EXPECT_EQ(EntryOf(TextId::kStop).key, "Stop");
+  EXPECT_EQ(EntryOf(TextId::kPatchJar).section, "Main");
+  EXPECT_EQ(EntryOf(TextId::kAcceptFile).key, "AcceptFile");
+  EXPECT_EQ(EntryOf(TextId::kBatchProcessCaption).section, "Batch");
+  EXPECT_EQ(EntryOf(TextId::kNothingSelected).key, "NothingSelected");
+  EXPECT_EQ(EntryOf(TextId::kOptionsCaption).section, "Options");
+  EXPECT_EQ(EntryOf(TextId::kConfirmDrop).key, "ConfirmDrop");
+  EXPECT_EQ(EntryOf(TextId::kConfirmDrop).section, "Options");
+}
+
+TEST(Language, BuiltInTextsAreTheOriginalRussianOnes) {
+  const Language language;
+  ExpectBuiltIn(language);
+  EXPECT_EQ(language[TextId::kCancel], "Отмена");
+  EXPECT_EQ(language[TextId::kPatchJar], "Исправить Jar...");
+  EXPECT_EQ(language[TextId::kFilesPatchedCount], "Исправлено классов:");
+  EXPECT_EQ(language[TextId::kJarNotCreated], "Jar не был создан :(");
+  EXPECT_EQ(language[TextId::kBatch], "Пакет");
+  EXPECT_EQ(language[TextId::kDragDrop], "Drag&&Drop");
+  EXPECT_EQ(language[TextId::kConfirmDrop], "Подтверждать принятие файла");
+}
+
+TEST(Language, EmptyPathOrMissingFileGivesTheBuiltInTexts) {
+  TempDir dir;
+  ExpectBuiltIn(Language::FromFile(""));
+  ExpectBuiltIn(Language::FromFile(dir / "missing.lng"));
+  ExpectBuiltIn(Language::FromFile(dir.Write("empty.lng", "")));
+}
+
+TEST(Language, Windows1251AndUtf8FilesGiveTheSameTexts) {
+  TempDir dir;
+  const std::string text = FullFileText();
+  const Language from_1251 = Language::FromFile(dir.Write("ru1251.lng", Cp1251(text)));
+  const Language from_utf8 =
+      Language::FromFile(dir.Write("ruutf8.lng", std::string(kUtf8Bom) + text));
+  for (std::size_t i = 0; i < kLanguageTextCount; ++i) {
+    const auto id = static_cast<TextId>(i);
+    const std::string expected = "Ключ " + std::string(kLanguageTable[i].key) + " ёЁ №";
+    EXPECT_EQ(from_1251[id], expected);
+    EXPECT_EQ(from_utf8[id], expected);
+  }
+  EXPECT_EQ(LanguageDisplayName(dir / "ru1251.lng"), "Проверка");
+  EXPECT_EQ(LanguageDisplayName(dir / "ruutf8.lng"), "Проверка");
+}
+
+TEST(Language, AFileWithOnlyGeneralChangesItsFourTexts) {
+  TempDir dir;
+  const Language language = Language::FromFile(dir.Write(
+      "general.lng", "[General]\r\nOk=Fine\r\nCancel=Back\r\nClose=Shut\r\nStop=Halt\r\n"));
+  EXPECT_EQ(language[TextId::kOk], "Fine");
+  EXPECT_EQ(language[TextId::kCancel], "Back");
+  EXPECT_EQ(language[TextId::kClose], "Shut");
+  EXPECT_EQ(language[TextId::kStop], "Halt");
+  ExpectBuiltIn(language, 0, 4);
+}
+
+TEST(Language, AnEmptyValueGivesAnEmptyTextAndAMissingKeyTheBuiltIn) {
+  TempDir dir;
+  const Language language =
+      Language::FromFile(dir.Write("partial.lng", "[Main]\nExit=\nAbout\n[options]\npixels=px\n"));
+  EXPECT_EQ(language[TextId::kExit], "");
+  EXPECT_EQ(language[TextId::kAbout], "О программе");  // a line without "=" has no value
+  EXPECT_EQ(language[TextId::kPixels], "px");
+  EXPECT_EQ(language[TextId::kOptions], "Настройки");
+}
+
+TEST(Language, LongValuesAreCutTo2047Characters) {
+  TempDir dir;
+  std::string zhe;
+  for (int i = 0; i < 3000; ++i) zhe += "Ж";
+  std::string expected;
+  for (int i = 0; i < 2047; ++i) expected += "Ж";
+  const std::string text = "[Main]\nExit=" + zhe + "\n";
+  EXPECT_EQ(Language::FromFile(dir.Write("a.lng", Cp1251(text)))[TextId::kExit], expected);
+  EXPECT_EQ(Language::FromFile(dir.Write("b.lng", std::string(kUtf8Bom) + text))[TextId::kExit],
+            expected);
+}
+
+TEST(Language, LoadingAgainReplacesEveryText) {
+  TempDir dir;
+  Language language;
+  language.Load(dir.Write("a.lng", "[Main]\nExit=Quit\n"));
+  EXPECT_EQ(language[TextId::kExit], "Quit");
+  language.Load(dir.Write("b.lng", "[Main]\nAbout=Info\n"));
+  EXPECT_EQ(language[TextId::kExit], "Выход");
+  EXPECT_EQ(language[TextId::kAbout], "Info");
+  language.Load("");
+  ExpectBuiltIn(language);
+}
+
+TEST(Language, FindsTextsBySectionAndKey) {
+  const Language language;
+  ASSERT_NE(language.Find("main", "PATCHJAR"), nullptr);
+  EXPECT_EQ(*language.Find("Main", "PatchJar"), "Исправить Jar...");
+  EXPECT_EQ(language.Find("Main", "Ok"), nullptr);
+  EXPECT_EQ(language.Find("Korvel Language File", "Name"), nullptr);
+}
+
+TEST(LanguageDisplayName, DefaultNameOrFileName) {
+  TempDir dir;
+  EXPECT_EQ(LanguageDisplayName(""), "<Default>");
+  EXPECT_EQ(LanguageDisplayName(dir.Write("Deutsch.lng", "[General]\nOk=OK\n")), "Deutsch");
+  EXPECT_EQ(LanguageDisplayName(dir / "Missing.v2.lng"), "Missing.v2");
+  EXPECT_EQ(LanguageDisplayName(dir.Write("Blank.lng", "[Korvel Language File]\nName=\n")),
+            "Blank");
+  EXPECT_EQ(
+      LanguageDisplayName(dir.Write("ua.lng", Cp1251("[korvel language file]\nname=Українська\n"))),
+      "Українська");
+}
+
+TEST(LanguageCaptions, ThirtyTwoCaptionsForThreeWindows) {
+  const Language language;
+  std::size_t main = 0, batch = 0, options = 0, pixels = 0;
+  for (const LanguageCaption& c : kLanguageCaptions) {
+    main += c.window == LanguageWindow::kMain;
+    batch += c.window == LanguageWindow::kBatch;
+    options += c.window == LanguageWindow::kOptions;
+    pixels += c.text == TextId::kPixels;
+  }
+  EXPECT_EQ(main, 5u);
+  EXPECT_EQ(batch, 8u);
+  EXPECT_EQ(options, 19u);
+  EXPECT_EQ(pixels, 2u);  // both unit labels
+
+  EXPECT_EQ(kLanguageCaptions.front().control, "btnJar");
+  EXPECT_EQ(kLanguageCaptions[5].control, kWindowTitle);
+  EXPECT_EQ(CaptionText(kLanguageCaptions[5], language), "Пакетная обработка");
+  EXPECT_EQ(kLanguageCaptions[10].control, "gBatch");
+  EXPECT_EQ(CaptionText(kLanguageCaptions[10], language), "Пакет: %d%%");
+  EXPECT_EQ(kLanguageCaptions[11].control, "btnCancel");
+  EXPECT_EQ(kLanguageCaptions[11].text, TextId::kClose);
+  EXPECT_EQ(kLanguageCaptions.back().control, "btnCancel");
+  EXPECT_EQ(CaptionText(kLanguageCaptions.back(), language), "Отмена");
+}
+
+// The shipped English file: every key present, translated and plain ASCII, nothing unknown.
+TEST(EnglishLanguageFile, TranslatesEveryText) {
+  const std::string path = platform::JoinPath(KORVEL_LANG_SOURCE_DIR, "English.lng");
+  const platform::ProfileFile file(path);
+  EXPECT_EQ(LanguageDisplayName(path), "English");
+  for (const LanguageEntry& e : kLanguageTable) {
+    const auto value = file.Find(e.section, e.key);
+    ASSERT_TRUE(value.has_value()) << e.section << "/" << e.key;
+    EXPECT_FALSE(value->empty()) << e.section << "/" << e.key;
+    for (const char c : *value) EXPECT_TRUE(c >= 0x20 && c < 0x7F) << e.key;
+  }
+  const Language english = Language::FromFile(path);
+  EXPECT_EQ(english[TextId::kPatchJar], "Patch JAR...");
+  EXPECT_EQ(CaptionText(kLanguageCaptions[10], english), "Batch: %d%%");
+
+  // Every key line of the file belongs to the table (or is the header's Name).
+  std::string section;
+  std::size_t keys = 0;
+  const std::string text = ReadFile(path);
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const auto end = text.find('\n', pos);
+    const std::string line = text.substr(pos, end - pos);
+    pos = end == std::string::npos ? text.size() : end + 1;
+    if (line.empty()) continue;
+    if (line.front() == '[') {
+      section = line.substr(1, line.find(']') - 1);
+      continue;
+    }
+    const std::string key = line.substr(0, line.find('='));
+    ++keys;
+    if (section == kLanguageFileSection) {
+      EXPECT_EQ(key, "Name");
+    } else {
+      EXPECT_NE(english.Find(section, key), nullptr) << section << "/" << key;
+    }
+  }
+  EXPECT_EQ(keys, kLanguageTextCount + 1);
+}
+
+TEST(EnglishLanguageFile, IsCopiedIntoTheProgramDirectory) {
+  const std::string copy = platform::JoinPath(KORVEL_PROGRAM_DIR, "English.lng");
+  ASSERT_TRUE(platform::FileExists(copy));
+  EXPECT_EQ(ReadFile(copy), ReadFile(platform::JoinPath(KORVEL_LANG_SOURCE_DIR, "English.lng")));
+}
+
+}  // namespace
+}  // namespace korvel
