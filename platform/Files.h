@@ -31,6 +31,10 @@ bool CopyFileNoOverwrite(const std::string& from, const std::string& to);
 // Renames a file or folder; fails (false) when `to` already exists.
 bool RenameFile(const std::string& from, const std::string& to);
 
+// Moves a file over another, replacing it in one step: a reader sees the old or the new file,
+// never none. False on failure (the target is then unchanged).
+bool ReplaceFile(const std::string& from, const std::string& to);
+
 // Deletes a file (not a folder). False when nothing was deleted.
 bool DeleteFile(const std::string& path);
 

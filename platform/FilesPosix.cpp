@@ -129,6 +129,10 @@ bool RenameFile(const std::string& from, const std::string& to) {
   return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0;
 }
 
+bool ReplaceFile(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
 bool DeleteFile(const std::string& path) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "platform/FileError.h"
+#include "platform/FileLock.h"
 #include "platform/Files.h"
 #include "support/TempDir.h"
 
@@ -168,6 +169,38 @@ TEST(Files, CurrentAndExecutableFolders) {
   EXPECT_NE(exe_dir.back(), kPathSeparator);
   EXPECT_EQ(std::filesystem::path(exe_dir),
             std::filesystem::canonical("/proc/self/exe").parent_path());
+}
+
+}  // namespace
+}  // namespace korvel::platform
+
+namespace korvel::platform {
+namespace {
+
+TEST(Files, ReplaceMovesOverAnExistingFile) {
+  TempDir dir;
+  const std::string next = dir.Write("game.jar.new", "new");
+  const std::string game = dir.Write("game.jar", "old");
+  EXPECT_TRUE(ReplaceFile(next, game));
+  EXPECT_EQ(ReadFile(game), "new");
+  EXPECT_FALSE(FileExists(next));
+  EXPECT_FALSE(ReplaceFile(next, game));
+  EXPECT_EQ(ReadFile(game), "new");
+}
+
+TEST(FileLock, OneHolderAtATimeUntilReleased) {
+  TempDir dir;
+  const std::string path = dir / "korvel.lock";
+  {
+    FileLock first(path);
+    ASSERT_TRUE(first.Held());
+    FileLock second(path);
+    EXPECT_FALSE(second.Held());
+  }
+  FileLock again(path);
+  EXPECT_TRUE(again.Held());
+  FileLock elsewhere(dir / "missing/korvel.lock");
+  EXPECT_FALSE(elsewhere.Held());
 }
 
 }  // namespace
