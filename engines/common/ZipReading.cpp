@@ -1,0 +1,69 @@
+// Opening archives through libzip with readable error texts.
+#include "engines/common/ZipReading.h"
+
+#include <fstream>
+#include <optional>
+
+namespace korvel::engine {
+
+std::string ZipErrorText(int code) {
+  zip_error_t error;
+  zip_error_init_with_code(&error, code);
+  std::string text = zip_error_strerror(&error);
+  zip_error_fini(&error);
+  return text;
+}
+
+namespace {
+
+std::uint32_t Read32(const std::string& bytes, std::size_t at) {
+  std::uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+  return value;
+}
+
+// Bytes in front of the first entry that the end record's offsets leave out, found from the last
+// end record in the file; nothing when there are none or the record makes no sense.
+std::optional<std::uint64_t> UncountedPrefix(const std::string& path) {
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  if (!file) return std::nullopt;
+  const std::uint64_t size = static_cast<std::uint64_t>(file.tellg());
+  const std::uint64_t tail = std::min<std::uint64_t>(size, 22 + 0xFFFF);
+  std::string bytes(tail, '\0');
+  file.seekg(static_cast<std::streamoff>(size - tail));
+  if (!file.read(bytes.data(), static_cast<std::streamsize>(tail))) return std::nullopt;
+  const std::size_t at = bytes.rfind(std::string("PK\x05\x06", 4));
+  if (at == std::string::npos || at + 22 > bytes.size()) return std::nullopt;
+  const std::uint64_t end_position = size - tail + at;
+  const std::uint64_t directory_size = Read32(bytes, at + 12);
+  const std::uint64_t directory_offset = Read32(bytes, at + 16);
+  if (directory_size + directory_offset >= end_position) return std::nullopt;
+  return end_position - directory_size - directory_offset;
+}
+
+}  // namespace
+
+ZipArchivePtr OpenArchiveForReading(const std::string& path, std::string& error,
+                                    std::uint64_t* prefix) {
+  if (prefix != nullptr) *prefix = 0;
+  int code = 0;
+  ZipArchivePtr archive(zip_open(path.c_str(), ZIP_RDONLY, &code));
+  if (archive) return archive;
+  error = ZipErrorText(code);
+  if (code != ZIP_ER_NOZIP && code != ZIP_ER_INCONS) return nullptr;
+
+  const std::optional<std::uint64_t> skip = UncountedPrefix(path);
+  if (!skip) return nullptr;
+  zip_error_t source_error;
+  zip_error_init(&source_error);
+  zip_source_t* source = zip_source_file_create(path.c_str(), *skip, -1, &source_error);
+  if (source != nullptr) {
+    archive.reset(zip_open_from_source(source, ZIP_RDONLY, &source_error));
+    if (!archive) zip_source_free(source);  // the archive owns it only when opened
+  }
+  zip_error_fini(&source_error);
+  if (archive && prefix != nullptr) *prefix = *skip;
+  return archive;
+}
+
+}  // namespace korvel::engine

@@ -1,0 +1,312 @@
+// Zip file writer on zlib's raw deflate; sizes are patched into the local header after the data,
+// which needs a seekable file but no data descriptor.
+#include "engines/zipdll/ZipWriter.h"
+
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <memory>
+
+#include "engines/common/EngineCommon.h"
+
+namespace korvel::engine {
+
+namespace {
+
+constexpr std::uint32_t kLocalSignature = 0x04034b50;
+constexpr std::uint32_t kCentralSignature = 0x02014b50;
+constexpr std::uint32_t kEndSignature = 0x06054b50;
+constexpr std::size_t kMaxEntries = 0xFFFF;
+constexpr std::size_t kChunk = 64 * 1024;
+// Made by Unix, format 3.0: the directory reader then leaves names as bytes (no OEM decoding).
+constexpr std::uint16_t kVersionMadeBy = 3 << 8 | 30;
+constexpr std::uint16_t kMethodStored = 0;
+constexpr std::uint16_t kMethodDeflated = 8;
+
+void Put16(std::string& out, std::uint32_t value) {
+  out += static_cast<char>(value & 0xFF);
+  out += static_cast<char>((value >> 8) & 0xFF);
+}
+
+void Put32(std::string& out, std::uint32_t value) {
+  Put16(out, value & 0xFFFF);
+  Put16(out, value >> 16);
+}
+
+std::uint16_t VersionNeeded(std::uint16_t method) {
+  return method == kMethodStored ? 10 : 20;
+}
+
+std::uint32_t ExternalAttributes(std::uint32_t unix_mode, bool is_dir) {
+  std::uint32_t dos = is_dir ? 0x10 : 0;
+  if ((unix_mode & 0200) == 0) dos |= 0x01;  // read-only
+  return unix_mode << 16 | dos;
+}
+
+// The hint readers show as "maximum", "fast" or "super fast" compression.
+std::uint16_t DeflateSpeedFlags(int level) {
+  if (level >= 8) return 2;
+  if (level == 2) return 4;
+  if (level == 1) return 6;
+  return 0;
+}
+
+void CheckName(const std::string& name) {
+  if (name.empty() || name.size() > 0xFFFF) throw SourceReadError("unusable entry name");
+}
+
+}  // namespace
+
+struct ZipWriter::Compressor {
+  z_stream stream{};
+  int level = -1;  // -1 until deflateInit2 succeeded
+  ~Compressor() {
+    if (level >= 0) deflateEnd(&stream);
+  }
+};
+
+ZipWriter::ZipWriter(int fd)
+    : in_(std::make_unique_for_overwrite<char[]>(kChunk)),
+      out_(std::make_unique_for_overwrite<char[]>(kChunk)),
+      fd_(fd) {}
+
+ZipWriter::~ZipWriter() = default;
+
+void ZipWriter::WriteBytes(std::string_view bytes) {
+  const char* data = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    const ssize_t written = ::write(fd_, data, left);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      throw ArchiveWriteError(ErrnoText(errno));
+    }
+    data += written;
+    left -= static_cast<std::size_t>(written);
+  }
+  position_ += bytes.size();
+  if (position_ > kMaxZip32)
+    throw ArchiveWriteError("the archive would exceed 4 GB, which this format cannot hold");
+}
+
+void ZipWriter::PatchBytes(std::uint64_t offset, std::string_view bytes) {
+  const ssize_t written = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+  if (written != static_cast<ssize_t>(bytes.size()))
+    throw ArchiveWriteError(written < 0 ? ErrnoText(errno) : "short write");
+}
+
+std::string ZipWriter::LocalHeader(const Entry& entry) const {
+  std::string header;
+  Put32(header, kLocalSignature);
+  Put16(header, VersionNeeded(entry.method));
+  Put16(header, entry.flags);  // never encryption or a data descriptor
+  Put16(header, entry.method);
+  Put16(header, entry.dos_time & 0xFFFF);
+  Put16(header, entry.dos_time >> 16);
+  Put32(header, entry.crc);
+  Put32(header, entry.compressed_size);
+  Put32(header, entry.size);
+  Put16(header, static_cast<std::uint32_t>(entry.name.size()));
+  Put16(header, 0);  // no extra field
+  return header;
+}
+
+void ZipWriter::BeginEntry(Entry& entry) {
+  if (entries_.size() >= kMaxEntries)
+    throw ArchiveWriteError("more than 65535 entries, which this format cannot hold");
+  entry.offset = static_cast<std::uint32_t>(position_);
+  WriteBytes(LocalHeader(entry) + entry.name);
+}
+
+void ZipWriter::Rollback(std::uint64_t offset) {
+  if (::ftruncate(fd_, static_cast<off_t>(offset)) != 0 ||
+      ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0)
+    throw ArchiveWriteError(ErrnoText(errno));
+  position_ = offset;
+}
+
+void ZipWriter::AddDirectory(const std::string& name, std::uint32_t dos_time,
+                             std::uint32_t unix_mode) {
+  CheckName(name);
+  Entry entry;
+  entry.name = name.back() == '/' ? name : name + '/';
+  entry.dos_time = dos_time;
+  entry.external_attributes = ExternalAttributes(unix_mode, true);
+  BeginEntry(entry);
+  entries_.push_back(std::move(entry));
+}
+
+void ZipWriter::StoreFrom(EntrySource& source, Entry& entry, const ProgressFn& progress) {
+  char* buffer = in_.get();
+  std::uint64_t total = 0;
+  uLong crc = crc32(0, nullptr, 0);
+  for (;;) {
+    const std::size_t got = source.Read(buffer, kChunk);
+    if (got == 0) break;
+    total += got;
+    if (total > kMaxZip32)
+      throw SourceReadError("larger than 4 GB, which this archive format cannot hold");
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(buffer), static_cast<uInt>(got));
+    WriteBytes(std::string_view(buffer, got));
+    if (progress && !progress(got)) throw WriteCancelled();
+  }
+  entry.method = kMethodStored;
+  entry.flags = 0;
+  entry.crc = static_cast<std::uint32_t>(crc);
+  entry.size = entry.compressed_size = static_cast<std::uint32_t>(total);
+}
+
+bool ZipWriter::DeflateFrom(EntrySource& source, Entry& entry, int level,
+                            const ProgressFn& progress) {
+  if (compressor_ && compressor_->level == level) {
+    if (deflateReset(&compressor_->stream) != Z_OK)
+      throw ArchiveWriteError("the compressor failed");
+  } else {
+    compressor_.reset();
+    auto fresh = std::make_unique<Compressor>();
+    // Negative window bits: a raw stream, as zip entries hold it.
+    if (deflateInit2(&fresh->stream, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+      throw ArchiveWriteError("the compressor could not start");
+    fresh->level = level;
+    compressor_ = std::move(fresh);
+  }
+  z_stream& stream = compressor_->stream;
+  char* in = in_.get();
+  char* out = out_.get();
+  std::uint64_t total = 0, packed = 0;
+  uLong crc = crc32(0, nullptr, 0);
+  int flush = Z_NO_FLUSH;
+  do {
+    const std::size_t got = source.Read(in, kChunk);
+    total += got;
+    if (total > kMaxZip32)
+      throw SourceReadError("larger than 4 GB, which this archive format cannot hold");
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(in), static_cast<uInt>(got));
+    flush = got == 0 ? Z_FINISH : Z_NO_FLUSH;
+    stream.next_in = reinterpret_cast<Bytef*>(in);
+    stream.avail_in = static_cast<uInt>(got);
+    do {
+      stream.next_out = reinterpret_cast<Bytef*>(out);
+      stream.avail_out = static_cast<uInt>(kChunk);
+      if (deflate(&stream, flush) == Z_STREAM_ERROR)
+        throw ArchiveWriteError("the compressor failed");
+      const std::size_t produced = kChunk - stream.avail_out;
+      packed += produced;
+      WriteBytes(std::string_view(out, produced));
+    } while (stream.avail_out == 0);
+    if (got > 0 && progress && !progress(got)) throw WriteCancelled();
+  } while (flush != Z_FINISH);
+  if (total == 0 || packed >= total) return false;
+  entry.method = kMethodDeflated;
+  entry.flags = DeflateSpeedFlags(level);
+  entry.crc = static_cast<std::uint32_t>(crc);
+  entry.size = static_cast<std::uint32_t>(total);
+  entry.compressed_size = static_cast<std::uint32_t>(packed);
+  return true;
+}
+
+std::uint64_t ZipWriter::AddFile(const std::string& name, std::uint32_t dos_time,
+                                 std::uint32_t unix_mode, EntrySource& source, bool store_only,
+                                 int level, const ProgressFn& progress) {
+  CheckName(name);
+  Entry entry;
+  entry.name = name;
+  entry.dos_time = dos_time;
+  entry.external_attributes = ExternalAttributes(unix_mode, false);
+  const std::uint64_t start = position_;
+  try {
+    BeginEntry(entry);
+    const std::uint64_t data_start = position_;
+    const bool deflated = !store_only && level > 0 && DeflateFrom(source, entry, level, progress);
+    if (!deflated) {
+      // Compression did not pay (or was not wanted): store the bytes instead.
+      if (!store_only && level > 0) {
+        Rollback(data_start);
+        source.Rewind();
+      }
+      StoreFrom(source, entry, (store_only || level <= 0) ? progress : ProgressFn());
+    }
+    PatchBytes(entry.offset, LocalHeader(entry));
+  } catch (const SourceReadError&) {
+    Rollback(start);
+    throw;
+  } catch (const WriteCancelled&) {
+    Rollback(start);
+    throw;
+  }
+  const std::uint64_t packed = entry.compressed_size;
+  entries_.push_back(std::move(entry));
+  return packed;
+}
+
+void ZipWriter::AddRaw(const std::string& name, std::uint32_t dos_time, std::uint32_t unix_mode,
+                       std::uint16_t method, std::uint32_t crc, std::uint64_t compressed_size,
+                       std::uint64_t size, EntrySource& raw) {
+  CheckName(name);
+  if (compressed_size > kMaxZip32 || size > kMaxZip32)
+    throw SourceReadError("larger than 4 GB, which this archive format cannot hold");
+  Entry entry;
+  entry.name = name;
+  entry.dos_time = dos_time;
+  entry.method = method;
+  entry.crc = crc;
+  entry.compressed_size = static_cast<std::uint32_t>(compressed_size);
+  entry.size = static_cast<std::uint32_t>(size);
+  entry.external_attributes = ExternalAttributes(unix_mode, !name.empty() && name.back() == '/');
+  const std::uint64_t start = position_;
+  try {
+    BeginEntry(entry);
+    auto buffer = std::make_unique<char[]>(kChunk);
+    std::uint64_t copied = 0;
+    for (std::size_t got; (got = raw.Read(buffer.get(), kChunk)) > 0;) {
+      copied += got;
+      WriteBytes(std::string_view(buffer.get(), got));
+    }
+    if (copied != compressed_size) throw SourceReadError("the entry's data is incomplete");
+  } catch (const SourceReadError&) {
+    Rollback(start);
+    throw;
+  }
+  entries_.push_back(std::move(entry));
+}
+
+void ZipWriter::Finish(std::string_view comment) {
+  const std::uint64_t directory_start = position_;
+  std::string directory;
+  for (const Entry& entry : entries_) {
+    Put32(directory, kCentralSignature);
+    Put16(directory, kVersionMadeBy);
+    Put16(directory, VersionNeeded(entry.method));
+    Put16(directory, entry.flags);
+    Put16(directory, entry.method);
+    Put16(directory, entry.dos_time & 0xFFFF);
+    Put16(directory, entry.dos_time >> 16);
+    Put32(directory, entry.crc);
+    Put32(directory, entry.compressed_size);
+    Put32(directory, entry.size);
+    Put16(directory, static_cast<std::uint32_t>(entry.name.size()));
+    Put16(directory, 0);  // extra field
+    Put16(directory, 0);  // comment
+    Put16(directory, 0);  // disk
+    Put16(directory, 0);  // internal attributes
+    Put32(directory, entry.external_attributes);
+    Put32(directory, entry.offset);
+    directory += entry.name;
+  }
+  WriteBytes(directory);
+  const std::string_view kept_comment = comment.substr(0, 0xFFFF);
+  std::string end;
+  Put32(end, kEndSignature);
+  Put16(end, 0);
+  Put16(end, 0);
+  Put16(end, static_cast<std::uint32_t>(entries_.size()));
+  Put16(end, static_cast<std::uint32_t>(entries_.size()));
+  Put32(end, static_cast<std::uint32_t>(directory.size()));
+  Put32(end, static_cast<std::uint32_t>(directory_start));
+  Put16(end, static_cast<std::uint32_t>(kept_comment.size()));
+  end += kept_comment;
+  WriteBytes(end);
+}
+
+}  // namespace korvel::engine

@@ -1,0 +1,103 @@
+// Writes a plain zip file that old JAR readers accept: stored or deflated entries, sizes in the
+// local headers, no data descriptors, no extra fields, no zip64 records.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvel::engine {
+
+// The archive being written can no longer be completed (write error, size limits).
+class ArchiveWriteError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// One entry's source could not be read; the entry was taken back out of the archive.
+class SourceReadError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The run was stopped from a progress report; the entry was taken back out.
+class WriteCancelled : public std::runtime_error {
+ public:
+  WriteCancelled() : std::runtime_error("cancelled") {}
+};
+
+// Where an entry's bytes come from. Read returns 0 at the end and throws SourceReadError.
+class EntrySource {
+ public:
+  virtual ~EntrySource() = default;
+  virtual std::size_t Read(char* buffer, std::size_t size) = 0;
+  // Starts over from the first byte (used when compression does not pay).
+  virtual void Rewind() = 0;
+};
+
+// Is told the number of source bytes just consumed; false stops the run.
+using ProgressFn = std::function<bool(std::uint64_t bytes)>;
+
+class ZipWriter {
+ public:
+  // Writes to an open, empty, seekable file; the caller keeps ownership of `fd`.
+  explicit ZipWriter(int fd);
+  ~ZipWriter();
+
+  void AddDirectory(const std::string& name, std::uint32_t dos_time, std::uint32_t unix_mode);
+
+  // Compresses `source` at `level` (0 stores), or stores it when `store_only`, or when
+  // deflating would make it larger. Returns the compressed size.
+  std::uint64_t AddFile(const std::string& name, std::uint32_t dos_time, std::uint32_t unix_mode,
+                        EntrySource& source, bool store_only, int level,
+                        const ProgressFn& progress);
+
+  // Copies an entry's compressed bytes unchanged (method 0 or 8).
+  void AddRaw(const std::string& name, std::uint32_t dos_time, std::uint32_t unix_mode,
+              std::uint16_t method, std::uint32_t crc, std::uint64_t compressed_size,
+              std::uint64_t size, EntrySource& raw);
+
+  // Writes the central directory and the end record.
+  void Finish(std::string_view comment);
+
+  std::size_t EntryCount() const { return entries_.size(); }
+
+ private:
+  struct Entry {
+    std::string name;
+    std::uint16_t method = 0;
+    std::uint16_t flags = 0;  // only the deflate speed hint in bits 1 and 2
+    std::uint32_t dos_time = 0;
+    std::uint32_t crc = 0;
+    std::uint32_t compressed_size = 0;
+    std::uint32_t size = 0;
+    std::uint32_t external_attributes = 0;
+    std::uint32_t offset = 0;
+  };
+
+  void WriteBytes(std::string_view bytes);
+  void PatchBytes(std::uint64_t offset, std::string_view bytes);
+  std::string LocalHeader(const Entry& entry) const;
+  void BeginEntry(Entry& entry);
+  // Drops a half-written entry so the archive ends where it did before it.
+  void Rollback(std::uint64_t offset);
+  void StoreFrom(EntrySource& source, Entry& entry, const ProgressFn& progress);
+  bool DeflateFrom(EntrySource& source, Entry& entry, int level, const ProgressFn& progress);
+
+  // Kept from entry to entry: a fresh compressor and buffers per file cost more than small
+  // files take to compress.
+  struct Compressor;
+  std::unique_ptr<Compressor> compressor_;
+  std::unique_ptr<char[]> in_;
+  std::unique_ptr<char[]> out_;
+
+  int fd_;
+  std::uint64_t position_ = 0;
+  std::vector<Entry> entries_;
+};
+
+}  // namespace korvel::engine

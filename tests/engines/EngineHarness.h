@@ -1,0 +1,268 @@
+// Loads the built engine libraries and drives them with hand-filled records, as the archive
+// component would; plus small helpers for comparing folder trees and building archives by hand.
+#pragma once
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/ZipRecords.h"
+#include "support/TempDir.h"
+
+namespace korvel::test {
+
+// One loaded engine library; the test fails when it or an entry point is missing.
+class EngineLibrary {
+ public:
+  explicit EngineLibrary(const char* path) : handle_(dlopen(path, RTLD_NOW | RTLD_LOCAL)) {
+    if (handle_ == nullptr) ADD_FAILURE() << "cannot load " << path << ": " << dlerror();
+  }
+  ~EngineLibrary() {
+    if (handle_ != nullptr) dlclose(handle_);
+  }
+  EngineLibrary(const EngineLibrary&) = delete;
+  EngineLibrary& operator=(const EngineLibrary&) = delete;
+
+  template <typename Fn>
+  Fn Get(const char* name) const {
+    return handle_ == nullptr ? nullptr : reinterpret_cast<Fn>(dlsym(handle_, name));
+  }
+
+ private:
+  void* handle_;
+};
+
+inline const EngineLibrary& ZipEngine() {
+  static EngineLibrary library(KORVEL_ZIPDLL_PATH);
+  return library;
+}
+
+inline const EngineLibrary& UnzEngine() {
+  static EngineLibrary library(KORVEL_UNZDLL_PATH);
+  return library;
+}
+
+// One callback as the component saw it.
+struct CallbackEvent {
+  int action = 0;
+  std::int32_t arg1 = 0;
+  std::int32_t arg2 = 0;
+  std::string text;
+};
+
+// Records every callback and answers as told.
+class CallbackRecorder {
+ public:
+  std::vector<CallbackEvent> events;
+  // Answer for a callback (0 goes on); may also fill in the record's answer fields.
+  std::function<std::int32_t(ZipCallbackRecord&)> answer;
+
+  static std::int32_t KORVEL_ZIP_CALL Callback(ZipCallbackRecord* record) {
+    auto* self = static_cast<CallbackRecorder*>(record->Caller);
+    CallbackEvent event;
+    event.action = KORVEL_ZIP_CODE_ACTION(record->Code);
+    event.arg1 = record->Arg1;
+    event.arg2 = record->Arg2;
+    const char* text =
+        record->Text.Indirect.Zero == 0 ? record->Text.Indirect.Text : record->Text.Buffer;
+    event.text = text != nullptr ? text : "";
+    self->events.push_back(event);
+    return self->answer ? self->answer(*record) : 0;
+  }
+
+  int Count(int action) const {
+    int count = 0;
+    for (const CallbackEvent& event : events) count += event.action == action ? 1 : 0;
+    return count;
+  }
+  // Messages that carry the error value `error`.
+  std::vector<std::string> Errors(std::int32_t error) const {
+    std::vector<std::string> texts;
+    for (const CallbackEvent& event : events)
+      if (event.action == kZipActionMessage && event.arg1 == error) texts.push_back(event.text);
+    return texts;
+  }
+};
+
+// A packing run with the main window's settings: "*.*", recursion, folder names, separate
+// folder entries, level 9 and the usual store suffixes.
+struct PackRun {
+  ZipCommandRecord record{};
+  std::vector<ZipFileSpec> entries;
+  std::vector<std::string> patterns;
+  std::vector<const char*> excludes;
+  std::string archive, root,
+      suffixes =
+          ".gif:.png:.z:.zip:.zoo:.arc:.lzh:.arj:.taz:.tgz:.lha:.rar:.ace:.cab:.gz:.gzip:.jar";
+  CallbackRecorder recorder;
+
+  PackRun(std::string archive_path, std::string root_dir,
+          std::vector<std::string> pattern_list = {"*.*"})
+      : patterns(std::move(pattern_list)),
+        archive(std::move(archive_path)),
+        root(std::move(root_dir)) {
+    record.Caller = &recorder;
+    record.Version = KORVEL_ZIP_RECORD_VERSION;
+    record.Version2 = KORVEL_ZIP_RECORD_VERSION;
+    record.Callback = &CallbackRecorder::Callback;
+    record.Quiet = -1;
+    record.Level = 9;
+    record.Recurse = 0xFFFF;
+    record.NotSafe = -1;
+    record.AllowUndo = -1;
+    record.RecordMark = KORVEL_ZIP_RECORD_MARK;
+  }
+
+  std::int32_t Run() {
+    entries.assign(patterns.size(), ZipFileSpec{});
+    for (std::size_t i = 0; i < patterns.size(); ++i) {
+      entries[i].FileSpec = patterns[i].c_str();
+      entries[i].Recurse = record.Recurse;
+    }
+    record.Specs = entries.data();
+    record.SpecCount = static_cast<std::int32_t>(entries.size());
+    record.Excludes = excludes.data();
+    record.ExcludeCount = static_cast<std::int32_t>(excludes.size());
+    record.ZipFileName = archive.c_str();
+    record.RootDir = root.empty() ? nullptr : root.c_str();
+    record.StoreSuffixes = suffixes.empty() ? nullptr : suffixes.c_str();
+    auto exec = ZipEngine().Get<ZipDllExecFn>(KORVEL_ZIP_EXEC_NAME);
+    if (exec == nullptr) {
+      ADD_FAILURE() << "no ZipDllExec";
+      return -1000;
+    }
+    return exec(&record);
+  }
+};
+
+// An unpacking run with the main window's settings: all entries, folder names, overwrite.
+struct UnpackRun {
+  UnzCommandRecord record{};
+  std::vector<UnzFileSpec> entries;
+  std::vector<std::string> patterns;
+  std::string archive, base, password;
+  CallbackRecorder recorder;
+
+  UnpackRun(std::string archive_path, std::string base_dir)
+      : archive(std::move(archive_path)), base(std::move(base_dir)) {
+    record.Caller = &recorder;
+    record.Callback = &CallbackRecorder::Callback;
+    record.Quiet = -1;
+    record.DirNames = -1;
+    record.Overwrite = -1;
+    record.PasswordRequests = 1;
+    record.RecordMark = KORVEL_ZIP_RECORD_MARK;
+  }
+
+  std::int32_t Run() {
+    auto version = UnzEngine().Get<GetUnzDllVersionFn>(KORVEL_UNZ_VERSION_NAME);
+    auto exec = UnzEngine().Get<UnzDllExecFn>(KORVEL_UNZ_EXEC_NAME);
+    if (exec == nullptr || version == nullptr) {
+      ADD_FAILURE() << "no UnzDllExec";
+      return -1000;
+    }
+    record.Version = version();
+    entries.assign(patterns.size(), UnzFileSpec{});
+    for (std::size_t i = 0; i < patterns.size(); ++i) entries[i].FileSpec = patterns[i].c_str();
+    record.Specs = entries.empty() ? nullptr : entries.data();
+    record.SpecCount = static_cast<std::int32_t>(entries.size());
+    record.ZipFileName = archive.c_str();
+    record.BaseDir = base.empty() || record.Test ? nullptr : base.c_str();
+    record.Password = password.c_str();
+    return exec(&record);
+  }
+};
+
+// Every file and folder below `root`: relative path -> content ("<dir>" for folders).
+inline std::map<std::string, std::string> TreeOf(const std::string& root) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> tree;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    const std::string rel = fs::relative(entry.path(), root).generic_string();
+    tree[rel] = entry.is_directory() ? "<dir>" : ReadFile(entry.path().string());
+  }
+  return tree;
+}
+
+// Runs a shell command; returns its exit status and fills `output` with its standard output.
+inline int Shell(const std::string& command, std::string* output = nullptr) {
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  if (!pipe) return -1;
+  std::array<char, 4096> buffer;
+  std::string text;
+  for (std::size_t got; (got = fread(buffer.data(), 1, buffer.size(), pipe.get())) > 0;)
+    text.append(buffer.data(), got);
+  if (output != nullptr) *output = text;
+  const int status = pclose(pipe.release());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+inline std::string Quoted(const std::string& path) {
+  return "'" + path + "'";
+}
+
+inline std::uint32_t Crc32(const std::string& data) {
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (unsigned char byte : data) {
+    crc ^= byte;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+// A stored-only archive written byte by byte, so that names a well-behaved writer would refuse
+// ("../evil") can be tried.
+inline std::string HandMadeZip(const std::vector<std::pair<std::string, std::string>>& entries) {
+  auto put16 = [](std::string& out, std::uint32_t v) {
+    out += static_cast<char>(v & 0xFF);
+    out += static_cast<char>((v >> 8) & 0xFF);
+  };
+  auto put32 = [&](std::string& out, std::uint32_t v) {
+    put16(out, v & 0xFFFF);
+    put16(out, v >> 16);
+  };
+  std::string body, directory;
+  for (const auto& [name, data] : entries) {
+    const std::uint32_t offset = static_cast<std::uint32_t>(body.size());
+    const std::uint32_t crc = Crc32(data);
+    put32(body, 0x04034b50);
+    for (std::uint32_t v : {10u, 0u, 0u, 0u, 0x5021u}) put16(body, v);  // 2020-01-01
+    put32(body, crc);
+    put32(body, static_cast<std::uint32_t>(data.size()));
+    put32(body, static_cast<std::uint32_t>(data.size()));
+    put16(body, static_cast<std::uint32_t>(name.size()));
+    put16(body, 0);
+    body += name + data;
+    put32(directory, 0x02014b50);
+    for (std::uint32_t v : {20u, 10u, 0u, 0u, 0u, 0x5021u}) put16(directory, v);
+    put32(directory, crc);
+    put32(directory, static_cast<std::uint32_t>(data.size()));
+    put32(directory, static_cast<std::uint32_t>(data.size()));
+    put16(directory, static_cast<std::uint32_t>(name.size()));
+    for (int i = 0; i < 4; ++i) put16(directory, 0);
+    put32(directory, 0);
+    put32(directory, offset);
+    directory += name;
+  }
+  std::string end;
+  put32(end, 0x06054b50);
+  put16(end, 0);
+  put16(end, 0);
+  put16(end, static_cast<std::uint32_t>(entries.size()));
+  put16(end, static_cast<std::uint32_t>(entries.size()));
+  put32(end, static_cast<std::uint32_t>(directory.size()));
+  put32(end, static_cast<std::uint32_t>(body.size()));
+  put16(end, 0);
+  return body + directory + end;
+}
+
+}  // namespace korvel::test

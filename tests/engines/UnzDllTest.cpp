@@ -1,0 +1,251 @@
+// The unpacking engine: sample games against Info-ZIP, hostile names, overwriting, testing and
+// damaged archives.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "tests/engines/EngineHarness.h"
+
+namespace korvel::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(UnzDll, EntryPointsReportAUsableVersion) {
+  auto version = UnzEngine().Get<GetUnzDllVersionFn>(KORVEL_UNZ_VERSION_NAME);
+  auto priv = UnzEngine().Get<GetUnzDllPrivVersionFn>(KORVEL_UNZ_PRIV_VERSION_NAME);
+  ASSERT_NE(version, nullptr);
+  ASSERT_NE(priv, nullptr);
+  EXPECT_GE(version(), 178);
+  EXPECT_LE(version(), 300);
+}
+
+TEST(UnzDll, SampleGamesUnpackAsInfoZipUnpacksThem) {
+  const fs::path corpus = KORVEL_CORPUS_DIR;
+  if (!fs::is_directory(corpus)) GTEST_SKIP() << "sample suites not present at " << corpus;
+  int games = 0;
+  for (const auto& folder : fs::directory_iterator(corpus)) {
+    if (!folder.is_directory()) continue;
+    for (const auto& file : fs::directory_iterator(folder.path())) {
+      if (file.path().extension() != ".jar") continue;
+      SCOPED_TRACE(file.path().string());
+      ++games;
+      TempDir dir;
+      UnpackRun ours(file.path().string(), dir.MakeDir("ours"));
+      const std::int32_t count = ours.Run();
+      EXPECT_GT(count, 0);
+      dir.MakeDir("infozip");
+      ASSERT_EQ(
+          Shell("unzip -qq " + Quoted(file.path().string()) + " -d " + Quoted(dir / "infozip")), 0);
+      EXPECT_EQ(TreeOf(dir / "ours"), TreeOf(dir / "infozip"));
+      int files = 0;
+      for (const auto& [name, content] : TreeOf(dir / "infozip")) files += content != "<dir>";
+      EXPECT_EQ(count, files);
+      EXPECT_EQ(ours.recorder.Count(kZipActionNewFile), files);
+
+      // Packed again as the patch job packs its work folder: sound, manifest first, same tree.
+      PackRun repack(dir / "repacked.jar", dir / "ours");
+      EXPECT_GT(repack.Run(), 0);
+      EXPECT_EQ(Shell("unzip -tqq " + Quoted(dir / "repacked.jar")), 0);
+      std::string names;
+      Shell("zipinfo -1 " + Quoted(dir / "repacked.jar"), &names);
+      EXPECT_EQ(names.rfind("META-INF/\nMETA-INF/MANIFEST.MF\n", 0), 0u) << names.substr(0, 80);
+      UnpackRun again(dir / "repacked.jar", dir.MakeDir("again"));
+      EXPECT_EQ(again.Run(), files);
+      EXPECT_EQ(TreeOf(dir / "again"), TreeOf(dir / "infozip"));
+    }
+  }
+  EXPECT_EQ(games, 22);
+}
+
+TEST(UnzDll, EntriesThatWouldLandOutsideTheBaseAreRefused) {
+  TempDir dir;
+  dir.MakeDir("base");
+  dir.MakeDir("outside");
+  fs::create_directory_symlink(dir / "outside", dir / "base/link");
+  std::string archive = HandMadeZip({{"../evil", "1"},
+                                     {"/tmp/korvel-abs-evil", "2"},
+                                     {"C:\\x", "3"},
+                                     {"C:x", "4"},
+                                     {"a/../../evil2", "5"},
+                                     {"..\\evil3", "6"},
+                                     {"link/evil4", "7"},
+                                     {"good/ok.txt", "ok"}});
+  const std::string path = dir.Write("evil.zip", archive);
+  const auto before = TreeOf(dir.Path());
+
+  for (bool dir_names : {true, false}) {
+    SCOPED_TRACE(dir_names ? "with folder names" : "flattened");
+    UnpackRun unpack(path, dir / "base");
+    unpack.record.DirNames = dir_names ? -1 : 0;
+    // The count leaves the refused entries out; flattened, "link/evil4" is a plain "evil4".
+    EXPECT_EQ(unpack.Run(), dir_names ? 1 : 2);
+    EXPECT_EQ(unpack.recorder.Errors(kZipErrorUnsafeName).size(), dir_names ? 7u : 6u);
+    EXPECT_FALSE(fs::exists("/tmp/korvel-abs-evil"));
+    EXPECT_FALSE(fs::exists(dir / "evil2"));
+    EXPECT_TRUE(fs::is_empty(dir / "outside"));
+  }
+  auto after = TreeOf(dir.Path());
+  for (const auto& [name, content] : before) after.erase(name);
+  EXPECT_EQ(after.size(), 4u);  // base/good, base/good/ok.txt and the flattened files
+  EXPECT_EQ(after["base/good/ok.txt"], "ok");
+  EXPECT_EQ(after["base/ok.txt"], "ok");
+  EXPECT_EQ(after["base/evil4"], "7");
+}
+
+TEST(UnzDll, OverwriteOffKeepsExistingFilesAndTheAnswerDecides) {
+  TempDir dir;
+  const std::string path = dir.Write("a.zip", HandMadeZip({{"f.txt", "new"}, {"g.txt", "new"}}));
+  dir.Write("base/f.txt", "mine");
+
+  UnpackRun keep(path, dir / "base");
+  keep.record.Overwrite = 0;
+  EXPECT_EQ(keep.Run(), 1);
+  EXPECT_EQ(ReadFile(dir / "base/f.txt"), "mine");
+  EXPECT_EQ(ReadFile(dir / "base/g.txt"), "new");
+  EXPECT_EQ(keep.recorder.Count(kZipActionSkipped), 1);
+
+  // The question goes to the component, whose answer (the value) wins over the record's flag.
+  UnpackRun asked(path, dir / "base");
+  asked.record.Overwrite = 0;
+  asked.recorder.answer = [](ZipCallbackRecord& record) {
+    if (KORVEL_ZIP_CODE_ACTION(record.Code) == kZipActionOverwrite) record.Arg2 = -1;
+    return 0;
+  };
+  EXPECT_EQ(asked.Run(), 2);
+  EXPECT_EQ(ReadFile(dir / "base/f.txt"), "new");
+}
+
+TEST(UnzDll, TestOnlyWritesNothingAndFindsChecksumErrors) {
+  TempDir dir;
+  std::string archive = HandMadeZip({{"sub/a.txt", "hello world"}, {"b.txt", "second entry"}});
+  const std::string good = dir.Write("good.zip", archive);
+  archive[archive.find("hello")] = 'j';  // same length, wrong checksum
+  const std::string bad = dir.Write("bad.zip", archive);
+  dir.MakeDir("base");
+
+  UnpackRun test_good(good, dir / "base");
+  test_good.record.Test = -1;
+  EXPECT_EQ(test_good.Run(), 2);
+  EXPECT_TRUE(fs::is_empty(dir / "base"));
+
+  UnpackRun test_bad(bad, dir / "base");
+  test_bad.record.Test = -1;
+  EXPECT_EQ(test_bad.Run(), 1);
+  EXPECT_EQ(test_bad.recorder.Errors(kZipErrorCrc).size(), 1u);
+  EXPECT_EQ(test_bad.recorder.Count(kZipActionCrcError), 1);
+  EXPECT_TRUE(fs::is_empty(dir / "base"));
+
+  // Unpacking the damaged entry never replaces the file already there, unless told to keep it.
+  dir.Write("base/sub/a.txt", "original");
+  UnpackRun extract_bad(bad, dir / "base");
+  extract_bad.recorder.answer = [](ZipCallbackRecord& record) {
+    if (KORVEL_ZIP_CODE_ACTION(record.Code) == kZipActionCrcError) record.Arg1 = 2;  // undecided
+    return 0;
+  };
+  EXPECT_EQ(extract_bad.Run(), 1);
+  EXPECT_EQ(ReadFile(dir / "base/sub/a.txt"), "original");
+  EXPECT_EQ(TreeOf(dir / "base").size(), 3u);  // no temporary file left behind
+
+  UnpackRun keep_bad(bad, dir / "base");
+  keep_bad.recorder.answer = [](ZipCallbackRecord& record) {
+    if (KORVEL_ZIP_CODE_ACTION(record.Code) == kZipActionCrcError) record.Arg1 = 1;
+    return 0;
+  };
+  EXPECT_EQ(keep_bad.Run(), 2);
+  EXPECT_EQ(ReadFile(dir / "base/sub/a.txt"), "jello world");
+}
+
+TEST(UnzDll, ANonZeroAnswerStopsTheRun) {
+  TempDir dir;
+  const std::string path =
+      dir.Write("a.zip", HandMadeZip({{"1.txt", "1"}, {"2.txt", "2"}, {"3.txt", "3"}}));
+  dir.MakeDir("base");
+  UnpackRun unpack(path, dir / "base");
+  int new_files = 0;
+  unpack.recorder.answer = [&](ZipCallbackRecord& record) {
+    const bool second =
+        KORVEL_ZIP_CODE_ACTION(record.Code) == kZipActionNewFile && ++new_files == 2;
+    return second ? 1 : 0;
+  };
+  EXPECT_EQ(unpack.Run(), kZipExecCancelled);
+  EXPECT_EQ(TreeOf(dir / "base"), (std::map<std::string, std::string>{{"1.txt", "1"}}));
+  EXPECT_EQ(new_files, 2);  // no callback after the stop
+}
+
+TEST(UnzDll, PatternsFlatteningAndFreshenSelectEntries) {
+  TempDir dir;
+  const std::string path = dir.Write(
+      "a.zip", HandMadeZip({{"d/", ""}, {"d/x.class", "x"}, {"d/y.png", "y"}, {"z.class", "z"}}));
+  UnpackRun some(path, dir.MakeDir("some"));
+  some.patterns = {"*.CLASS"};
+  EXPECT_EQ(some.Run(), 2);
+  EXPECT_EQ(TreeOf(dir / "some"), (std::map<std::string, std::string>{
+                                      {"d", "<dir>"}, {"d/x.class", "x"}, {"z.class", "z"}}));
+
+  UnpackRun flat(path, dir.MakeDir("flat"));
+  flat.record.DirNames = 0;
+  EXPECT_EQ(flat.Run(), 3);
+  EXPECT_EQ(TreeOf(dir / "flat"), (std::map<std::string, std::string>{
+                                      {"x.class", "x"}, {"y.png", "y"}, {"z.class", "z"}}));
+
+  // Freshen: only files already there and older than their entry (2020) are replaced.
+  dir.Write("fresh/z.class", "older");
+  const timespec old_time[2] = {{1000000000, 0}, {1000000000, 0}};
+  utimensat(AT_FDCWD, (dir / "fresh/z.class").c_str(), old_time, 0);
+  UnpackRun freshen(path, dir / "fresh");
+  freshen.record.Freshen = -1;
+  EXPECT_EQ(freshen.Run(), 1);
+  EXPECT_EQ(TreeOf(dir / "fresh"), (std::map<std::string, std::string>{{"z.class", "z"}}));
+}
+
+TEST(UnzDll, DamagedOrMissingArchivesGiveAnErrorAndWriteNothing) {
+  TempDir dir;
+  dir.MakeDir("base");
+  const std::string garbage = dir.Write("garbage.zip", std::string(1000, 'G'));
+  for (const std::string& path : {garbage, dir / "missing.zip"}) {
+    UnpackRun unpack(path, dir / "base");
+    EXPECT_EQ(unpack.Run(), kZipExecAborted);
+    EXPECT_EQ(unpack.recorder.Errors(kZipErrorDamaged).size(), 1u);
+  }
+  // Cut short: the central directory is gone.
+  const std::string whole = HandMadeZip({{"a.txt", std::string(500, 'a')}});
+  const std::string cut = dir.Write("cut.zip", whole.substr(0, 300));
+  UnpackRun unpack(cut, dir / "base");
+  EXPECT_LT(unpack.Run(), 0);
+  EXPECT_TRUE(fs::is_empty(dir / "base"));
+
+  const std::string good = dir.Write("good.zip", whole);
+  UnpackRun no_base(good, dir / "not-there");
+  EXPECT_EQ(no_base.Run(), kZipExecAborted);
+  EXPECT_FALSE(fs::exists(dir / "not-there"));
+}
+
+TEST(UnzDll, ArchivesWithACommentDataInFrontOrNoEntriesAreRead) {
+  TempDir dir;
+  const std::string source = dir.Write("src/a.txt", "text");
+  ASSERT_EQ(Shell("cd " + Quoted(dir / "src") + " && zip -q ../plain.zip a.txt && " +
+                  "echo 'a comment' | zip -qz ../plain.zip"),
+            0);
+  const std::string plain = ReadFile(dir / "plain.zip");
+  // Data in front: counted by the offsets (as a self-extractor has it), or not counted.
+  dir.Write("stub.zip", std::string(1000, 'S') + plain);
+  ASSERT_EQ(Shell("zip -qA " + Quoted(dir / "stub.zip")), 0);
+  dir.Write("glued.zip", std::string(1000, 'S') + plain);
+  dir.Write("empty.zip", HandMadeZip({}));
+  for (const char* name : {"plain.zip", "stub.zip", "glued.zip"}) {
+    SCOPED_TRACE(name);
+    TempDir out;
+    UnpackRun unpack(dir / name, out.Path());
+    EXPECT_EQ(unpack.Run(), 1);
+    EXPECT_EQ(ReadFile(out / "a.txt"), "text");
+    EXPECT_EQ(unpack.recorder.Errors(kZipErrorWarning).size(), name == std::string("glued.zip"));
+  }
+  UnpackRun empty(dir / "empty.zip", dir.MakeDir("e"));
+  EXPECT_EQ(empty.Run(), 0);
+  EXPECT_TRUE(empty.recorder.Errors(kZipErrorDamaged).empty());
+}
+
+}  // namespace
+}  // namespace korvel::test
