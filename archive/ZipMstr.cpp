@@ -1,0 +1,234 @@
+// TZipMaster: properties and the operation envelope around the worker.
+#include "archive/ZipMstr.h"
+
+#include <algorithm>
+
+#include "archive/ZipWrkr.h"
+#include "platform/Files.h"
+
+namespace korvel {
+
+TZipMaster::TZipMaster() : worker_(std::make_unique<TZipWorker>()) {}
+
+TZipMaster::~TZipMaster() {
+  worker_->SetActive(false);
+}
+
+void TZipMaster::StartOperation() {
+  busy_ = true;
+  TZipEvents events;
+  events.OnCheckTerminate = OnCheckTerminate;
+  events.OnItemProgress = OnItemProgress;
+  events.OnMessage = OnMessage;
+  events.OnProgress = OnProgress;
+  events.OnProgressDetails = OnProgressDetails;
+  events.OnTick = OnTick;
+  events.OnTotalProgress = OnTotalProgress;
+  events.OnZipDialog = OnZipDialog;
+  events.OnZipStr = OnZipStr;
+  events.OnCopyZipOverwrite = OnCopyZipOverwrite;
+  events.OnCRC32Error = OnCRC32Error;
+  events.OnDirUpdate = OnDirUpdate;
+  events.OnExtractOverwrite = OnExtractOverwrite;
+  events.OnExtractSkipped = OnExtractSkipped;
+  events.OnFileComment = OnFileComment;
+  events.OnFileExtra = OnFileExtra;
+  events.OnNewName = OnNewName;
+  events.OnPasswordError = OnPasswordError;
+  events.OnSetAddName = OnSetAddName;
+  events.OnSetExtName = OnSetExtName;
+  events.OnSetNewName = OnSetNewName;
+  events.OnGetNextDisk = OnGetNextDisk;
+  events.OnStatusDisk = OnStatusDisk;
+  worker_->SetEvents(events);
+
+  TZipSettings& s = worker_->Settings();
+  s.AddCompLevel = add_comp_level_;
+  s.AddFrom = add_from_;
+  s.AddOptions = add_options_;
+  s.AddStoreSuffixes = add_store_suffixes_;
+  s.ExtAddStoreSuffixes = NormalizeStoreSuffixes(ext_add_store_suffixes_);
+  if (s.ExtAddStoreSuffixes.empty())
+    s.AddStoreSuffixes.Exclude(AddStoreSuffixEnum::assEXT);
+  else
+    s.AddStoreSuffixes.Include(AddStoreSuffixEnum::assEXT);
+  s.CodePage = code_page_;
+  s.ExtrBaseDir = extr_base_dir_;
+  s.ExtrOptions = extr_options_;
+  s.HowToDelete = how_to_delete_;
+  s.Password = password_;
+  s.PasswordReqCount = password_req_count_;
+  s.RootDir = root_dir_;
+  s.TempDir = temp_dir_;
+  s.UseDirOnlyEntries = use_dir_only_entries_;
+  s.SpanOptions = span_options_;
+  s.MaxVolumeSize = max_volume_size_;
+  s.MinFreeVolumeSize = min_free_volume_size_;
+  s.KeepFreeOnDisk1 = keep_free_on_disk1_;
+  s.KeepFreeOnAllDisks = keep_free_on_all_disks_;
+  s.ConfirmErase = confirm_erase_;
+  worker_->SetUnattended(unattended_);
+  worker_->SetVerbose(verbose_);
+  worker_->SetTrace(trace_);
+  worker_->SetDLLDirectory(dll_directory_);
+  worker_->FSpecArgs() = fspec_args_;
+  worker_->FSpecArgsExcl() = fspec_args_excl_;
+  SetZipStrHook(OnZipStr);
+  worker_->SetBusy(true);
+  worker_->SetReEntry(false);
+  worker_->SetOnMainThread(OnZipMainThread());
+}
+
+void TZipMaster::FinishOperation() {
+  worker_->SetBusy(false);
+  busy_ = false;
+  re_entry_ = worker_->ReEntry();
+  fspec_args_ = worker_->FSpecArgs();
+  fspec_args_excl_ = worker_->FSpecArgsExcl();
+  // The hook may refer to this component; nobody needs it between operations.
+  SetZipStrHook({});
+}
+
+template <typename Body>
+bool TZipMaster::Run(Body&& body) {
+  if (busy_) {
+    re_entry_ = true;
+    worker_->SetReEntry(true);
+    worker_->VerboseNote("Re-entry");
+    return false;
+  }
+  StartOperation();
+  try {
+    body();
+  } catch (...) {
+    FinishOperation();
+    throw;
+  }
+  FinishOperation();
+  return true;
+}
+
+int TZipMaster::Extract() {
+  int result = kZipNotPermitted;
+  if (!active_) return result;
+  Run([&] { result = worker_->Extract(); });
+  return result;
+}
+
+int TZipMaster::Add() {
+  int result = kZipNotPermitted;
+  if (!active_) return result;
+  Run([&] { result = worker_->Add(); });
+  return result;
+}
+
+int TZipMaster::LoadUnzEngine(bool quiet) {
+  int result = kZipNotPermitted;
+  if (!active_) return result;
+  Run([&] { result = worker_->UnzDll().LoadLib(quiet); });
+  return result;
+}
+
+int TZipMaster::LoadZipEngine(bool quiet) {
+  int result = kZipNotPermitted;
+  if (!active_) return result;
+  Run([&] { result = worker_->ZipDll().LoadLib(quiet); });
+  return result;
+}
+
+void TZipMaster::UnloadUnzEngine() {
+  if (active_) Run([&] { worker_->UnzDll().UnloadLib(); });
+}
+
+void TZipMaster::UnloadZipEngine() {
+  if (active_) Run([&] { worker_->ZipDll().UnloadLib(); });
+}
+
+void TZipMaster::SetActive(bool active) {
+  active_ = active;
+  if (!active) {
+    worker_->SetActive(false);
+    return;
+  }
+  // Becoming active runs a directory reading that waited.
+  Run([&] { worker_->SetActive(true); });
+}
+
+void TZipMaster::SetDLLDirectory(std::string dir) {
+  while (dir.size() > 1 && dir.back() == platform::kPathSeparator) dir.pop_back();
+  dll_directory_ = std::move(dir);
+}
+
+void TZipMaster::SetPasswordReqCount(std::uint32_t count) {
+  password_req_count_ = std::min<std::uint32_t>(count, 15);
+}
+
+std::string TZipMaster::ZipFileName() const {
+  return worker_->ZipFileName();
+}
+
+void TZipMaster::SetZipFileName(std::string name) {
+  Run([&] {
+    worker_->SetZipFileName(std::move(name));
+    worker_->List();
+  });
+}
+
+int TZipMaster::ErrCode() const {
+  return worker_->ErrCode();
+}
+std::string TZipMaster::Message() const {
+  return worker_->Message();
+}
+int TZipMaster::Count() const {
+  return worker_->Count();
+}
+const ZipDirEntry& TZipMaster::DirEntry(int index) const {
+  return worker_->ZipContents().at(static_cast<std::size_t>(index));
+}
+const std::vector<ZipDirEntry>& TZipMaster::ZipContents() const {
+  return worker_->ZipContents();
+}
+std::string TZipMaster::ZipComment() const {
+  return worker_->ZipComment();
+}
+int TZipMaster::SuccessCnt() const {
+  return worker_->SuccessCnt();
+}
+std::int64_t TZipMaster::SFXOffset() const {
+  return worker_->SFXOffset();
+}
+std::int64_t TZipMaster::CentralDirOffset() const {
+  return worker_->CentralDirOffset();
+}
+std::int64_t TZipMaster::ZipEffectiveSize() const {
+  return worker_->ZipEffectiveSize();
+}
+int TZipMaster::DirOnlyCount() const {
+  return worker_->DirOnlyCount();
+}
+bool TZipMaster::IsSpanned() const {
+  return worker_->IsSpanned();
+}
+void TZipMaster::SetCancel(bool cancel) {
+  worker_->SetCancel(cancel);
+}
+bool TZipMaster::Cancel() const {
+  return worker_->Cancel();
+}
+int TZipMaster::UnzVersion() const {
+  return worker_->UnzDll().Version();
+}
+int TZipMaster::ZipVersion() const {
+  return worker_->ZipDll().Version();
+}
+
+void ApplyPatchJobSettings(TZipMaster& zip) {
+  zip.SetAddOptions(
+      {AddOptsEnum::AddDirNames, AddOptsEnum::AddRecurseDirs, AddOptsEnum::AddSeparateDirs});
+  zip.SetExtrOptions({ExtrOptsEnum::ExtrDirNames, ExtrOptsEnum::ExtrOverWrite});
+  zip.SetAddCompLevel(9);
+  zip.SetAddStoreSuffixes(DefaultStoreSuffixes());
+}
+
+}  // namespace korvel
