@@ -1,0 +1,76 @@
+// What the patch job tests share: a job wired to fresh components and folders, and ways to look
+// into the JARs it writes.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/ZipMstr.h"
+#include "payload/ProgramStore.h"
+#include "pipeline/PatchJob.h"
+#include "platform/Files.h"
+#include "search/EasyFileSearch.h"
+#include "store/mxStorage.h"
+#include "support/TempDir.h"
+
+namespace korvel::test {
+
+class RecordingSink : public JobSink {
+ public:
+  void ConsoleLine(const std::string& line) override { lines.push_back(line); }
+  void SetGauge(int percent) override { gauges.push_back(percent); }
+  std::vector<std::string> lines;
+  std::vector<int> gauges;
+};
+
+// Unpacks a JAR with Info-ZIP and returns its files by relative path.
+std::map<std::string, std::string> Unzip(const std::string& jar);
+
+// The lines of a text whose lines all end with CR LF.
+std::vector<std::string> Lines(const std::string& text);
+
+// Folders of the compiled stand-in MIDP classes and of the compiled demo game.
+struct CompiledDemo {
+  std::string midp;
+  std::string classes;
+};
+const CompiledDemo& Demo();
+
+// A job with its components, a program directory and a folder of games, all fresh per test.
+class JobFixture {
+ protected:
+  void SetUpJob() {
+    saved_cwd_ = platform::CurrentDirectory();
+    ApplyPatchJobSettings(zip_);
+    zip_.SetDLLDirectory(KORVEL_PROGRAM_DIR);
+    ApplyPatchJobSettings(fs_);
+    LoadProgramStore(store_);
+    job_ = std::make_unique<PatchJob>(
+        JobContext{zip_, fs_, store_, settings_, texts_, sink_, program_.Path()});
+  }
+
+  // The job leaves the program directory current; it goes away with the test.
+  void TearDownJob() { platform::SetCurrentDirectory(saved_cwd_); }
+
+  const std::string& Text(TextId id) const { return texts_.Text(id); }
+
+  // Compiles the demo game and packs it as a JAR with a manifest and a JAD beside it.
+  std::string MakeDemoGame(const std::string& name = "Demo");
+  std::string saved_cwd_;
+  TempDir program_;  // the program directory: work folder, lock, temporary archive
+  TempDir games_;    // the user's folder
+  TempDir build_;
+  TZipMaster zip_;
+  TEasyFileSearch fs_;
+  TmxStorage store_;
+  Settings settings_;
+  Language texts_;
+  RecordingSink sink_;
+  std::unique_ptr<PatchJob> job_;
+};
+
+}  // namespace korvel::test
