@@ -1,0 +1,187 @@
+// korvel-patch: adapts MIDlet suites from the command line with the same job as the desktop
+// program, using the desktop program's settings file.
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "archive/ZipMstr.h"
+#include "payload/ProgramStore.h"
+#include "pipeline/PatchJob.h"
+#include "platform/Files.h"
+#include "search/EasyFileSearch.h"
+#include "settings/Language.h"
+#include "settings/Settings.h"
+#include "store/mxStorage.h"
+
+namespace korvel {
+namespace {
+
+constexpr const char* kVersion = "korvel-patch 0.1";
+
+constexpr const char* kUsage =
+    "Usage: korvel-patch [options] FILE.jar...\n"
+    "Adapts each Java ME game in place so that it runs full-screen on the Virel.\n"
+    "Settings come from korvel.ini beside the program; options change them for this run only.\n"
+    "\n"
+    "  --backup, --no-backup   keep FILE.jar.bak after a successful run, or not\n"
+    "  --nokia, --no-nokia     add the Nokia compatibility classes when the game uses them\n"
+    "  --jad, --no-jad         create or renew the JAD beside the JAR\n"
+    "  --filter, --no-filter   drop MIDxlet and MIDlet-Install-Notify lines\n"
+    "  --width N, --height N   canvas size the game sees, 1 to 255\n"
+    "  --lang FILE             language file for the progress lines\n"
+    "  --quiet                 print only errors and the closing summary\n"
+    "  --help                  show this text\n"
+    "  --version               show the version\n"
+    "\n"
+    "Exit status: 0 when every file was adapted, 1 when any failed, 2 on a usage error.\n";
+
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct Options {
+  std::vector<std::string> files;
+  std::optional<std::string> lang_file;
+  bool quiet = false;
+  bool help = false;
+  bool version = false;
+};
+
+int ParseSize(const std::string& option, const std::string& text) {
+  std::size_t used = 0;
+  int value = 0;
+  try {
+    value = std::stoi(text, &used);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used != text.size() || value < 1 || value > 255) {
+    throw UsageError(option + " needs a number from 1 to 255, not \"" + text + "\"");
+  }
+  return value;
+}
+
+Options Parse(int argc, char** argv, Settings& settings) {
+  Options options;
+  bool only_files = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc) throw UsageError(arg + " needs a value");
+      return argv[++i];
+    };
+    if (only_files || arg.empty() || arg[0] != '-' || arg == "-") {
+      options.files.push_back(arg);
+    } else if (arg == "--") {
+      only_files = true;
+    } else if (arg == "--backup" || arg == "--no-backup") {
+      settings.Backup = arg == "--backup";
+    } else if (arg == "--nokia" || arg == "--no-nokia") {
+      settings.Nokia = arg == "--nokia";
+    } else if (arg == "--jad" || arg == "--no-jad") {
+      settings.Jad = arg == "--jad";
+    } else if (arg == "--filter" || arg == "--no-filter") {
+      settings.FilterAttr = arg == "--filter";
+    } else if (arg == "--width") {
+      settings.ResW = ParseSize(arg, value());
+    } else if (arg == "--height") {
+      settings.ResH = ParseSize(arg, value());
+    } else if (arg == "--lang") {
+      options.lang_file = value();
+    } else if (arg == "--quiet") {
+      options.quiet = true;
+    } else if (arg == "--help") {
+      options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
+    } else {
+      throw UsageError("unknown option " + arg);
+    }
+  }
+  if (options.files.empty() && !options.help && !options.version) {
+    throw UsageError("no JAR given");
+  }
+  return options;
+}
+
+// Console lines go to standard output.
+class ConsoleSink : public JobSink {
+ public:
+  explicit ConsoleSink(bool quiet) : quiet_(quiet) {}
+  void ConsoleLine(const std::string& line) override {
+    if (!quiet_) std::cout << line << std::endl;
+  }
+  void SetGauge(int) override {}
+
+ private:
+  bool quiet_;
+};
+
+int Run(int argc, char** argv) {
+  const std::string program_dir = platform::ExecutableDirectory();
+  Settings settings = LoadSettings(DefaultSettingsPath());
+  Options options;
+  try {
+    options = Parse(argc, argv, settings);
+  } catch (const UsageError& e) {
+    std::cerr << "korvel-patch: " << e.what() << "\n\n" << kUsage;
+    return 2;
+  }
+  if (options.help) {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (options.version) {
+    std::cout << kVersion << "\n";
+    return 0;
+  }
+
+  std::string lang_file = options.lang_file.value_or(settings.LangFile);
+  // A language file named in the settings lives in the program directory.
+  if (!options.lang_file && !lang_file.empty() && lang_file.front() != platform::kPathSeparator) {
+    lang_file = platform::JoinPath(program_dir, lang_file);
+  }
+  const Language texts = Language::FromFile(lang_file);
+
+  TZipMaster zip;
+  ApplyPatchJobSettings(zip);
+  TEasyFileSearch fs;
+  ApplyPatchJobSettings(fs);
+  TmxStorage store;
+  LoadProgramStore(store);
+  ConsoleSink sink(options.quiet);
+  PatchJob job({zip, fs, store, settings, texts, sink, program_dir});
+
+  std::vector<std::string> summary;
+  bool all_adapted = true;
+  for (const std::string& file : options.files) {
+    std::string outcome;
+    try {
+      if (!platform::FileExists(file)) {
+        outcome = "failed: " + file + ": no such file";
+      } else if (job.ProcessJar(file, true)) {
+        outcome = "adapted: " + file;
+      } else {
+        outcome = "failed: " + file + ": the JAR could not be rebuilt; the original is unchanged";
+      }
+    } catch (const std::exception& e) {
+      std::cerr << "korvel-patch: " << file << ": " << e.what() << "\n";
+      outcome = "failed: " + file + ": " + e.what();
+    }
+    if (outcome.rfind("failed", 0) == 0) all_adapted = false;
+    summary.push_back(outcome);
+  }
+  for (const std::string& line : summary) std::cout << line << "\n";
+  return all_adapted ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace korvel
+
+int main(int argc, char** argv) {
+  return korvel::Run(argc, argv);
+}

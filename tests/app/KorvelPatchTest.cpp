@@ -1,0 +1,105 @@
+// korvel-patch end to end: options, exit status, summary lines and the settings file it shares
+// with the desktop program.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/TempDir.h"
+
+namespace korvel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::RunCommand;
+using test::TempDir;
+
+// A program directory of its own for each test: the executable, the engines and a settings file,
+// so that tests never share a work folder or a lock.
+class KorvelPatch : public testing::Test {
+ protected:
+  void SetUp() override {
+    const fs::path bin = fs::path(KORVEL_PATCH_EXE).parent_path();
+    for (const char* file : {"korvel-patch", "libzipdll.so", "libunzdll.so"}) {
+      fs::copy_file(bin / file, fs::path(program_.Path()) / file);
+    }
+    fs::permissions(program_ / "korvel-patch", fs::perms::owner_exec, fs::perm_options::add);
+  }
+
+  int Run(const std::string& args) {
+    return RunCommand("'" + program_ / "korvel-patch" + "' " + args, output_);
+  }
+
+  std::string CorpusCopy(const std::string& folder, const std::string& name) {
+    const std::string source = test::CorpusFile(folder + "/" + name);
+    if (source.empty()) return "";
+    return games_.Write(name, ReadFile(source));
+  }
+
+  TempDir program_;
+  TempDir games_;
+  std::string output_;
+};
+
+TEST_F(KorvelPatch, UsageErrorsExitWithTwo) {
+  for (const char* args : {"", "--width 300 a.jar", "--height 0 a.jar", "--width x a.jar",
+                           "--bogus a.jar", "--lang"}) {
+    EXPECT_EQ(Run(args), 2) << args << "\n" << output_;
+    EXPECT_NE(output_.find("Usage: korvel-patch"), std::string::npos) << args;
+  }
+  EXPECT_EQ(Run("--help"), 0);
+  EXPECT_NE(output_.find("--no-backup"), std::string::npos);
+  EXPECT_EQ(Run("--version"), 0);
+  EXPECT_EQ(output_.rfind("korvel-patch ", 0), 0u) << output_;
+}
+
+TEST_F(KorvelPatch, AdaptsEachFileAndSummarises) {
+  const std::string good = CorpusCopy("apress-hello", "hello.jar");
+  if (good.empty()) GTEST_SKIP() << "sample suites not present";
+  CorpusCopy("apress-hello", "hello.jad");
+  const std::string bad = games_.Write("broken.jar", "not a zip");
+
+  EXPECT_EQ(Run("--quiet --width 176 --backup '" + good + "' '" + bad + "'"), 1) << output_;
+  EXPECT_NE(output_.find("adapted: " + good), std::string::npos) << output_;
+  EXPECT_NE(output_.find("failed: " + bad), std::string::npos) << output_;
+  EXPECT_EQ(output_.find("Инициализация"), std::string::npos);  // --quiet
+  EXPECT_EQ(ReadFile(bad), "not a zip");
+  EXPECT_TRUE(fs::exists(good + ".bak"));
+
+  std::string listing;
+  ASSERT_EQ(RunCommand("unzip -p '" + good +
+                           "' com/quillmoss/fullscreen/FullCn.class | "
+                           "od -An -tu1 -j263 -N1",
+                       listing),
+            0);
+  EXPECT_EQ(std::stoi(listing), 176);
+  EXPECT_FALSE(fs::exists(program_ / "korvel.ini"));  // options last for the run only
+}
+
+TEST_F(KorvelPatch, ReadsTheSharedSettingsAndLanguage) {
+  const std::string good = CorpusCopy("sokoban", "Sokoban.jar");
+  if (good.empty()) GTEST_SKIP() << "sample suites not present";
+  program_.Write("korvel.ini", "[Korvel]\nJad=0\nResH=200\n");
+  program_.Write("Test.lng", "[Main]\nInitializing=Starting up\n");
+
+  EXPECT_EQ(Run("--lang '" + program_ / "Test.lng" + "' '" + good + "'"), 0) << output_;
+  EXPECT_EQ(output_.rfind("Starting up\n", 0), 0u) << output_;
+  EXPECT_FALSE(fs::exists(games_ / "Sokoban.jad"));  // Jad=0: no descriptor made
+  EXPECT_EQ(Run("'" + games_ / "missing.jar" + "'"), 1);
+  EXPECT_NE(output_.find("failed: "), std::string::npos);
+}
+
+TEST_F(KorvelPatch, AdaptsTheDemoGame) {
+  const std::string jar =
+      games_.Write("Demo.jar", ReadFile(test::SourceFile("examples/demo/Demo.jar")));
+  games_.Write("Demo.jad", ReadFile(test::SourceFile("examples/demo/Demo.jad")));
+  ASSERT_EQ(Run("'" + jar + "'"), 0) << output_;
+  EXPECT_NE(output_.find("adapted: " + jar), std::string::npos) << output_;
+  std::string listing;
+  ASSERT_EQ(RunCommand("unzip -Z1 '" + jar + "'", listing), 0);
+  EXPECT_NE(listing.find("com/quillmoss/fullscreen/FullCn.class"), std::string::npos);
+  EXPECT_NE(ReadFile(games_ / "Demo.jad").find("MIDlet-Jar-URL: Demo.jar\r\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace korvel
