@@ -1,7 +1,31 @@
-// Compile-time stand-in for the MIDP canvas: only what the compatibility classes refer to.
-// The handset supplies the real class.
+// Compile-time stand-in for the MIDP canvas: only what the compatibility classes and the demo
+// game refer to. The handset supplies the real class.
 package javax.microedition.lcdui;
 
-public abstract class Canvas {
+public abstract class Canvas extends Displayable {
+  public static final int UP = 1;
+  public static final int LEFT = 2;
+  public static final int RIGHT = 5;
+  public static final int DOWN = 6;
+  public static final int FIRE = 8;
+
   protected Canvas() {}
+
+  public int getWidth() {
+    return 0;
+  }
+
+  public int getHeight() {
+    return 0;
+  }
+
+  public int getGameAction(int keyCode) {
+    return 0;
+  }
+
+  public final void repaint() {}
+
+  protected void keyPressed(int keyCode) {}
+
+  protected abstract void paint(Graphics g);
 }
