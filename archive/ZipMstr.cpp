@@ -16,31 +16,7 @@ TZipMaster::~TZipMaster() {
 
 void TZipMaster::StartOperation() {
   busy_ = true;
-  TZipEvents events;
-  events.OnCheckTerminate = OnCheckTerminate;
-  events.OnItemProgress = OnItemProgress;
-  events.OnMessage = OnMessage;
-  events.OnProgress = OnProgress;
-  events.OnProgressDetails = OnProgressDetails;
-  events.OnTick = OnTick;
-  events.OnTotalProgress = OnTotalProgress;
-  events.OnZipDialog = OnZipDialog;
-  events.OnZipStr = OnZipStr;
-  events.OnCopyZipOverwrite = OnCopyZipOverwrite;
-  events.OnCRC32Error = OnCRC32Error;
-  events.OnDirUpdate = OnDirUpdate;
-  events.OnExtractOverwrite = OnExtractOverwrite;
-  events.OnExtractSkipped = OnExtractSkipped;
-  events.OnFileComment = OnFileComment;
-  events.OnFileExtra = OnFileExtra;
-  events.OnNewName = OnNewName;
-  events.OnPasswordError = OnPasswordError;
-  events.OnSetAddName = OnSetAddName;
-  events.OnSetExtName = OnSetExtName;
-  events.OnSetNewName = OnSetNewName;
-  events.OnGetNextDisk = OnGetNextDisk;
-  events.OnStatusDisk = OnStatusDisk;
-  worker_->SetEvents(events);
+  worker_->SetEvents(*this);  // the events as they are now, for this operation
 
   TZipSettings& s = worker_->Settings();
   s.AddCompLevel = add_comp_level_;

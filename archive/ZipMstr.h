@@ -29,7 +29,9 @@ class TZipWorker;
 // The result of an operation that is not permitted now (busy or inactive).
 inline constexpr int kZipNotPermitted = -255;
 
-class TZipMaster {
+// The events (OnMessage, OnProgress, ...) are the public members inherited from TZipEvents; none
+// is assigned by the program.
+class TZipMaster : public TZipEvents {
  public:
   TZipMaster();
   ~TZipMaster();
@@ -174,31 +176,6 @@ class TZipMaster {
   // Engine versions while loaded (0 otherwise).
   int UnzVersion() const;
   int ZipVersion() const;
-
-  // --- Events (none assigned by the program) -------------------------------------------------
-  TCheckTerminateEvent OnCheckTerminate;
-  TItemProgressEvent OnItemProgress;
-  TZipMessageEvent OnMessage;
-  TProgressEvent OnProgress;
-  TProgressDetailsEvent OnProgressDetails;
-  TTickEvent OnTick;
-  TTotalProgressEvent OnTotalProgress;
-  TZipDialogEvent OnZipDialog;
-  TZipStrEvent OnZipStr;
-  TCopyZipOverwriteEvent OnCopyZipOverwrite;
-  TCRC32ErrorEvent OnCRC32Error;
-  TDirUpdateEvent OnDirUpdate;
-  TExtractOverwriteEvent OnExtractOverwrite;
-  TExtractSkippedEvent OnExtractSkipped;
-  TFileCommentEvent OnFileComment;
-  TFileExtraEvent OnFileExtra;
-  TNewNameEvent OnNewName;
-  TPasswordErrorEvent OnPasswordError;
-  TSetAddNameEvent OnSetAddName;
-  TSetExtNameEvent OnSetExtName;
-  TSetNewNameEvent OnSetNewName;
-  TGetNextDiskEvent OnGetNextDisk;
-  TStatusDiskEvent OnStatusDisk;
 
  private:
   // The envelope around every operation: refuses when not permitted, hands the settings to the

@@ -4,6 +4,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "platform/AsciiText.h"
 #include "platform/FileError.h"
 #include "platform/Files.h"
 
@@ -12,18 +13,6 @@ namespace korvel {
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
-
-char AsciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool StartsWithIgnoringCase(std::string_view line, std::string_view prefix) {
-  if (line.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (AsciiLower(line[i]) != AsciiLower(prefix[i])) return false;
-  }
-  return true;
-}
 
 // Splits text into lines; LF, CR LF and a lone CR each end a line. A last line without an end
 // counts; the empty rest after a final line end does not.
@@ -51,7 +40,7 @@ std::string KeepLinesExcept(std::string_view text,
     if (!(dropping && continuation)) {
       dropping = false;
       for (std::string_view prefix : prefixes) {
-        if (!prefix.empty() && StartsWithIgnoringCase(line, prefix)) dropping = true;
+        if (!prefix.empty() && StartsWithIgnoringAsciiCase(line, prefix)) dropping = true;
       }
     }
     if (dropping) continue;

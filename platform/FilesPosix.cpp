@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/AsciiText.h"
 #include "platform/FileError.h"
 #include "platform/Files.h"
 
@@ -25,17 +26,6 @@ bool WriteAll(int fd, std::string_view data) {
       return false;
     }
     data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
-bool IsAsciiCaseEqual(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
   }
   return true;
 }
@@ -207,7 +197,7 @@ std::optional<std::string> ResolvePathIgnoringCase(const std::string& base,
     if (dir == nullptr) return std::nullopt;
     std::optional<std::string> found;
     while (struct dirent* d = ::readdir(dir)) {
-      if (IsAsciiCaseEqual(d->d_name, part)) {
+      if (EqualsIgnoringAsciiCase(d->d_name, part)) {
         found = JoinPath(current, d->d_name);
         break;
       }

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/AsciiText.h"
 #include "platform/FileError.h"
 #include "platform/Files.h"
 #include "platform/Profile.h"
@@ -23,17 +24,6 @@ std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
   return s;
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 // One line of the file: its content runs from `begin` to `end`, its line break (if any) from
@@ -113,7 +103,8 @@ Location Locate(std::string_view text, const std::vector<Line>& lines, std::stri
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const LineMeaning m = Interpret(text.substr(lines[i].begin, lines[i].end - lines[i].begin));
     if (!loc.section) {
-      if (m.kind == LineKind::kSection && !m.name.empty() && EqualIgnoringCase(m.name, section)) {
+      if (m.kind == LineKind::kSection && !m.name.empty() &&
+          EqualsIgnoringAsciiCase(m.name, section)) {
         loc.section = i;
         loc.last_filled = i;
       }
@@ -123,7 +114,7 @@ Location Locate(std::string_view text, const std::vector<Line>& lines, std::stri
     if (m.kind == LineKind::kSection) break;
     if (m.kind == LineKind::kBlank) continue;
     loc.last_filled = i;
-    if (!loc.key && !key.empty() && EqualIgnoringCase(m.name, key)) loc.key = i;
+    if (!loc.key && !key.empty() && EqualsIgnoringAsciiCase(m.name, key)) loc.key = i;
   }
   return loc;
 }

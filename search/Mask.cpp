@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/AsciiText.h"
+
 namespace korvel {
 
 namespace {
@@ -11,11 +13,6 @@ namespace {
 // More parts after a "*" than this make a mask invalid; the limit keeps masks that would
 // backtrack without end out of the program, and users' masks never come close to it.
 constexpr int kMaxStarredParts = 30;
-
-// Only ASCII letters fold; names are bytes in whatever code page, and other bytes stay exact.
-char Upper(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 std::size_t Index(char c) {
   return static_cast<unsigned char>(c);
@@ -73,10 +70,10 @@ FileMask::FileMask(std::string_view mask) {
           // A range with no end is a set that was never closed.
           if (i >= mask.size()) ThrowInvalid(mask, mask.size());
           const int from = static_cast<unsigned char>(*last);
-          const int to = static_cast<unsigned char>(Upper(mask[i]));
+          const int to = static_cast<unsigned char>(AsciiUpper(mask[i]));
           for (int m = from; m <= to; ++m) set.set.set(static_cast<std::size_t>(m));
         } else {
-          last = Upper(mask[i]);
+          last = AsciiUpper(mask[i]);
           set.set.set(Index(*last));
         }
         ++i;
@@ -84,7 +81,7 @@ FileMask::FileMask(std::string_view mask) {
       if (i >= mask.size() || set.set.none()) ThrowInvalid(mask, i);
       write(&set, i);
     } else {
-      Token literal = MakeToken(Kind::kLiteral, Upper(c));
+      Token literal = MakeToken(Kind::kLiteral, AsciiUpper(c));
       write(&literal, i);
     }
   }
@@ -95,11 +92,11 @@ FileMask::FileMask(std::string_view mask) {
 bool FileMask::TokenMatches(const Token& token, char c) {
   switch (token.kind) {
     case Kind::kLiteral:
-      return Upper(c) == token.literal;
+      return AsciiUpper(c) == token.literal;
     case Kind::kAnyChar:
       return true;
     case Kind::kSet:
-      return token.set.test(Index(Upper(c))) != token.negate;
+      return token.set.test(Index(AsciiUpper(c))) != token.negate;
     case Kind::kStar:
       break;
   }

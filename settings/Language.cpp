@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "platform/AsciiText.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "platform/Profile.h"
@@ -105,17 +106,6 @@ constexpr std::array<LanguageCaption, 32> kLanguageCaptions = {{
 
 namespace {
 
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // A value of a language file as program text: files made for Windows are Windows-1251, files
 // with a byte-order mark UTF-8 already.
 std::string Decode(const platform::ProfileFile& file, const std::string& value) {
@@ -153,8 +143,8 @@ Language Language::FromFile(const std::string& path) {
 
 const std::string* Language::Find(std::string_view section, std::string_view key) const {
   for (std::size_t i = 0; i < kLanguageTextCount; ++i) {
-    if (EqualIgnoringCase(kLanguageTable[i].section, section) &&
-        EqualIgnoringCase(kLanguageTable[i].key, key)) {
+    if (EqualsIgnoringAsciiCase(kLanguageTable[i].section, section) &&
+        EqualsIgnoringAsciiCase(kLanguageTable[i].key, key)) {
       return &texts_[i];
     }
   }

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <limits>
 
+#include "platform/AsciiText.h"
 #include "platform/Files.h"
 #include "platform/Locale.h"
 
@@ -15,18 +16,6 @@ namespace korvel {
 namespace {
 
 constexpr std::size_t kChunk = 16384;
-
-char AsciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  }
-  return true;
-}
 
 int ZlibLevel(TCompressionLevel level) {
   switch (level) {
@@ -128,10 +117,10 @@ bool TmxStoredItem::Loading() const {
 }
 
 void TmxStoredItem::SetName(const std::string& name) {
-  if (SameNameIgnoringCase(name, name_)) return;
+  if (EqualsIgnoringAsciiCase(name, name_)) return;
   for (int i = 0; i < collection_.Count(); ++i) {
     const TmxStoredItem& other = collection_.Items(i);
-    if (&other != this && SameNameIgnoringCase(other.Name(), name)) {
+    if (&other != this && EqualsIgnoringAsciiCase(other.Name(), name)) {
       throw StoreError("Duplicated stored item name");
     }
   }
@@ -258,7 +247,7 @@ TmxStoredItem& TmxStoredItems::Add() {
     const std::string candidate = "mxStoredItem" + std::to_string(number);
     bool taken = false;
     for (const auto& other : items_) {
-      if (other.get() != &item && SameNameIgnoringCase(other->Name(), candidate)) taken = true;
+      if (other.get() != &item && EqualsIgnoringAsciiCase(other->Name(), candidate)) taken = true;
     }
     if (!taken) {
       item.SetName(candidate);
@@ -282,7 +271,7 @@ void TmxStoredItems::Clear() {
 TmxStoredItem* TmxStorage::ItemByName(std::string_view name) const {
   for (int i = 0; i < stored_items_->Count(); ++i) {
     TmxStoredItem& item = stored_items_->Items(i);
-    if (SameNameIgnoringCase(item.Name(), name)) return &item;
+    if (EqualsIgnoringAsciiCase(item.Name(), name)) return &item;
   }
   return nullptr;
 }
