@@ -120,11 +120,12 @@ bool PatchJob::Unpack(const std::string& archive, const std::string& folder) {
   TZipMaster& zip = context_.Zip;
   zip.SetZipFileName(archive);
   const int files = zip.Count();
+  // Not a readable archive, or nothing in it: the component has said so already.
+  if (files == 0 || zip.ErrCode() != 0) return false;
   zip.SetExtrBaseDir(WithSeparator(folder));
   zip.FSpecArgs().clear();
   zip.FSpecArgs().push_back("*.*");
-  const int result = zip.Extract();
-  return result == 0 && files > 0 && zip.SuccessCnt() == files;
+  return zip.Extract() == 0 && zip.SuccessCnt() == files;
 }
 
 bool PatchJob::PackAndVerify(const std::string& target) {
