@@ -1,0 +1,378 @@
+// Tests of the batch dialog: the list, drops, runs with their gauges, stops and job errors.
+#include <gtest/gtest.h>
+
+#include <QDropEvent>
+#include <QListWidget>
+#include <QMimeData>
+#include <QTest>
+#include <QUrl>
+#include <filesystem>
+#include <stdexcept>
+
+#include "archive/ZipMstr.h"
+#include "payload/ProgramStore.h"
+#include "pipeline/PatchJob.h"
+#include "platform/Files.h"
+#include "search/EasyFileSearch.h"
+#include "store/mxStorage.h"
+#include "support/TempDir.h"
+#include "tests/ui/DialogTestSupport.h"
+#include "ui/BatchDialog.h"
+#include "ui/controls/ButtonComps.h"
+#include "ui/controls/jsCoolGauge.h"
+
+namespace korvel {
+namespace {
+
+using test::TempDir;
+using test::WhenShown;
+
+QStringList Entries(const TfrmBatch& dialog) {
+  QStringList entries;
+  for (int i = 0; i < dialog.lbFiles->count(); ++i) entries << dialog.lbFiles->item(i)->text();
+  return entries;
+}
+
+QString T(TextId id) {
+  static const Language built_in;
+  return QString::fromStdString(built_in[id]);
+}
+
+class BatchDialogTest : public testing::Test {
+ protected:
+  // Adds `files` through the add button's open dialog.
+  void AddFiles(const QStringList& files) {
+    Boxes::QueueFiles(files);
+    QTest::mouseClick(dialog_.btnAdd, Qt::LeftButton);
+  }
+
+  // Runs the dialog: `during` acts on the shown dialog, which is then closed.
+  void Run(TfrmBatch::ProcessJarFn process_jar, std::function<void()> during) {
+    WhenShown(dialog_, std::move(during));
+    dialog_.Execute(settings_, std::move(process_jar));
+  }
+
+  void ExpectIdleAndReset() {
+    EXPECT_FALSE(dialog_.Running());
+    EXPECT_EQ(dialog_.lbFiles->count(), 0);
+    EXPECT_EQ(dialog_.gBatch->ShownText(), "Пакет: 0%");
+    EXPECT_EQ(dialog_.gBatch->MaxValue(), 100);
+    EXPECT_EQ(dialog_.gFile->ShownText(), T(TextId::kFile));
+    EXPECT_EQ(dialog_.gFile->Progress(), 0);
+    EXPECT_EQ(dialog_.btnCancel->Caption(), T(TextId::kClose));
+    EXPECT_TRUE(dialog_.btnStart->Enabled());
+  }
+
+  test::BoxesReset boxes_;
+  TempDir games_;
+  Settings settings_;
+  TfrmBatch dialog_;
+};
+
+TEST_F(BatchDialogTest, IsBuiltByItsConstructorWithTheBuiltInCaptions) {
+  EXPECT_EQ(dialog_.size(), QSize(437, 384));
+  EXPECT_EQ(dialog_.windowTitle(), T(TextId::kBatchProcessCaption));
+  EXPECT_EQ(dialog_.btnAdd->Caption(), T(TextId::kAddFiles));
+  EXPECT_EQ(dialog_.btnStart->Caption(), T(TextId::kStart));
+  EXPECT_EQ(dialog_.gBatch->ShownText(), "Пакет: 0%");
+  EXPECT_EQ(dialog_.gFile->geometry(), QRect(18, 282, 400, 20));
+  const QImage image = dialog_.grab().toImage();
+  EXPECT_EQ(image.pixelColor(20, 250), QColor(0xE8, 0xEF, 0xF4));      // the list's panel
+  EXPECT_EQ(image.pixelColor(8, 270 + 40), QColor(0x0D, 0x54, 0x9B));  // shpStatBg's outline
+}
+
+TEST_F(BatchDialogTest, LanguageCaptionsKeepPercentSignsOfTheirOwn) {
+  TempDir dir;
+  const std::string lng = dir.Write("x.lng", "[Batch]\nBatch=50%d\nFile=A%dB\n");
+  const Language texts = Language::FromFile(lng);
+  dialog_.ApplyLanguage(texts);
+  EXPECT_EQ(dialog_.gBatch->ShownText(), "50%d: 0%");
+  EXPECT_EQ(dialog_.gFile->ShownText(), "A%dB");
+}
+
+TEST_F(BatchDialogTest, AddRemoveAndClear) {
+  Run(nullptr, [&] {
+    AddFiles({"/x/b.jar", "/x/a.jar", "/x/b.jar"});  // no checks, duplicates kept, order kept
+    EXPECT_EQ(Entries(dialog_), QStringList({"/x/b.jar", "/x/a.jar", "/x/b.jar"}));
+    AddFiles({});  // cancelled
+    EXPECT_EQ(dialog_.lbFiles->count(), 3);
+
+    QTest::mouseClick(dialog_.btnDel, Qt::LeftButton);
+    ASSERT_EQ(Boxes::Shown().size(), 1u);
+    EXPECT_EQ(Boxes::Shown().front().kind, BoxKind::kError);
+    EXPECT_EQ(Boxes::Shown().front().text, T(TextId::kNothingSelected));
+    EXPECT_EQ(dialog_.lbFiles->count(), 3);
+
+    dialog_.lbFiles->setCurrentRow(1);
+    QTest::mouseClick(dialog_.btnDel, Qt::LeftButton);
+    EXPECT_EQ(Entries(dialog_), QStringList({"/x/b.jar", "/x/b.jar"}));
+
+    QTest::mouseClick(dialog_.btnClear, Qt::LeftButton);
+    EXPECT_EQ(dialog_.lbFiles->count(), 0);
+    QTest::mouseClick(dialog_.btnCancel, Qt::LeftButton);
+    EXPECT_FALSE(dialog_.isVisible());
+  });
+}
+
+TEST_F(BatchDialogTest, StartWithAnEmptyListDoesNothing) {
+  int calls = 0;
+  Run([&](const std::string&, bool) { return ++calls > 0; },
+      [&] {
+        QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);
+        EXPECT_FALSE(dialog_.Running());
+        EXPECT_EQ(dialog_.btnCancel->Caption(), T(TextId::kClose));
+        AddFiles({"/x/a.jar"});  // the list buttons still work
+        EXPECT_EQ(dialog_.lbFiles->count(), 1);
+        QTest::mouseClick(dialog_.btnCancel, Qt::LeftButton);
+        EXPECT_FALSE(dialog_.isVisible());
+      });
+  EXPECT_EQ(calls, 0);
+  EXPECT_TRUE(Boxes::Shown().empty());
+}
+
+// A run over three files, one of them twice and one with "%" in its name: the batch gauge after
+// each file, the file gauge's name during each job, the reset and the final box.
+TEST_F(BatchDialogTest, RunShowsEachStepThenResetsAndEmptiesTheList) {
+  const QString odd = QString::fromStdString(games_ / "50%d.jar");
+  std::vector<std::string> called;
+  QStringList file_texts;
+  QStringList batch_texts;
+  std::vector<int> file_percents;
+  auto job = [&](const std::string& file, bool interactive) {
+    EXPECT_FALSE(interactive);
+    EXPECT_TRUE(dialog_.Running());
+    EXPECT_EQ(dialog_.btnCancel->Caption(), T(TextId::kStop));
+    EXPECT_FALSE(dialog_.btnStart->Enabled());
+    called.push_back(file);
+    file_texts << dialog_.gFile->ShownText();
+    dialog_.SetFileGauge(100);
+    file_percents.push_back(dialog_.gFile->Percent());
+    // Runs in the pause the dialog makes after the file, once the batch gauge has moved.
+    QTimer::singleShot(0, &dialog_, [&] { batch_texts << dialog_.gBatch->ShownText(); });
+    return true;
+  };
+  Run(job, [&] {
+    AddFiles({"/g/a.jar", odd, "/g/a.jar"});
+    QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);
+    ExpectIdleAndReset();
+    EXPECT_TRUE(dialog_.isVisible());
+  });
+  EXPECT_EQ(called, (std::vector<std::string>{"/g/a.jar", odd.toStdString(), "/g/a.jar"}));
+  EXPECT_EQ(file_texts, QStringList({"a.jar", "50%d.jar", "a.jar"}));
+  EXPECT_EQ(file_percents, (std::vector<int>{100, 100, 100}));
+  EXPECT_EQ(batch_texts, QStringList({"Пакет: 33%", "Пакет: 67%", "Пакет: 100%"}));
+  ASSERT_EQ(Boxes::Shown().size(), 1u);
+  EXPECT_EQ(Boxes::Shown().front().kind, BoxKind::kInformation);
+  EXPECT_EQ(Boxes::Shown().front().text, T(TextId::kProcessingFinished));
+}
+
+// The close button pressed while the second file is being adapted: the dialog stays, the
+// second file is finished, the third is skipped, and no box is shown. Meanwhile nothing else
+// of the dialog reacts.
+TEST_F(BatchDialogTest, StopDuringTheSecondFileSkipsTheThirdWithoutABox) {
+  std::vector<std::string> called;
+  auto job = [&](const std::string& file, bool) {
+    called.push_back(file);
+    if (called.size() == 2) {
+      // The job lets pending events through, as the archive component does.
+      QTimer::singleShot(0, &dialog_, [&] {
+        QTest::mouseClick(dialog_.btnCancel, Qt::LeftButton);
+        QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);  // no second run
+        Boxes::QueueFiles({"/x/late.jar"});
+        QTest::mouseClick(dialog_.btnAdd, Qt::LeftButton);
+        QTest::mouseClick(dialog_.btnClear, Qt::LeftButton);
+        EXPECT_FALSE(dialog_.close());
+      });
+      QCoreApplication::processEvents();
+      EXPECT_TRUE(dialog_.isVisible());
+      EXPECT_EQ(dialog_.lbFiles->count(), 3);
+    }
+    return called.size() != 2;  // a failed file does not stop the run either
+  };
+  Run(job, [&] {
+    AddFiles({"/g/1.jar", "/g/2.jar", "/g/3.jar"});
+    QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);
+    ExpectIdleAndReset();
+    EXPECT_TRUE(dialog_.isVisible());
+  });
+  EXPECT_EQ(called, (std::vector<std::string>{"/g/1.jar", "/g/2.jar"}));
+  EXPECT_TRUE(Boxes::Shown().empty());
+}
+
+TEST_F(BatchDialogTest, AJobErrorIsShownAndTheRunFinishesAsAfterAStop) {
+  std::vector<std::string> called;
+  auto job = [&](const std::string& file, bool) -> bool {
+    called.push_back(file);
+    if (file == "/g/2.jar") throw std::runtime_error("Cannot open file \"/g/2.jar\". 100% wrong");
+    return true;
+  };
+  Run(job, [&] {
+    AddFiles({"/g/1.jar", "/g/2.jar", "/g/3.jar"});
+    QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);
+    ExpectIdleAndReset();
+    ASSERT_EQ(Boxes::Shown().size(), 1u);
+    EXPECT_EQ(Boxes::Shown().front().kind, BoxKind::kError);
+    EXPECT_EQ(Boxes::Shown().front().text, "Cannot open file \"/g/2.jar\". 100% wrong");
+
+    // Usable again: a new run goes through to its box, and the dialog closes.
+    AddFiles({"/g/4.jar"});
+    QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);
+    ASSERT_EQ(Boxes::Shown().size(), 2u);
+    EXPECT_EQ(Boxes::Shown().back().text, T(TextId::kProcessingFinished));
+    QTest::mouseClick(dialog_.btnCancel, Qt::LeftButton);
+    EXPECT_FALSE(dialog_.isVisible());
+  });
+  EXPECT_EQ(called, (std::vector<std::string>{"/g/1.jar", "/g/2.jar", "/g/4.jar"}));
+}
+
+class BatchDropTest : public BatchDialogTest {
+ protected:
+  void Drop(const std::vector<std::string>& paths) {
+    QList<QUrl> urls;
+    for (const std::string& path : paths) urls << QUrl::fromLocalFile(QString::fromStdString(path));
+    QMimeData data;
+    data.setUrls(urls);
+    // As the desktop delivers it: the drop reaches only a widget that accepted the drag.
+    QDragEnterEvent enter(QPoint(200, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&dialog_, &enter);
+    QDropEvent drop(QPointF(200, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&dialog_, &drop);
+    QCoreApplication::processEvents();  // the files are taken once the drop is finished
+  }
+
+  void SetUp() override {
+    folder_ = games_.MakeDir("folder.jar");
+    text_ = games_.Write("notes.txt", "text");
+    upper_ = games_.Write("GAME.JAR", "x");
+    jar_ = games_.Write("game.jar", "x");
+  }
+
+  std::string folder_, text_, upper_, jar_;
+};
+
+TEST_F(BatchDropTest, OnlyExistingFilesEndingInJarAreAdded) {
+  settings_.ConfirmDrop = false;
+  Run(nullptr, [&] {
+    Drop({folder_, text_, upper_, games_ / "missing.jar", jar_});
+    EXPECT_EQ(Entries(dialog_), QStringList({QString::fromStdString(jar_)}));
+  });
+  EXPECT_TRUE(Boxes::Shown().empty());
+}
+
+TEST_F(BatchDropTest, TheQuestionComesFirstWhenConfirmDropIsOn) {
+  settings_.ConfirmDrop = true;
+  Run(nullptr, [&] {
+    Boxes::QueueAnswer(false);
+    Drop({jar_});
+    EXPECT_EQ(dialog_.lbFiles->count(), 0);
+
+    Drop({folder_, text_});  // asked although nothing will be added
+    EXPECT_EQ(dialog_.lbFiles->count(), 0);
+
+    Drop({folder_, jar_, jar_});
+    EXPECT_EQ(dialog_.lbFiles->count(), 2);
+  });
+  ASSERT_EQ(Boxes::Shown().size(), 3u);
+  for (const BoxRecord& box : Boxes::Shown()) {
+    EXPECT_EQ(box.kind, BoxKind::kConfirm);
+    EXPECT_EQ(box.text, T(TextId::kAcceptFiles));
+  }
+}
+
+TEST_F(BatchDropTest, DropsAreIgnoredDuringARun) {
+  settings_.ConfirmDrop = true;
+  auto job = [&](const std::string&, bool) {
+    Drop({jar_});
+    EXPECT_EQ(dialog_.lbFiles->count(), 1);
+    return true;
+  };
+  Run(job, [&] {
+    AddFiles({QString::fromStdString(jar_)});
+    QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);
+  });
+  ASSERT_EQ(Boxes::Shown().size(), 1u);  // only the final box, no question
+  EXPECT_EQ(Boxes::Shown().front().kind, BoxKind::kInformation);
+}
+
+// The real patch job, wired as the main window wires it, over three sample suites.
+class JobSinkToDialog : public JobSink {
+ public:
+  explicit JobSinkToDialog(TfrmBatch& dialog) : dialog_(dialog) {}
+  void ConsoleLine(const std::string& line) override { lines.push_back(line); }
+  void SetGauge(int percent) override {
+    dialog_.SetFileGauge(percent);
+    percents.push_back(dialog_.gFile->Percent());
+  }
+  std::vector<std::string> lines;
+  std::vector<int> percents;
+
+ private:
+  TfrmBatch& dialog_;
+};
+
+TEST_F(BatchDialogTest, RealJobsOverThreeSampleSuites) {
+  const std::vector<std::string> sources = {test::CorpusFile("apress-hello/hello.jar"),
+                                            test::CorpusFile("sokoban/Sokoban.jar"),
+                                            test::CorpusFile("opentty-1.1/OpenTTY-1.1.jar")};
+  for (const std::string& source : sources) {
+    if (source.empty() || !platform::FileExists(source)) GTEST_SKIP() << "no sample suites";
+  }
+  const std::string engines = KORVEL_PROGRAM_DIR;
+  if (!platform::FileExists(platform::JoinPath(engines, "libzipdll.so")) ||
+      !platform::FileExists(platform::JoinPath(engines, "libunzdll.so"))) {
+    GTEST_SKIP() << "engine libraries not built";
+  }
+  QStringList jars;
+  std::vector<std::string> originals;
+  for (const std::string& source : sources) {
+    const std::string copy = games_ / platform::FileNamePart(source);
+    std::filesystem::copy_file(source, copy);
+    jars << QString::fromStdString(copy);
+    originals.push_back(platform::ReadWholeFile(copy));
+  }
+
+  const std::string saved_cwd = platform::CurrentDirectory();
+  TempDir program;
+  TZipMaster zip;
+  ApplyPatchJobSettings(zip);
+  zip.SetDLLDirectory(engines);
+  TEasyFileSearch fs;
+  ApplyPatchJobSettings(fs);
+  TmxStorage store;
+  LoadProgramStore(store);
+  Settings job_settings;
+  const Language texts;
+  JobSinkToDialog sink(dialog_);
+  PatchJob job(JobContext{zip, fs, store, job_settings, texts, sink, program.Path()});
+
+  std::vector<bool> results;
+  QStringList batch_texts;
+  auto process_jar = [&](const std::string& file, bool interactive) {
+    const bool ok = job.ProcessJar(file, interactive);
+    results.push_back(ok);
+    QTimer::singleShot(0, &dialog_, [&] { batch_texts << dialog_.gBatch->ShownText(); });
+    return ok;
+  };
+  Run(process_jar, [&] {
+    AddFiles(jars);
+    QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);
+    ExpectIdleAndReset();
+  });
+  platform::SetCurrentDirectory(saved_cwd);
+
+  EXPECT_EQ(results, (std::vector<bool>{true, true, true}));
+  EXPECT_EQ(batch_texts, QStringList({"Пакет: 33%", "Пакет: 67%", "Пакет: 100%"}));
+  EXPECT_TRUE(sink.lines.empty());  // batch jobs write no Console lines
+  ASSERT_FALSE(sink.percents.empty());
+  EXPECT_EQ(sink.percents.back(), 100);
+  for (int i = 0; i < 3; ++i) {
+    const std::string adapted = platform::ReadWholeFile(jars[i].toStdString());
+    EXPECT_NE(adapted, originals[i]) << jars[i].toStdString();
+    EXPECT_NE(adapted.find("FullCn.class"), std::string::npos) << jars[i].toStdString();
+  }
+  ASSERT_EQ(Boxes::Shown().size(), 1u);
+  EXPECT_EQ(Boxes::Shown().front().text, T(TextId::kProcessingFinished));
+}
+
+}  // namespace
+}  // namespace korvel

@@ -1,0 +1,86 @@
+// TfrmAbout: the About box.
+#include "ui/AboutDialog.h"
+
+#include <QLabel>
+
+#include "ui/MainShape.h"
+#include "ui/controls/AlphaShowHide.h"
+#include "ui/controls/ButtonComps.h"
+#include "ui/controls/ControlTypes.h"
+
+namespace korvel {
+
+namespace {
+
+const QColor kBackground = BgrColor(15590616);  // #D8E4ED
+const QColor kPanel = BgrColor(16052200);       // #E8EFF4
+const QColor kAccent = BgrColor(10179597);      // #0D549B
+
+QFont BoxFont(int points, bool bold) {
+  QFont font(QStringLiteral("Verdana"));
+  font.setPointSize(points);
+  font.setBold(bold);
+  return font;
+}
+
+}  // namespace
+
+TfrmAbout::TfrmAbout(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+  setObjectName(QStringLiteral("frmAbout"));
+  setWindowTitle(QString::fromUtf8(kAboutTitle));
+  setFixedSize(297, 137);
+  setFont(BoxFont(8, false));
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, kBackground);
+  setPalette(palette);
+  setAutoFillBackground(true);
+
+  shpBg = new TPanelShape(this, kPanel, kAccent);
+  shpBg->setObjectName(QStringLiteral("shpBg"));
+  shpBg->setGeometry(8, 8, 281, 96);
+
+  auto label = [this](const char* name, const char* text, int x, int y, const QFont& font) {
+    auto* label = new QLabel(QString::fromUtf8(text), this);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setTextFormat(Qt::PlainText);  // plain labels, never links
+    label->setFont(font);
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+  };
+  lblName1 = label("lblName1", kAboutNameFirst, 18, 16, BoxFont(10, false));
+  lblName2 = label("lblName2", kAboutNameSecond, 47, 16, BoxFont(10, true));
+  lblEdition = label("lblEdition", kAboutEdition, 114, 18, BoxFont(8, false));
+  lblCommunity = label("lblCommunity", kAboutCommunity, 31, 33, BoxFont(8, false));
+  lblAuthorCapt = label("lblAuthorCapt", "Разработка:", 18, 57, BoxFont(8, false));
+  lblAuthor = label("lblAuthor", kAboutAuthor, 94, 57, BoxFont(8, false));
+  lblEditorCapt = label("lblEditorCapt", "Перебил под Virel:", 18, 80, BoxFont(8, false));
+  lblEditor = label("lblEditor", kAboutEditor, 135, 80, BoxFont(8, false));
+
+  btnOk = new TSelButton(this);
+  btnOk->setObjectName(QStringLiteral("btnOk"));
+  btnOk->setGeometry(197, 110, 92, 20);
+  btnOk->SetColor(kPanel);
+  btnOk->SetColorBorder(kAccent);
+  btnOk->SetColorOver(kAccent);
+  btnOk->SetColorDown(kAccent);
+  btnOk->SetColorOverCaption(Qt::white);
+  btnOk->SetAlignment(taCenter);
+  btnOk->SetBorderWidth(1);
+  btnOk->SetFont(BoxFont(8, true));
+  btnOk->SetFontColor(kAccent);
+  btnOk->SetCaption(QStringLiteral("Ok"));
+  btnOk->OnClick = [this] { btnOkClick(); };
+
+  AlphaShowHide = new TAlphaShowHide(this);
+  AlphaShowHide->setObjectName(QStringLiteral("AlphaShowHide"));
+  AlphaShowHide->SetDeltaAlpha(10);
+  AlphaShowHide->SetActive(true);
+}
+
+void TfrmAbout::btnOkClick() {
+  accept();
+}
+
+}  // namespace korvel

@@ -1,0 +1,335 @@
+// TfrmBatch: the batch dialog, adapting a list of JARs in one run.
+#include "ui/BatchDialog.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QListWidget>
+#include <QMimeData>
+#include <QStyledItemDelegate>
+#include <QUrl>
+#include <exception>
+
+#include "platform/Files.h"
+#include "ui/Boxes.h"
+#include "ui/MainShape.h"
+#include "ui/controls/AlphaShowHide.h"
+#include "ui/controls/ButtonComps.h"
+#include "ui/controls/ControlTypes.h"
+#include "ui/controls/jsCoolGauge.h"
+
+namespace korvel {
+
+namespace {
+
+constexpr const char* kAddTitle = "Add Jar files";
+constexpr const char* kAddFilter = "Jar files (*.jar);;All files (*)";
+
+const QColor kBackground = BgrColor(15590616);  // #D8E4ED
+const QColor kPanel = BgrColor(16052200);       // #E8EFF4
+const QColor kAccent = BgrColor(10179597);      // #0D549B
+const QColor kGaugeFill = BgrColor(15195083);   // #CBDBE7
+
+QFont WindowFont(bool bold = false) {
+  QFont font(QStringLiteral("Arial"));
+  font.setPointSize(8);
+  font.setBold(bold);
+  return font;
+}
+
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+// File names are the platform's bytes; the list shows them as text.
+std::string FileNameOf(const QString& path) {
+  return QFile::encodeName(path).toStdString();
+}
+
+// The gauges take a format text; anything else shown in them must keep its "%" signs as they
+// are, so they are doubled.
+QString Literal(const QString& text) {
+  QString escaped = text;
+  escaped.replace(QLatin1Char('%'), QLatin1String("%%"));
+  return escaped;
+}
+
+QString DisplayName(const std::string& path) {
+  return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+bool IsJarName(const std::string& path) {
+  return path.size() >= 4 && path.compare(path.size() - 4, 4, ".jar") == 0;
+}
+
+// List entries are 14 pixels high, whatever the font asks for.
+class ItemHeightDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    size.setHeight(14);
+    return size;
+  }
+};
+
+}  // namespace
+
+TfrmBatch::TfrmBatch(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+  static const Language kBuiltIn;
+  texts_ = &kBuiltIn;
+
+  setObjectName(QStringLiteral("frmBatch"));
+  setFixedSize(437, 384);
+  setFont(WindowFont());
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, kBackground);
+  setPalette(palette);
+  setAutoFillBackground(true);
+  setAcceptDrops(true);
+
+  auto shape = [this](const char* name, QRect geometry, QColor fill, QColor outline) {
+    auto* shape = new TPanelShape(this, fill, outline);
+    shape->setObjectName(QString::fromLatin1(name));
+    shape->setGeometry(geometry);
+    return shape;
+  };
+  auto button = [this](const char* name, QRect geometry, bool bold) {
+    auto* button = new TSelButton(this);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(geometry);
+    button->SetColor(kPanel);
+    button->SetColorBorder(kAccent);
+    button->SetColorOver(kAccent);
+    button->SetColorDown(kAccent);
+    button->SetColorOverCaption(Qt::white);
+    button->SetAlignment(taCenter);
+    button->SetBorderWidth(1);
+    button->SetFont(WindowFont(bold));
+    button->SetFontColor(kAccent);
+    return button;
+  };
+  auto gauge = [this](const char* name, QRect geometry) {
+    auto* gauge = new TjsCoolGauge(this);
+    gauge->setObjectName(QString::fromLatin1(name));
+    gauge->setGeometry(geometry);
+    gauge->SetBorderStyle(bsNone);
+    gauge->SetFrame(false);
+    gauge->SetBackColor(kPanel);
+    gauge->SetForeColor1(kGaugeFill);
+    gauge->SetForeColor2(kGaugeFill);
+    gauge->SetStyle(sSolid);
+    gauge->SetFont(WindowFont(true));
+    gauge->SetFontColor(kAccent);
+    return gauge;
+  };
+
+  shpFilesBg = shape("shpFilesBg", {8, 8, 421, 255}, kPanel, kAccent);
+  btnAdd = button("btnAdd", {8, 8, 141, 20}, false);
+  btnDel = button("btnDel", {148, 8, 141, 20}, false);
+  btnClear = button("btnClear", {288, 8, 141, 20}, false);
+
+  lbFiles = new QListWidget(this);
+  lbFiles->setObjectName(QStringLiteral("lbFiles"));
+  lbFiles->setGeometry(14, 34, 409, 223);
+  lbFiles->setFrameShape(QFrame::NoFrame);
+  lbFiles->setSelectionMode(QAbstractItemView::SingleSelection);
+  lbFiles->setUniformItemSizes(true);
+  lbFiles->setItemDelegate(new ItemHeightDelegate(lbFiles));
+  QPalette list_palette = lbFiles->palette();
+  list_palette.setColor(QPalette::Base, kPanel);
+  lbFiles->setPalette(list_palette);
+
+  shpStatBg = shape("shpStatBg", {8, 271, 421, 75}, kPanel, kAccent);
+  // The outlines sit on the panel, so their inside is the panel's colour.
+  shpGFileBrdr = shape("shpGFileBrdr", {16, 280, 404, 24}, kPanel, kAccent);
+  gFile = gauge("gFile", {18, 282, 400, 20});
+  shpGBatchBrdr = shape("shpGBatchBrdr", {16, 313, 404, 24}, kPanel, kAccent);
+  gBatch = gauge("gBatch", {18, 315, 400, 20});
+  btnStart = button("btnStart", {138, 354, 141, 22}, true);
+  btnCancel = button("btnCancel", {288, 354, 141, 22}, false);
+
+  btnAdd->OnClick = [this] { btnAddClick(); };
+  btnDel->OnClick = [this] { btnDelClick(); };
+  btnClear->OnClick = [this] { btnClearClick(); };
+  btnStart->OnClick = [this] { btnStartClick(); };
+  btnCancel->OnClick = [this] { btnCancelClick(); };
+
+  AlphaShowHide = new TAlphaShowHide(this);
+  AlphaShowHide->setObjectName(QStringLiteral("AlphaShowHide"));
+  AlphaShowHide->SetDeltaAlpha(10);
+  AlphaShowHide->SetActive(true);
+
+  ApplyLanguage(kBuiltIn);
+}
+
+void TfrmBatch::ApplyLanguage(const Language& texts) {
+  texts_ = &texts;
+  for (const LanguageCaption& caption : kLanguageCaptions) {
+    if (caption.window != LanguageWindow::kBatch) continue;
+    const QString text = Q(texts.Text(caption.text));
+    if (caption.control == kWindowTitle) {
+      setWindowTitle(text);
+      continue;
+    }
+    QObject* control = findChild<QObject*>(
+        QString::fromLatin1(caption.control.data(), static_cast<qsizetype>(caption.control.size())),
+        Qt::FindDirectChildrenOnly);
+    if (auto* button = qobject_cast<TSelButton*>(control)) {
+      button->SetCaption(text);
+    } else if (auto* gauge = qobject_cast<TjsCoolGauge*>(control)) {
+      // Only the appended ": %d%%" is a format; the language's own text is shown as it is.
+      gauge->SetText(Literal(text) +
+                     QString::fromLatin1(caption.suffix.data(),
+                                         static_cast<qsizetype>(caption.suffix.size())));
+    }
+  }
+  if (running_) {
+    btnCancel->SetCaption(Q(Texts()[TextId::kStop]));
+  }
+}
+
+void TfrmBatch::Execute(const Settings& settings, ProcessJarFn process_jar) {
+  confirm_drop_ = settings.ConfirmDrop;
+  process_jar_ = std::move(process_jar);
+  exec();
+  process_jar_ = nullptr;
+}
+
+void TfrmBatch::SetFileGauge(int percent) {
+  gFile->SetProgress(percent);
+}
+
+void TfrmBatch::btnAddClick() {
+  if (running_) return;
+  const QStringList files =
+      Boxes::OpenFiles(this, QString::fromLatin1(kAddTitle), QString::fromLatin1(kAddFilter));
+  for (const QString& file : files) lbFiles->addItem(file);
+}
+
+void TfrmBatch::btnDelClick() {
+  if (running_) return;
+  const QList<QListWidgetItem*> selected = lbFiles->selectedItems();
+  if (selected.isEmpty()) {
+    Boxes::Show(this, BoxKind::kError, Q(Texts()[TextId::kNothingSelected]));
+    return;
+  }
+  delete lbFiles->takeItem(lbFiles->row(selected.front()));
+}
+
+void TfrmBatch::btnClearClick() {
+  if (running_) return;
+  lbFiles->clear();
+}
+
+void TfrmBatch::btnCancelClick() {
+  if (running_) {
+    stop_ = true;  // seen between two files
+    return;
+  }
+  QDialog::reject();
+}
+
+void TfrmBatch::reject() {
+  if (running_) return;
+  QDialog::reject();
+}
+
+void TfrmBatch::closeEvent(QCloseEvent* event) {
+  // The file being adapted must finish first, and the list is the run's until it ends.
+  if (running_) {
+    event->ignore();
+    return;
+  }
+  QDialog::closeEvent(event);
+}
+
+void TfrmBatch::btnStartClick() {
+  if (running_ || lbFiles->count() == 0 || !process_jar_) return;
+  running_ = true;
+  stop_ = false;
+  btnCancel->SetCaption(Q(Texts()[TextId::kStop]));
+  btnStart->SetEnabled(false);
+
+  // The list cannot change during the run (its commands and drops are ignored), so the paths
+  // are taken once, with the count.
+  std::vector<std::string> files;
+  for (int i = 0; i < lbFiles->count(); ++i) files.push_back(FileNameOf(lbFiles->item(i)->text()));
+  const int count = static_cast<int>(files.size());
+  gBatch->SetMaxValue(count);
+
+  for (int i = 0; i < count; ++i) {
+    gFile->SetText(Literal(DisplayName(platform::FileNamePart(files[i]))));
+    try {
+      process_jar_(files[i], false);
+    } catch (const std::exception& error) {
+      // The run ends at this file, as after a stop, so that the dialog can be used again.
+      Boxes::Show(this, BoxKind::kError, QString::fromUtf8(error.what()));
+      ResetGauges();
+      FinishRun();
+      return;
+    } catch (...) {
+      ResetGauges();
+      FinishRun();
+      throw;
+    }
+    gBatch->SetProgress(i + 1);
+    QCoreApplication::processEvents();  // the close button's stop is seen here
+    if (stop_) {
+      ResetGauges();
+      FinishRun();
+      return;
+    }
+  }
+  ResetGauges();
+  Boxes::Show(this, BoxKind::kInformation, Q(Texts()[TextId::kProcessingFinished]));
+  FinishRun();
+}
+
+void TfrmBatch::ResetGauges() {
+  gFile->SetText(Literal(Q(Texts()[TextId::kFile])));
+  gFile->SetProgress(0);
+  gBatch->SetProgress(0);
+  gBatch->SetMaxValue(100);
+}
+
+void TfrmBatch::FinishRun() {
+  lbFiles->clear();
+  running_ = false;
+  stop_ = false;
+  btnCancel->SetCaption(Q(Texts()[TextId::kClose]));
+  btnStart->SetEnabled(true);
+}
+
+void TfrmBatch::FilesDropped(const std::vector<std::string>& paths) {
+  if (running_) return;
+  if (confirm_drop_ && !Boxes::Ask(this, Q(Texts()[TextId::kAcceptFiles]))) return;
+  for (const std::string& path : paths) {
+    if (IsJarName(path) && platform::FileExists(path)) lbFiles->addItem(DisplayName(path));
+  }
+}
+
+void TfrmBatch::dragEnterEvent(QDragEnterEvent* event) {
+  if (!running_ && event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TfrmBatch::dragMoveEvent(QDragMoveEvent* event) {
+  if (!running_ && event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TfrmBatch::dropEvent(QDropEvent* event) {
+  std::vector<std::string> paths;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (url.isLocalFile()) paths.push_back(FileNameOf(url.toLocalFile()));
+  }
+  event->acceptProposedAction();
+  // The question box must not open inside the desktop's drag and drop, so the drop is finished
+  // first and the files are taken right after.
+  QMetaObject::invokeMethod(
+      this, [this, paths = std::move(paths)] { FilesDropped(paths); }, Qt::QueuedConnection);
+}
+
+}  // namespace korvel

@@ -1,0 +1,190 @@
+// TfrmLang: the language selection dialog.
+#include "ui/LanguageDialog.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QStyledItemDelegate>
+
+#include "platform/Files.h"
+#include "settings/Language.h"
+#include "ui/Boxes.h"
+#include "ui/MainShape.h"
+#include "ui/controls/AlphaShowHide.h"
+#include "ui/controls/ButtonComps.h"
+#include "ui/controls/ControlTypes.h"
+
+namespace korvel {
+
+namespace {
+
+const QColor kBackground = BgrColor(15590616);  // #D8E4ED
+const QColor kPanel = BgrColor(16052200);       // #E8EFF4
+const QColor kAccent = BgrColor(10179597);      // #0D549B
+
+QFont WindowFont(bool bold = false) {
+  QFont font(QStringLiteral("Arial"));
+  font.setPointSize(8);
+  font.setBold(bold);
+  return font;
+}
+
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+std::string WithSeparator(std::string folder) {
+  if (folder.empty() || folder.back() != platform::kPathSeparator) {
+    folder += platform::kPathSeparator;
+  }
+  return folder;
+}
+
+// List entries are 14 pixels high, whatever the font asks for.
+class ItemHeightDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    size.setHeight(14);
+    return size;
+  }
+};
+
+}  // namespace
+
+TfrmLang::TfrmLang(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+  setObjectName(QStringLiteral("frmLang"));
+  setWindowTitle(QStringLiteral("Language"));
+  setFixedSize(443, 218);
+  setFont(WindowFont());
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, kBackground);
+  setPalette(palette);
+  setAutoFillBackground(true);
+
+  auto label = [this](const char* name, const QString& text, int x, int y, bool bold) {
+    auto* label = new QLabel(text, this);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setFont(WindowFont(bold));
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+  };
+  auto button = [this](const char* name, const QString& caption, QRect geometry, bool bold) {
+    auto* button = new TSelButton(this);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(geometry);
+    button->SetColor(kPanel);
+    button->SetColorBorder(kAccent);
+    button->SetColorOver(kAccent);
+    button->SetColorDown(kAccent);
+    button->SetColorOverCaption(Qt::white);
+    button->SetAlignment(taCenter);
+    button->SetBorderWidth(1);
+    button->SetFont(WindowFont(bold));
+    button->SetFontColor(kAccent);
+    button->SetCaption(caption);
+    return button;
+  };
+
+  shpBg = new TPanelShape(this, kPanel, kAccent);
+  shpBg->setObjectName(QStringLiteral("shpBg"));
+  shpBg->setGeometry(8, 8, 426, 172);
+  lblSelectLang = label("lblSelectLang", QStringLiteral("Select language:"), 16, 14, true);
+  // An outline on the panel: its inside is the panel's colour.
+  shpListBorder = new TPanelShape(this, kPanel, kAccent);
+  shpListBorder->setObjectName(QStringLiteral("shpListBorder"));
+  shpListBorder->setGeometry(15, 33, 411, 122);
+
+  lbLang = new QListWidget(this);
+  lbLang->setObjectName(QStringLiteral("lbLang"));
+  lbLang->setGeometry(19, 38, 402, 113);
+  lbLang->setFrameShape(QFrame::NoFrame);
+  lbLang->setSelectionMode(QAbstractItemView::SingleSelection);
+  lbLang->setUniformItemSizes(true);
+  lbLang->setItemDelegate(new ItemHeightDelegate(lbLang));
+  QPalette list_palette = lbLang->palette();
+  list_palette.setColor(QPalette::Base, kPanel);
+  lbLang->setPalette(list_palette);
+
+  lblCurLangCapt = label("lblCurLangCapt", QStringLiteral("Current language:"), 16, 160, true);
+  lblCurLang = label("lblCurLang", Q(std::string(kDefaultLanguageName)), 123, 160, false);
+  lblCurLang->resize(304, lblCurLang->height());
+
+  btnOk = button("btnOk", QStringLiteral("Ok"), {205, 188, 110, 22}, true);
+  btnCancel = button("btnCancel", QStringLiteral("Cancel"), {324, 188, 110, 22}, false);
+  btnOk->OnClick = [this] { btnOkClick(); };
+  btnCancel->OnClick = [this] { btnCancelClick(); };
+
+  AlphaShowHide = new TAlphaShowHide(this);
+  AlphaShowHide->setObjectName(QStringLiteral("AlphaShowHide"));
+  AlphaShowHide->SetDeltaAlpha(10);
+  AlphaShowHide->SetActive(true);
+
+  // One folder, every kind of file, no date or size filter.
+  fSe.SetSearchOptions(TOptions::All().Exclude(okIncludeSubfolder).Exclude(okLookForDirectory));
+  fSe.SetFilterKind(TFilter());
+  fSe.SetFileNames({"*.lng"});
+
+  paths_.push_back(std::string());
+  lbLang->addItem(Q(std::string(kDefaultLanguageName)));
+}
+
+void TfrmLang::FillList(const std::string& program_dir, const std::string& current_lang_file) {
+  const std::string folder = WithSeparator(program_dir);
+  std::string current = current_lang_file;
+  if (!current.empty() && current.front() != platform::kPathSeparator) {
+    current = folder + current;
+  }
+  lblCurLang->setText(Q(LanguageDisplayName(current)));
+
+  paths_.assign(1, std::string());
+  lbLang->clear();
+  lbLang->addItem(Q(std::string(kDefaultLanguageName)));
+
+  fSe.SetRootPath(folder);
+  fSe.OnFileFound = [this](const TFileInformations& file) {
+    if (static_cast<int>(paths_.size()) > kMaxLanguageFiles) return;
+    const std::string path = file.Path + file.Name;
+    paths_.push_back(path);
+    lbLang->addItem(Q(LanguageDisplayName(path)));
+  };
+  fSe.Search();
+  fSe.OnFileFound = nullptr;
+
+  // Every showing starts without a selection.
+  lbLang->clearSelection();
+  lbLang->setCurrentRow(-1, QItemSelectionModel::NoUpdate);
+}
+
+std::optional<std::string> TfrmLang::Execute(const std::string& program_dir,
+                                             const std::string& current_lang_file) {
+  FillList(program_dir, current_lang_file);
+  if (exec() != QDialog::Accepted) return std::nullopt;
+  const int index = SelectedIndex();
+  if (index < 0) return std::nullopt;
+  return paths_.at(index);
+}
+
+int TfrmLang::SelectedIndex() const {
+  const QList<QListWidgetItem*> selected = lbLang->selectedItems();
+  if (selected.isEmpty()) return -1;
+  const int row = lbLang->row(selected.front());
+  return row >= 0 && row < static_cast<int>(paths_.size()) ? row : -1;
+}
+
+void TfrmLang::btnOkClick() {
+  if (SelectedIndex() < 0) {
+    Boxes::Show(this, BoxKind::kError, QString::fromLatin1(kNothingSelectedText));
+    return;
+  }
+  accept();
+}
+
+void TfrmLang::btnCancelClick() {
+  reject();
+}
+
+}  // namespace korvel

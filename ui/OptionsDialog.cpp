@@ -1,0 +1,319 @@
+// TfrmOptions: the Options dialog, editing nine of the ten settings.
+#include "ui/OptionsDialog.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+
+#include "ui/Boxes.h"
+#include "ui/MainShape.h"
+#include "ui/controls/AlphaShowHide.h"
+#include "ui/controls/BtChkBox.h"
+#include "ui/controls/ButtonComps.h"
+#include "ui/controls/ControlTypes.h"
+
+namespace korvel {
+
+namespace {
+
+const QColor kBackground = BgrColor(15590616);  // #D8E4ED
+const QColor kPanel = BgrColor(16052200);       // #E8EFF4
+const QColor kAccent = BgrColor(10179597);      // #0D549B
+const QColor kGrayedTick(0x6D, 0x84, 0x9C);
+
+QFont WindowFont(bool bold = false) {
+  QFont font(QStringLiteral("Arial"));
+  font.setPointSize(8);
+  font.setBold(bold);
+  return font;
+}
+
+// Labels treat "&" as the accelerator mark: "&&" shows one "&", a single one shows nothing.
+QString LabelText(const QString& caption) {
+  QString shown;
+  for (qsizetype i = 0; i < caption.size(); ++i) {
+    if (caption[i] == QLatin1Char('&')) {
+      if (i + 1 < caption.size() && caption[i + 1] == QLatin1Char('&')) {
+        shown += QLatin1Char('&');
+        ++i;
+      }
+      continue;
+    }
+    shown += caption[i];
+  }
+  return shown;
+}
+
+// The check box glyph: white outer columns (the transparent colour), a frame in the accent
+// colour round a pale gradient, and a tick when `tick` is valid.
+QImage Glyph(const QColor& tick) {
+  QImage image(15, 13, QImage::Format_RGB888);
+  image.fill(Qt::white);
+  for (int y = 0; y < 13; ++y) {
+    for (int x = 1; x < 14; ++x) {
+      const bool frame = x == 1 || x == 13 || y == 0 || y == 12;
+      const int shade = 250 - y * 3;  // from near white at the top to pale blue-grey
+      image.setPixelColor(x, y, frame ? kAccent : QColor(shade - 12, shade - 6, shade));
+    }
+  }
+  if (tick.isValid()) {
+    static constexpr int kTick[][2] = {{4, 5}, {5, 6}, {6, 7}, {7, 6}, {8, 5}, {9, 4}, {10, 3}};
+    for (const auto& point : kTick) {
+      image.setPixelColor(point[0], point[1], tick);
+      image.setPixelColor(point[0], point[1] + 1, tick);
+      image.setPixelColor(point[0], point[1] + 2, tick);
+    }
+  }
+  return image;
+}
+
+bool IsInteger(const QString& text, int& value) {
+  bool ok = false;
+  value = text.toInt(&ok);
+  return ok;
+}
+
+}  // namespace
+
+QString CheckedResolutionText(const QString& text) {
+  if (text.isEmpty()) return text;
+  int value = 0;
+  if (!IsInteger(text, value)) return QStringLiteral("1");
+  if (value > 255) return QStringLiteral("255");
+  if (value < 1) return QStringLiteral("1");
+  return text;
+}
+
+QString FinalResolutionText(const QString& text, const QString& empty_default) {
+  if (text.isEmpty()) return empty_default;
+  int value = 0;
+  if (!IsInteger(text, value)) return empty_default;
+  if (value < 1) return QStringLiteral("1");
+  if (value > 255) return QStringLiteral("255");
+  return text;
+}
+
+TfrmOptions::TfrmOptions(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+  setObjectName(QStringLiteral("frmOptions"));
+  setFixedSize(590, 218);
+  setFont(WindowFont());
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, kBackground);
+  setPalette(palette);
+  setAutoFillBackground(true);
+
+  auto shape = [this](const char* name, QRect geometry, QColor fill) {
+    auto* shape = new TPanelShape(this, fill, kAccent);
+    shape->setObjectName(QString::fromLatin1(name));
+    shape->setGeometry(geometry);
+    return shape;
+  };
+  auto label = [this](const char* name, int x, int y, bool bold) {
+    auto* label = new QLabel(this);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setFont(WindowFont(bold));
+    label->move(x, y);
+    return label;
+  };
+  const QImage checked = Glyph(kAccent);
+  const QImage grayed = Glyph(kGrayedTick);
+  const QImage unchecked = Glyph(QColor());
+  auto check_box = [&](const char* name, int x, int y) {
+    auto* box = new TBitCheckBox(this);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setGeometry(x, y, 270, 17);
+    box->SetColor(kPanel);
+    box->SetCheckedGlyph(checked);
+    box->SetGrayedGlyph(grayed);
+    box->SetUncheckedGlyph(unchecked);
+    return box;
+  };
+  auto button = [this](const char* name, QRect geometry, TAlignment alignment, bool bold) {
+    auto* button = new TSelButton(this);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(geometry);
+    button->SetColor(kPanel);
+    button->SetColorBorder(kAccent);
+    button->SetColorOver(kAccent);
+    button->SetColorDown(kAccent);
+    button->SetColorOverCaption(Qt::white);
+    button->SetAlignment(alignment);
+    button->SetBorderWidth(1);
+    button->SetFont(WindowFont(bold));
+    button->SetFontColor(kAccent);
+    return button;
+  };
+  auto edit = [this](const char* name, int x, int y) {
+    auto* edit = new QLineEdit(this);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setGeometry(x, y, 21, 13);
+    edit->setFrame(false);
+    edit->setFont(WindowFont(true));
+    edit->setMaxLength(3);
+    edit->setTextMargins(0, 0, 0, 0);
+    QPalette edit_palette = edit->palette();
+    edit_palette.setColor(QPalette::Base, kPanel);
+    edit->setPalette(edit_palette);
+    return edit;
+  };
+
+  shpOptsJarBg = shape("shpOptsJarBg", {8, 8, 282, 68}, kPanel);
+  lblOptsJar = label("lblOptsJar", 16, 14, true);
+  cbBackup = check_box("cbBackup", 14, 33);
+  cbNokia = check_box("cbNokia", 14, 53);
+
+  shpOptsJadBg = shape("shpOptsJadBg", {299, 8, 282, 68}, kPanel);
+  lblOptsJad = label("lblOptsJad", 307, 14, true);
+  cbJad = check_box("cbJad", 306, 33);
+  cbFilterAttr = check_box("cbFilterAttr", 306, 53);
+
+  shpOptsMidwayBg = shape("shpOptsMidwayBg", {8, 85, 282, 68}, kPanel);
+  lblOptsMidway = label("lblOptsMidway", 16, 91, true);
+  cbAskMidway = check_box("cbAskMidway", 14, 110);
+  btnMidway = button("btnMidway", {8, 131, 282, 22}, taCenter, false);
+
+  shpOptsCanvasBg = shape("shpOptsCanvasBg", {299, 85, 282, 68}, kPanel);
+  lblOptsCanvas = label("lblOptsCanvas", 307, 91, true);
+  lblCanvasW = label("lblCanvasW", 307, 110, false);
+  edResW = edit("edResW", 356, 110);
+  shpCanvasWline = shape("shpCanvasWline", {355, 123, 22, 1}, kAccent);
+  lblCanvasWp = label("lblCanvasWp", 381, 110, false);
+  lblCanvasH = label("lblCanvasH", 307, 131, false);
+  edResH = edit("edResH", 356, 131);
+  shpCanvasHline = shape("shpCanvasHline", {355, 144, 22, 1}, kAccent);
+  lblCanvasHp = label("lblCanvasHp", 381, 131, false);
+  shpCanvasBtnsLine = shape("shpCanvasBtnsLine", {515, 85, 1, 68}, kAccent);
+  btnRes128x116 = button("btnRes128x116", {521, 92, 54, 24}, taLeftJustify, false);
+  btnRes128x116->SetCaption(QStringLiteral("128x116"));
+  btnRes128x128 = button("btnRes128x128", {521, 122, 54, 24}, taLeftJustify, false);
+  btnRes128x128->SetCaption(QStringLiteral("128x128"));
+
+  shpDragDropBg = shape("shpDragDropBg", {8, 162, 282, 48}, kPanel);
+  lblOptsDragDrop = label("lblOptsDragDrop", 16, 168, true);
+  cbConfirmDrop = check_box("cbConfirmDrop", 14, 187);
+
+  btnOk = button("btnOk", {299, 188, 137, 22}, taCenter, true);
+  btnCancel = button("btnCancel", {444, 188, 137, 22}, taCenter, false);
+
+  QWidget::setTabOrder(cbBackup, cbNokia);
+  QWidget::setTabOrder(cbNokia, cbJad);
+  QWidget::setTabOrder(cbJad, cbFilterAttr);
+  QWidget::setTabOrder(cbFilterAttr, cbAskMidway);
+  QWidget::setTabOrder(cbAskMidway, edResW);
+  QWidget::setTabOrder(edResW, edResH);
+  QWidget::setTabOrder(edResH, cbConfirmDrop);
+
+  connect(edResW, &QLineEdit::textChanged, this, [this] { edResWChange(); });
+  connect(edResH, &QLineEdit::textChanged, this, [this] { edResHChange(); });
+  btnOk->OnClick = [this] { btnOkClick(); };
+  btnCancel->OnClick = [this] { btnCancelClick(); };
+  btnRes128x116->OnClick = [this] { btnRes128x116Click(); };
+  btnRes128x128->OnClick = [this] { btnRes128x128Click(); };
+  btnMidway->OnClick = [this] { btnMidwayClick(); };
+
+  AlphaShowHide = new TAlphaShowHide(this);
+  AlphaShowHide->setObjectName(QStringLiteral("AlphaShowHide"));
+  AlphaShowHide->SetDeltaAlpha(10);
+  AlphaShowHide->SetActive(true);
+
+  const Settings defaults;
+  edResW->setText(QString::number(defaults.ResW));
+  edResH->setText(QString::number(defaults.ResH));
+  ApplyLanguage(Language());
+}
+
+void TfrmOptions::ApplyLanguage(const Language& texts) {
+  for (const LanguageCaption& caption : kLanguageCaptions) {
+    if (caption.window != LanguageWindow::kOptions) continue;
+    const QString text = QString::fromStdString(CaptionText(caption, texts));
+    if (caption.control == kWindowTitle) {
+      setWindowTitle(text);
+      continue;
+    }
+    QObject* control = findChild<QObject*>(
+        QString::fromLatin1(caption.control.data(), static_cast<qsizetype>(caption.control.size())),
+        Qt::FindDirectChildrenOnly);
+    if (auto* button = qobject_cast<TSelButton*>(control)) {
+      button->SetCaption(text);
+    } else if (auto* box = qobject_cast<TBitCheckBox*>(control)) {
+      box->SetCaption(text);
+    } else if (auto* label = qobject_cast<QLabel*>(control)) {
+      label->setText(LabelText(text));
+      label->adjustSize();
+    }
+  }
+}
+
+bool TfrmOptions::Execute(Settings& settings) {
+  cbBackup->SetChecked(settings.Backup);
+  cbNokia->SetChecked(settings.Nokia);
+  cbJad->SetChecked(settings.Jad);
+  cbFilterAttr->SetChecked(settings.FilterAttr);
+  cbAskMidway->SetChecked(settings.AskMidway);
+  midway_ = settings.Midway;
+  // The change check runs on the whole number: the edit's length limit would cut "1000" to
+  // "100" before the check could see it.
+  edResW->setText(CheckedResolutionText(QString::number(settings.ResW)));
+  edResH->setText(CheckedResolutionText(QString::number(settings.ResH)));
+  cbConfirmDrop->SetChecked(settings.ConfirmDrop);
+
+  if (exec() != QDialog::Accepted) return false;
+
+  settings.Backup = cbBackup->Checked();
+  settings.Nokia = cbNokia->Checked();
+  settings.Jad = cbJad->Checked();
+  settings.FilterAttr = cbFilterAttr->Checked();
+  settings.AskMidway = cbAskMidway->Checked();
+  settings.Midway = midway_;
+  settings.ResW = edResW->text().toInt();
+  settings.ResH = edResH->text().toInt();
+  settings.ConfirmDrop = cbConfirmDrop->Checked();
+  return true;
+}
+
+void TfrmOptions::CheckResolutionEdit(QLineEdit* edit) {
+  const QString checked = CheckedResolutionText(edit->text());
+  if (checked != edit->text()) edit->setText(checked);
+}
+
+void TfrmOptions::edResWChange() {
+  CheckResolutionEdit(edResW);
+}
+
+void TfrmOptions::edResHChange() {
+  CheckResolutionEdit(edResH);
+}
+
+void TfrmOptions::btnOkClick() {
+  edResW->setText(FinalResolutionText(edResW->text(), QStringLiteral("128")));
+  edResH->setText(FinalResolutionText(edResH->text(), QStringLiteral("116")));
+  accept();
+}
+
+void TfrmOptions::btnCancelClick() {
+  reject();
+}
+
+void TfrmOptions::btnRes128x116Click() {
+  edResW->setText(QStringLiteral("128"));
+  edResH->setText(QStringLiteral("116"));
+}
+
+void TfrmOptions::btnRes128x128Click() {
+  edResW->setText(QStringLiteral("128"));
+  edResH->setText(QStringLiteral("128"));
+}
+
+void TfrmOptions::btnMidwayClick() {
+  // The file dialog seam takes no initial file name; the title and filter are fixed.
+  const QString chosen = Boxes::OpenFile(this, QString::fromUtf8(kMidwayDialogTitle),
+                                         QString::fromUtf8(kMidwayDialogFilter));
+  if (chosen.isEmpty()) return;
+  midway_ = QFile::encodeName(QFileInfo(chosen).absoluteFilePath()).toStdString();
+}
+
+}  // namespace korvel

@@ -1,0 +1,96 @@
+// TfrmOptions: the Options dialog, editing nine of the ten settings.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <string>
+
+#include "settings/Language.h"
+#include "settings/Settings.h"
+
+class QLabel;
+class QLineEdit;
+
+namespace korvel {
+
+class TAlphaShowHide;
+class TBitCheckBox;
+class TPanelShape;
+class TSelButton;
+
+// The upload tool dialog's fixed title and filter.
+inline constexpr const char* kMidwayDialogTitle = "MIDway...";
+inline constexpr const char* kMidwayDialogFilter =
+    "MIDway.exe (midway*.exe);;Все программы (*.exe);;Все файлы (*)";
+
+// What the change check of a resolution edit makes of `text`: empty stays empty, above 255
+// gives "255", below 1 or not an integer gives "1", anything else stays as it is.
+QString CheckedResolutionText(const QString& text);
+// What OK makes of a resolution edit's text, with `empty_default` for an empty one: below 1
+// gives "1", above 255 "255", not an integer `empty_default`.
+QString FinalResolutionText(const QString& text, const QString& empty_default);
+
+class TfrmOptions : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TfrmOptions(QWidget* parent = nullptr);
+
+  // Sets the captions this dialog takes from the Language table.
+  void ApplyLanguage(const Language& texts);
+
+  // The Options exchange: fills the controls from `settings`, shows the dialog modally and, only
+  // when it ends with OK, copies the values back. True on OK.
+  bool Execute(Settings& settings);
+
+  // The upload tool path the dialog holds until OK.
+  const std::string& MidwayPath() const { return midway_; }
+
+  // --- Event handlers ----------------------------------------------------------------------
+  void edResWChange();
+  void edResHChange();
+  void btnOkClick();
+  void btnCancelClick();
+  void btnRes128x116Click();
+  void btnRes128x128Click();
+  void btnMidwayClick();
+
+  // --- Controls (children of this dialog) ------------------------------------------------------
+  TPanelShape* shpOptsJarBg = nullptr;
+  QLabel* lblOptsJar = nullptr;
+  TBitCheckBox* cbBackup = nullptr;
+  TBitCheckBox* cbNokia = nullptr;
+  TPanelShape* shpOptsJadBg = nullptr;
+  QLabel* lblOptsJad = nullptr;
+  TBitCheckBox* cbJad = nullptr;
+  TBitCheckBox* cbFilterAttr = nullptr;
+  TPanelShape* shpOptsMidwayBg = nullptr;
+  QLabel* lblOptsMidway = nullptr;
+  TBitCheckBox* cbAskMidway = nullptr;
+  TSelButton* btnMidway = nullptr;
+  TPanelShape* shpOptsCanvasBg = nullptr;
+  QLabel* lblOptsCanvas = nullptr;
+  QLabel* lblCanvasW = nullptr;
+  QLineEdit* edResW = nullptr;
+  TPanelShape* shpCanvasWline = nullptr;
+  QLabel* lblCanvasWp = nullptr;
+  QLabel* lblCanvasH = nullptr;
+  QLineEdit* edResH = nullptr;
+  TPanelShape* shpCanvasHline = nullptr;
+  QLabel* lblCanvasHp = nullptr;
+  TPanelShape* shpCanvasBtnsLine = nullptr;
+  TSelButton* btnRes128x116 = nullptr;
+  TSelButton* btnRes128x128 = nullptr;
+  TPanelShape* shpDragDropBg = nullptr;
+  QLabel* lblOptsDragDrop = nullptr;
+  TBitCheckBox* cbConfirmDrop = nullptr;
+  TSelButton* btnOk = nullptr;
+  TSelButton* btnCancel = nullptr;
+  TAlphaShowHide* AlphaShowHide = nullptr;
+
+ private:
+  static void CheckResolutionEdit(QLineEdit* edit);
+
+  std::string midway_;
+};
+
+}  // namespace korvel
