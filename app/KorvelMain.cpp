@@ -1,0 +1,13 @@
+// korvel: the desktop program's main(): windows, engine check, event loop.
+#include "ui/MainProgram.h"
+#include "ui/MainWindow.h"
+
+int main(int argc, char** argv) {
+  korvel::KorvelApplication app(argc, argv);
+  korvel::InstallZipUiHooks();
+  korvel::ProgramWindows windows = korvel::CreateProgramWindows();
+  // Before the first show, so the texts are still the built-in ones.
+  if (!windows.frm->CheckEngineLibraries()) return 1;
+  windows.frm->show();
+  return app.exec();
+}

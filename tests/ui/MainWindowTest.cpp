@@ -1,0 +1,540 @@
+// Tests of the main window, the program's start and the archive hooks, with recorded boxes.
+#include "ui/MainWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QImage>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QUrl>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "archive/ZipMsg.h"
+#include "pipeline/PatchJob.h"
+#include "platform/FileLock.h"
+#include "platform/Files.h"
+#include "support/TempDir.h"
+#include "ui/AboutDialog.h"
+#include "ui/BatchDialog.h"
+#include "ui/Boxes.h"
+#include "ui/LanguageDialog.h"
+#include "ui/MainProgram.h"
+#include "ui/MainShape.h"
+#include "ui/OptionsDialog.h"
+#include "ui/controls/AlphaShowHide.h"
+#include "ui/controls/ButtonComps.h"
+#include "ui/controls/jsCoolGauge.h"
+
+namespace korvel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+const QColor kBackground(0xD8, 0xE4, 0xED);
+const QColor kPanel(0xE8, 0xEF, 0xF4);
+const QColor kAccent(0x0D, 0x54, 0x9B);
+
+std::string Builtin(TextId id) {
+  return std::string(EntryOf(id).built_in);
+}
+
+QString QBuiltin(TextId id) {
+  return QString::fromStdString(Builtin(id));
+}
+
+bool EnginesBuilt() {
+  return fs::exists(fs::path(KORVEL_PROGRAM_DIR) / "libunzdll.so") &&
+         fs::exists(fs::path(KORVEL_PROGRAM_DIR) / "libzipdll.so");
+}
+
+class MainWindowTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    Boxes::EnableTestMode(true);
+    InstallZipUiHooks();  // as the program runs: archive boxes recorded, events processed
+    saved_cwd_ = platform::CurrentDirectory();
+    frm_ = std::make_unique<Tfrm>();
+    frm_->SetProgramDirectory(program_.Path());
+    frm_->SetSettingsPath(program_ / "korvel.ini");
+    frm_->Zip.SetDLLDirectory(KORVEL_PROGRAM_DIR);
+    frm_->StartUploadTool = [this](const std::string& program, const std::string& argument) {
+      started_.push_back({program, argument});
+      return true;
+    };
+  }
+
+  void TearDown() override {
+    frm_.reset();
+    SetZipUiHooks(TZipUiHooks{});
+    platform::SetCurrentDirectory(saved_cwd_);
+  }
+
+  // Shows the window, which loads the settings and the texts.
+  void Show() {
+    frm_->show();
+    ASSERT_TRUE(frm_->isVisible());
+  }
+
+  // A copy of the sample game (and its JAD when asked) in the user's folder, or "" when the
+  // sample or the engines are missing.
+  std::string CopyGame(const std::string& name, bool with_jad) {
+    const std::string jar = test::CorpusFile("apress-hello/hello.jar");
+    if (jar.empty() || !EnginesBuilt()) return "";
+    // The user's own copies are writable, whatever the sample's mode is.
+    if (with_jad)
+      games_.Write(name + ".jad", test::ReadFile(test::CorpusFile("apress-hello/hello.jad")));
+    return games_.Write(name + ".jar", test::ReadFile(jar));
+  }
+
+  QStringList ConsoleLines() const { return frm_->mem->toPlainText().split(QLatin1Char('\n')); }
+  int JobsStarted() const { return ConsoleLines().count(QBuiltin(TextId::kInitializing)); }
+
+  std::deque<BoxRecord>& Shown() { return Boxes::Shown(); }
+
+  std::string saved_cwd_;
+  TempDir program_;
+  TempDir games_;
+  std::unique_ptr<Tfrm> frm_;
+  std::vector<std::pair<std::string, std::string>> started_;
+};
+
+#define REQUIRE_GAME(path)                                                      \
+  if ((path).empty()) {                                                         \
+    GTEST_SKIP() << "the sample suite apress-hello or the engines are missing"; \
+  }
+
+TEST_F(MainWindowTest, LayoutColoursAndCaptionsOfTheWindow) {
+  Show();
+  EXPECT_EQ(frm_->windowTitle(), QString::fromUtf8("Программа для подстройки JAVA-игр под Virel"));
+  EXPECT_EQ(frm_->size(), QSize(617, 170));
+  EXPECT_EQ(frm_->minimumSize(), frm_->maximumSize());
+  EXPECT_FALSE(frm_->windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(frm_->windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_EQ(frm_->font().family(), "Arial");
+  EXPECT_EQ(frm_->font().pointSize(), 8);
+  EXPECT_TRUE(frm_->acceptDrops());
+
+  const std::vector<std::pair<const char*, QRect>> geometry = {
+      {"shpBtnsBg", {8, 8, 153, 151}},      {"btnJar", {14, 15, 141, 20}},
+      {"btnBatch", {14, 41, 141, 20}},      {"shpMenuLine1", {8, 67, 153, 1}},
+      {"btnOptions", {14, 74, 141, 20}},    {"shpMenuLine2", {8, 100, 153, 1}},
+      {"btnAbout", {14, 107, 141, 20}},     {"btnExit", {14, 133, 141, 20}},
+      {"shpConsoleBg", {167, 8, 442, 151}}, {"mem", {172, 13, 432, 142}},
+  };
+  for (const auto& [name, rect] : geometry) {
+    QWidget* child = frm_->findChild<QWidget*>(name);
+    ASSERT_NE(child, nullptr) << name;
+    EXPECT_EQ(child->geometry(), rect) << name;
+  }
+
+  for (TSelButton* button :
+       {frm_->btnJar, frm_->btnBatch, frm_->btnOptions, frm_->btnAbout, frm_->btnExit}) {
+    EXPECT_TRUE(button->Color() == kPanel && button->ColorBorder() == kAccent &&
+                button->ColorOver() == kAccent && button->ColorDown() == kAccent &&
+                button->FontColor() == kAccent && button->ColorOverCaption() == Qt::white &&
+                button->Alignment() == taLeftJustify && button->BorderWidth() == 1)
+        << button->objectName().toStdString();
+  }
+  EXPECT_EQ(frm_->btnExit->Caption(), QBuiltin(TextId::kExit));
+
+  // The language button sits in the free strip under the Console panel.
+  const QRect lang = frm_->btnLang->geometry();
+  EXPECT_TRUE(frm_->btnLang->isVisible());
+  EXPECT_TRUE(frm_->rect().contains(lang));
+  EXPECT_FALSE(lang.intersects(frm_->shpConsoleBg->geometry()));
+  EXPECT_FALSE(lang.intersects(frm_->shpBtnsBg->geometry()));
+
+  QPlainTextEdit* mem = frm_->mem;
+  EXPECT_TRUE(mem->isReadOnly());
+  EXPECT_EQ(mem->frameShape(), QFrame::NoFrame);
+  EXPECT_EQ(mem->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  EXPECT_EQ(mem->document()->blockCount(), 1);
+  EXPECT_EQ(mem->toPlainText(), "");
+  EXPECT_EQ(frm_->AlphaShowHide->DeltaAlpha(), 10);
+  EXPECT_TRUE(frm_->AlphaShowHide->Active());
+
+  const QImage image = frm_->grab().toImage();
+  const std::vector<std::pair<QPoint, QColor>> pixels = {
+      {{2, 2}, kBackground},     // window margin
+      {{163, 80}, kBackground},  // between the two panels
+      {{8, 8}, kAccent},         // button panel outline
+      {{80, 64}, kPanel},        // fill between a button and the separator
+      {{80, 67}, kAccent},       // first separator
+      {{80, 100}, kAccent},      // second separator
+      {{14, 15}, kAccent},       // patch button frame
+      {{150, 25}, kPanel},       // patch button face, right of its caption
+      {{167, 8}, kAccent},       // Console panel outline
+      {{300, 100}, kPanel},      // the empty Console
+  };
+  for (const auto& [point, colour] : pixels) {
+    EXPECT_EQ(image.pixelColor(point), colour) << point.x() << "," << point.y();
+  }
+}
+
+TEST_F(MainWindowTest, SettingsAndLanguageAreReadOnFirstShow) {
+  fs::create_directories(program_ / "lang");
+  program_.Write("korvel.ini", "[Korvel]\nConfirmDrop=0\nResW=176\nLangFile=lang/en.lng\n");
+  program_.Write("lang/en.lng", "[Main]\nPatchJar=Patch JAR...\nExit=Quit\n");
+  EXPECT_EQ(frm_->settings().ResW, 128);  // nothing is read before the first show
+  Show();
+  EXPECT_FALSE(frm_->settings().ConfirmDrop);
+  EXPECT_EQ(frm_->settings().ResW, 176);
+  EXPECT_EQ(frm_->btnJar->Caption(), "Patch JAR...");
+  EXPECT_EQ(frm_->btnExit->Caption(), "Quit");
+}
+
+TEST_F(MainWindowTest, PatchButtonRunsTheJobAndShowsTheRightBoxes) {
+  const std::string with_jad = CopyGame("withjad", true);
+  REQUIRE_GAME(with_jad);
+  const std::string without_jad = CopyGame("nojad", false);
+  const std::string tool = program_.Write("midway", "#!/bin/sh\n");
+  Show();
+  auto& settings = frm_->settings();
+  const QString finished = QBuiltin(TextId::kFinished);
+  const QString not_configured = QBuiltin(TextId::kMidwayNotConfigured);
+  const QString upload = QBuiltin(TextId::kUploadToPhone);
+
+  using BoxList = std::vector<std::pair<BoxKind, QString>>;
+  const BoxList finished_only = {{BoxKind::kInformation, finished}};
+  const BoxList not_set = {{BoxKind::kInformation, finished}, {BoxKind::kError, not_configured}};
+  const BoxList offer = {{BoxKind::kInformation, finished}, {BoxKind::kConfirm, upload}};
+  struct Case {
+    const char* what;
+    std::string jar;
+    bool jad_setting;
+    std::string midway;
+    std::vector<bool> answers;
+    BoxList boxes;
+    bool started;
+  };
+  // clang-format off
+  const std::vector<Case> cases = {
+      {"JAD present, no upload tool", with_jad, true, "", {}, not_set, false},
+      {"upload tool deleted", with_jad, true, program_ / "gone", {}, not_set, false},
+      {"upload declined", with_jad, true, tool, {false}, offer, false},
+      {"upload accepted", with_jad, true, tool, {true}, offer, true},
+      {"Jad off and no JAD", without_jad, false, "", {}, finished_only, false},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Shown().clear();
+    started_.clear();
+    settings.Jad = c.jad_setting;
+    settings.Midway = c.midway;
+    frm_->AddConsoleLine("left from before");
+    Boxes::QueueFiles({QString::fromStdString(c.jar)});
+    for (bool answer : c.answers) Boxes::QueueAnswer(answer);
+    frm_->btnJarClick();
+
+    // The Console was emptied and holds just this job's lines.
+    const QStringList lines = ConsoleLines();
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines.front(), QBuiltin(TextId::kInitializing));
+    EXPECT_EQ(lines.back(), QBuiltin(TextId::kWorkFinished));
+    EXPECT_FALSE(lines.contains("left from before"));
+    ASSERT_EQ(Shown().size(), c.boxes.size());
+    for (std::size_t i = 0; i < c.boxes.size(); ++i) {
+      EXPECT_EQ(Shown()[i].kind, c.boxes[i].first);
+      EXPECT_EQ(Shown()[i].text, c.boxes[i].second);
+    }
+    using Start = std::vector<std::pair<std::string, std::string>>;
+    const Start expected_start = c.started ? Start{{tool, games_ / "withjad.jad"}} : Start{};
+    EXPECT_EQ(started_, expected_start);
+  }
+  EXPECT_FALSE(fs::exists(games_ / "nojad.jad"));
+}
+
+TEST_F(MainWindowTest, ABrokenJarGivesTheFailureBoxAndStaysAsItWas) {
+  if (!EnginesBuilt()) GTEST_SKIP() << "the engines are not built";
+  const std::string jar = games_.Write("broken.jar", "this is not a zip archive");
+  Show();
+  Boxes::QueueFiles({QString::fromStdString(jar)});
+  frm_->btnJarClick();
+  // The archive component's own error boxes come first.
+  ASSERT_GE(Shown().size(), 2u);
+  EXPECT_EQ(Shown()[0].kind, BoxKind::kError);
+  EXPECT_EQ(Shown().back().kind, BoxKind::kError);
+  EXPECT_EQ(Shown().back().text,
+            QBuiltin(TextId::kJarNotCreated) + "\n" + QBuiltin(TextId::kOriginalFileRecovered));
+  EXPECT_EQ(test::ReadFile(jar), "this is not a zip archive");
+
+  // Cancelling the open dialog does nothing at all.
+  Shown().clear();
+  frm_->btnJarClick();
+  EXPECT_TRUE(Shown().empty());
+
+  // A read-only JAR is refused as the open dialog refuses it: the job would rewrite it.
+  const std::string locked = games_.Write("locked.jar", "PK");
+  fs::permissions(locked, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  frm_->ClearConsole();
+  Boxes::QueueFiles({QString::fromStdString(locked)});
+  frm_->btnJarClick();
+  ASSERT_EQ(Shown().size(), 1u);
+  EXPECT_EQ(Shown()[0].kind, BoxKind::kError);
+  EXPECT_EQ(JobsStarted(), 0);
+  EXPECT_FALSE(fs::exists(locked + ".bak"));
+}
+
+TEST_F(MainWindowTest, ErrorsOfACommandAreShownAndTheWindowGoesOn) {
+  const std::string jar = games_.Write("game.jar", "whatever");
+  Show();
+  platform::FileLock other(JobLockPath(program_.Path()));  // another job holds the lock
+  Boxes::QueueFiles({QString::fromStdString(jar)});
+  frm_->btnJarClick();
+  ASSERT_EQ(Shown().size(), 1u);
+  EXPECT_EQ(Shown()[0].kind, BoxKind::kError);
+  EXPECT_FALSE(frm_->Busy());
+  EXPECT_EQ(test::ReadFile(jar), "whatever");
+}
+
+TEST_F(MainWindowTest, DropsTakeOnlyTheFirstExistingLowerCaseJar) {
+  const std::string text = games_.Write("readme.txt", "hello");
+  const std::string a = games_.Write("a.jar", "a");
+  const std::string b = games_.Write("b.jar", "b");
+  const std::string upper = games_.Write("C.JAR", "c");
+  const std::string folder = games_.MakeDir("folder.jar");
+  Show();
+  const QString accept = QBuiltin(TextId::kAcceptFile) + "\n";
+
+  struct Case {
+    const char* what;
+    std::vector<std::string> paths;
+    QString asked;  // "" when nothing may be asked
+  };
+  const std::vector<Case> cases = {
+      {"text file, then a JAR", {text, a}, accept + QString::fromStdString(a)},
+      {"two JARs", {b, a}, accept + QString::fromStdString(b)},
+      {"a folder first", {folder, a}, ""},
+      {"a missing file first", {games_ / "gone.jar", a}, ""},
+      {"upper-case extension", {upper}, ""},
+      {"no files", {}, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Shown().clear();
+    Boxes::QueueAnswer(false);  // no job: only the question matters here
+    frm_->FilesDropped(c.paths);
+    if (c.asked.isEmpty()) {
+      EXPECT_TRUE(Shown().empty());
+      Boxes::Ask(nullptr, "drain");  // use up the queued answer
+    } else {
+      ASSERT_EQ(Shown().size(), 1u);
+      EXPECT_EQ(Shown()[0].kind, BoxKind::kConfirm);
+      EXPECT_EQ(Shown()[0].text, c.asked);
+    }
+  }
+  EXPECT_EQ(JobsStarted(), 0);
+
+  // The same through a real drop event: the question comes once the drop is finished.
+  Shown().clear();
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(text)),
+                QUrl::fromLocalFile(QString::fromStdString(a))});
+  QDropEvent drop(QPointF(300, 80), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  Boxes::QueueAnswer(false);
+  static_cast<QObject*>(frm_.get())->event(&drop);
+  EXPECT_TRUE(drop.isAccepted());
+  EXPECT_TRUE(Shown().empty());
+  QCoreApplication::processEvents();
+  ASSERT_EQ(Shown().size(), 1u);
+  EXPECT_EQ(Shown()[0].text, accept + QString::fromStdString(a));
+}
+
+TEST_F(MainWindowTest, ADroppedJarIsProcessedKeepingTheConsole) {
+  const std::string jar = CopyGame("dropped", true);
+  REQUIRE_GAME(jar);
+  const std::string text = games_.Write("notes.txt", "x");
+  Show();
+  frm_->AddConsoleLine("earlier line");
+
+  // Confirmed: the job runs after the question, without any box of its own.
+  Boxes::QueueAnswer(true);
+  frm_->FilesDropped({text, jar});
+  ASSERT_EQ(Shown().size(), 1u);
+  EXPECT_EQ(Shown()[0].kind, BoxKind::kConfirm);
+  QStringList lines = ConsoleLines();
+  // The Console starts with its empty line; a drop keeps what it holds.
+  ASSERT_GE(lines.size(), 3);
+  EXPECT_EQ(lines[0], "");
+  EXPECT_EQ(lines[1], "earlier line");
+  EXPECT_EQ(lines[2], QBuiltin(TextId::kInitializing));
+  EXPECT_EQ(lines.back(), QBuiltin(TextId::kWorkFinished));
+
+  // ConfirmDrop off: processed at once, nothing asked, nothing shown.
+  Shown().clear();
+  frm_->settings().ConfirmDrop = false;
+  frm_->FilesDropped({jar});
+  EXPECT_TRUE(Shown().empty());
+  EXPECT_EQ(JobsStarted(), 2);
+  EXPECT_EQ(ConsoleLines()[1], "earlier line");
+}
+
+TEST_F(MainWindowTest, TheProgramsWindowsWorkTogether) {
+  ProgramWindows windows = CreateProgramWindows();
+  Tfrm& frm = *windows.frm;
+  // Created once, in the program's order, and owned by the main window.
+  const QList<QDialog*> dialogs = frm.findChildren<QDialog*>(Qt::FindDirectChildrenOnly);
+  ASSERT_EQ(dialogs.size(), 4);
+  EXPECT_EQ(dialogs[0], windows.frmAbout);
+  EXPECT_EQ(dialogs[1], windows.frmOptions);
+  EXPECT_EQ(dialogs[2], windows.frmBatch);
+  EXPECT_EQ(dialogs[3], windows.frmLang);
+
+  // Applying a language sets the dialogs' captions too.
+  program_.Write("Test.lng",
+                 "[Batch]\nBatchProcessCaption=Batch run\n[Options]\nOptionsCaption=Opts\n");
+  frm.SetProgramDirectory(program_.Path());
+  frm.ApplyLanguage("Test.lng");
+  EXPECT_EQ(windows.frmBatch->windowTitle(), "Batch run");
+  EXPECT_EQ(windows.frmOptions->windowTitle(), "Opts");
+
+  // A batch job drives the batch dialog's file gauge and writes no Console line.
+  const std::string jar = CopyGame("batch", true);
+  REQUIRE_GAME(jar);
+  frm.Zip.SetDLLDirectory(KORVEL_PROGRAM_DIR);
+  const QString before = frm.mem->toPlainText();
+  EXPECT_TRUE(frm.ProcessJar(jar, false));
+  EXPECT_EQ(frm.mem->toPlainText(), before);
+  EXPECT_EQ(windows.frmBatch->gFile->Progress(), 100);
+}
+
+TEST_F(MainWindowTest, CloseWritesTheSettingsEvenWhenTheWriteFails) {
+  Show();
+  frm_->settings().ResW = 200;
+  frm_->settings().Midway = "/opt/midway";
+  EXPECT_TRUE(frm_->close());
+  EXPECT_FALSE(frm_->isVisible());
+  EXPECT_EQ(LoadSettings(program_ / "korvel.ini"), frm_->settings());
+  EXPECT_TRUE(Shown().empty());
+
+  // A settings file that cannot be written is reported, and the window still closes.
+  Tfrm second;
+  second.SetProgramDirectory(program_.Path());
+  second.SetSettingsPath(program_ / "no-such-folder/korvel.ini");
+  second.show();
+  EXPECT_TRUE(second.close());
+  EXPECT_FALSE(second.isVisible());
+  ASSERT_EQ(Shown().size(), 1u);
+  EXPECT_EQ(Shown()[0].kind, BoxKind::kError);
+  EXPECT_TRUE(Shown()[0].text.startsWith("Unable to write to "));
+}
+
+TEST_F(MainWindowTest, AJobInProgressBlocksEveryOtherCommand) {
+  const std::string jar = CopyGame("first", false);
+  REQUIRE_GAME(jar);
+  const std::string other = CopyGame("second", false);
+  Show();
+  frm_->settings().ConfirmDrop = false;
+
+  bool tried = false;
+  bool closed_during_job = true;
+  bool nested_job_refused = false;
+  // While the first job writes its first line, try to start everything else.
+  QObject::connect(frm_->mem, &QPlainTextEdit::textChanged, frm_.get(), [&] {
+    if (tried || !frm_->Busy()) return;
+    tried = true;
+    Boxes::QueueFiles({QString::fromStdString(other)});
+    frm_->btnJarClick();
+    frm_->FilesDropped({other});
+    closed_during_job = frm_->close() || !frm_->isVisible();
+    try {
+      frm_->ProcessJar(other, true);
+    } catch (const JobError&) {
+      nested_job_refused = true;
+    }
+  });
+  frm_->settings().ResH = 100;
+  frm_->FilesDropped({jar});
+
+  ASSERT_TRUE(tried);
+  EXPECT_TRUE(nested_job_refused);
+  EXPECT_FALSE(closed_during_job);
+  EXPECT_EQ(JobsStarted(), 1);
+  EXPECT_EQ(Boxes::OpenFile(nullptr, "", ""), QString::fromStdString(other));  // never asked for
+  EXPECT_FALSE(fs::exists(other + ".bak"));
+  // The refused close was carried out when the job ended: settings written, window gone.
+  EXPECT_FALSE(frm_->isVisible());
+  EXPECT_EQ(LoadSettings(program_ / "korvel.ini").ResH, 100);
+  EXPECT_TRUE(Shown().empty());
+}
+
+// Each check runs in a fresh process: once any test used the engines they may stay mapped in
+// this one, where a bare name would find them.
+TEST(MainWindowEngines, TheCheckNamesEachMissingLibrary) {
+  if (!EnginesBuilt()) GTEST_SKIP() << "the engines are not built";
+  const TempDir only_unz;
+  fs::copy_file(fs::path(KORVEL_PROGRAM_DIR) / "libunzdll.so", only_unz / "libunzdll.so");
+  const TempDir none;
+  const std::vector<std::pair<std::string, QString>> cases = {
+      {only_unz.Path(), "\nlibzipdll.so"},
+      {none.Path(), "\nlibunzdll.so\nlibzipdll.so"},
+  };
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  for (const auto& [folder, names] : cases) {
+    const auto check = [&folder = folder, &only_unz, &none] {
+      Tfrm frm;
+      frm.Zip.SetDLLDirectory(folder);
+      Boxes::Shown().clear();
+      const bool present = frm.CheckEngineLibraries();
+      for (const BoxRecord& box : Boxes::Shown()) {
+        std::fprintf(stderr, "box %d %s\n", static_cast<int>(box.kind),
+                     qPrintable(QString(box.text).replace('\n', '/')));
+      }
+      const int status = present || frm.AlphaShowHide->Active() ? 1 : 0;
+      fs::remove_all(only_unz.Path());  // _Exit skips the destructors
+      fs::remove_all(none.Path());
+      std::_Exit(status);  // no leak report for the objects the early exit leaves behind
+    };
+    const std::string expected = "box " + std::to_string(static_cast<int>(BoxKind::kError)) + " " +
+                                 Builtin(TextId::kReqFilesNotFound) +
+                                 QString(names).replace('\n', '/').toStdString();
+    EXPECT_EXIT(check(), testing::ExitedWithCode(0), expected);
+  }
+}
+
+TEST(MainProgram, ArchiveBoxesBecomeProgramBoxes) {
+  Boxes::EnableTestMode(true);
+  InstallZipUiHooks();
+  const auto request = [](const char* message, TZipDlgKind kind, TZipDlgButtons buttons) {
+    TZipDialogRequest r;
+    r.Message = message;
+    r.Kind = kind;
+    r.Buttons = buttons;
+    return r;
+  };
+  TZipDialogRequest question =
+      request("Overwrite?", TZipDlgKind::kQuestion, {TZipDlgButton::Yes, TZipDlgButton::No});
+  Boxes::QueueAnswer(true);
+  EXPECT_EQ(TZipDialogBox::Show(question), kZipMrYes);
+  Boxes::QueueAnswer(false);
+  EXPECT_EQ(TZipDialogBox::Show(question), kZipMrNo);
+  TZipDialogRequest error = request("Failed to load", TZipDlgKind::kError, {TZipDlgButton::OK});
+  EXPECT_EQ(TZipDialogBox::Show(error), kZipMrOk);
+  TZipDialogRequest password =
+      request("Password", TZipDlgKind::kPassword, {TZipDlgButton::OK, TZipDlgButton::Cancel});
+  EXPECT_EQ(TZipDialogBox::Show(password), kZipMrCancel);
+  ASSERT_EQ(Boxes::Shown().size(), 3u);
+  EXPECT_EQ(Boxes::Shown()[0].kind, BoxKind::kConfirm);
+  EXPECT_EQ(Boxes::Shown()[2].kind, BoxKind::kError);
+  EXPECT_EQ(Boxes::Shown()[2].text, "Failed to load");
+
+  ZipUiHooks().SetWaitCursor(true);
+  ASSERT_NE(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+  ZipUiHooks().SetWaitCursor(false);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  SetZipUiHooks(TZipUiHooks{});
+}
+
+}  // namespace
+}  // namespace korvel

@@ -1,0 +1,41 @@
+// The desktop program's start: its five windows, the archive hooks in Qt, the application.
+#pragma once
+
+#include <QApplication>
+#include <memory>
+
+namespace korvel {
+
+class Tfrm;
+class TfrmAbout;
+class TfrmBatch;
+class TfrmLang;
+class TfrmOptions;
+
+inline constexpr const char* kApplicationTitle = "Korvel";
+
+// The five windows. The dialogs are children of the main window and go with it.
+struct ProgramWindows {
+  std::unique_ptr<Tfrm> frm;
+  TfrmAbout* frmAbout = nullptr;
+  TfrmOptions* frmOptions = nullptr;
+  TfrmBatch* frmBatch = nullptr;
+  TfrmLang* frmLang = nullptr;
+};
+
+// Creates the main window, then the About box, the Options, batch and language dialogs, and
+// hands the dialogs to the main window.
+ProgramWindows CreateProgramWindows();
+
+// The archive component's boxes become the program's boxes, its wait cursor the override
+// cursor, and at every engine callback pending events are processed.
+void InstallZipUiHooks();
+
+// Shows any error that escapes an event handler in an "Error" box and goes on.
+class KorvelApplication : public QApplication {
+ public:
+  KorvelApplication(int& argc, char** argv);
+  bool notify(QObject* receiver, QEvent* event) override;
+};
+
+}  // namespace korvel

@@ -1,0 +1,438 @@
+// Tfrm: the main window, its Console, and the settings, texts and components the job uses.
+#include "ui/MainWindow.h"
+
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QUrl>
+#include <exception>
+
+#include "archive/ZipLdr.h"
+#include "payload/ProgramStore.h"
+#include "pipeline/PatchJob.h"
+#include "platform/Files.h"
+#include "ui/AboutDialog.h"
+#include "ui/BatchDialog.h"
+#include "ui/Boxes.h"
+#include "ui/LanguageDialog.h"
+#include "ui/MainShape.h"
+#include "ui/OptionsDialog.h"
+#include "ui/controls/AlphaShowHide.h"
+#include "ui/controls/ButtonComps.h"
+#include "ui/controls/ControlTypes.h"
+
+namespace korvel {
+
+namespace {
+
+constexpr const char* kMainTitle = "Программа для подстройки JAVA-игр под Virel";
+
+const QColor kBackground = BgrColor(15590616);  // #D8E4ED
+const QColor kPanel = BgrColor(16052200);       // #E8EFF4
+const QColor kAccent = BgrColor(10179597);      // #0D549B
+
+QFont WindowFont() {
+  QFont font(QStringLiteral("Arial"));
+  font.setPointSize(8);
+  return font;
+}
+
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+// File names are the platform's bytes; Qt hands them over as text.
+std::string FileNameOf(const QString& path) {
+  return QFile::encodeName(path).toStdString();
+}
+
+}  // namespace
+
+// The job's progress: Console lines for interactive jobs, the batch dialog's file gauge for
+// batch jobs.
+class Tfrm::ConsoleSink : public JobSink {
+ public:
+  explicit ConsoleSink(Tfrm& frm) : frm_(frm) {}
+  void ConsoleLine(const std::string& line) override {
+    frm_.AddConsoleLine(QString::fromStdString(line));
+  }
+  void SetGauge(int percent) override {
+    if (frm_.frmBatch_) frm_.frmBatch_->SetFileGauge(percent);
+  }
+
+ private:
+  Tfrm& frm_;
+};
+
+Tfrm::Tfrm(QWidget* parent)
+    : QWidget(parent),
+      program_dir_(platform::ExecutableDirectory()),
+      settings_path_(DefaultSettingsPath()),
+      sink_(std::make_unique<ConsoleSink>(*this)) {
+  setObjectName(QStringLiteral("frm"));
+  setWindowTitle(QString::fromUtf8(kMainTitle));
+  // Single fixed border, system menu and minimise box, no maximise.
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                 Qt::MSWindowsFixedSizeDialogHint);
+  setFixedSize(617, 170);
+  setFont(WindowFont());
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, kBackground);
+  setPalette(palette);
+  setAutoFillBackground(true);
+
+  // Created in z-order: the panels under the controls they frame.
+  shpBtnsBg = new TPanelShape(this, kPanel, kAccent);
+  shpBtnsBg->setObjectName(QStringLiteral("shpBtnsBg"));
+  shpBtnsBg->setGeometry(8, 8, 153, 151);
+  btnJar = MakeButton("btnJar", 14, 15, 141, 20);
+  btnBatch = MakeButton("btnBatch", 14, 41, 141, 20);
+  shpMenuLine1 = new TPanelShape(this, kAccent, kAccent);
+  shpMenuLine1->setObjectName(QStringLiteral("shpMenuLine1"));
+  shpMenuLine1->setGeometry(8, 67, 153, 1);
+  btnOptions = MakeButton("btnOptions", 14, 74, 141, 20);
+  shpMenuLine2 = new TPanelShape(this, kAccent, kAccent);
+  shpMenuLine2->setObjectName(QStringLiteral("shpMenuLine2"));
+  shpMenuLine2->setGeometry(8, 100, 153, 1);
+  btnAbout = MakeButton("btnAbout", 14, 107, 141, 20);
+  btnExit = MakeButton("btnExit", 14, 133, 141, 20);
+  shpConsoleBg = new TPanelShape(this, kPanel, kAccent);
+  shpConsoleBg->setObjectName(QStringLiteral("shpConsoleBg"));
+  shpConsoleBg->setGeometry(167, 8, 442, 151);
+
+  mem = new QPlainTextEdit(this);
+  mem->setObjectName(QStringLiteral("mem"));
+  mem->setGeometry(172, 13, 432, 142);
+  mem->setFrameShape(QFrame::NoFrame);
+  mem->setReadOnly(true);
+  mem->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  mem->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  mem->setFont(WindowFont());
+  QPalette mem_palette = mem->palette();
+  mem_palette.setColor(QPalette::Base, kPanel);
+  mem_palette.setColor(QPalette::Text, Qt::black);
+  mem->setPalette(mem_palette);
+  mem->setPlainText(QString());  // one empty line
+  // Files dropped on the Console are the window's.
+  mem->setAcceptDrops(false);
+  mem->viewport()->setAcceptDrops(false);
+
+  // The language command: a small button in the strip under the Console panel, so that the
+  // command layout above stays as it is. Its caption is fixed, like the language dialog's.
+  btnLang = MakeButton("btnLang", 553, 159, 56, 11);
+  QFont small_font = WindowFont();
+  small_font.setPointSize(6);
+  btnLang->SetFont(small_font);
+  btnLang->SetAlignment(taCenter);
+  btnLang->SetCaption(QStringLiteral("Language"));
+  btnLang->SetHint(QStringLiteral("Language"));
+
+  btnJar->OnClick = [this] { btnJarClick(); };
+  btnBatch->OnClick = [this] { btnBatchClick(); };
+  btnOptions->OnClick = [this] { btnOptionsClick(); };
+  btnAbout->OnClick = [this] { btnAboutClick(); };
+  btnExit->OnClick = [this] { btnExitClick(); };
+  btnLang->OnClick = [this] { btnLangClick(); };
+
+  AlphaShowHide = new TAlphaShowHide(this);
+  AlphaShowHide->setObjectName(QStringLiteral("AlphaShowHide"));
+  AlphaShowHide->SetDeltaAlpha(10);
+  AlphaShowHide->SetActive(true);
+
+  ApplyPatchJobSettings(Zip);
+  ApplyPatchJobSettings(fs);
+  LoadProgramStore(storeClass);
+  RebuildJob();
+
+  StartUploadTool = [](const std::string& program, const std::string& argument) {
+    // One argument keeps a JAD path with blanks whole, as the double quotes do on Windows.
+    return QProcess::startDetached(QFile::decodeName(program.c_str()),
+                                   {QFile::decodeName(argument.c_str())});
+  };
+
+  if (const QScreen* screen = this->screen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+}
+
+Tfrm::~Tfrm() = default;
+
+TSelButton* Tfrm::MakeButton(const char* name, int x, int y, int w, int h) {
+  auto* button = new TSelButton(this);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setGeometry(x, y, w, h);
+  button->SetColor(kPanel);
+  button->SetColorBorder(kAccent);
+  button->SetColorOver(kAccent);
+  button->SetColorDown(kAccent);
+  button->SetColorOverCaption(Qt::white);
+  button->SetAlignment(taLeftJustify);
+  button->SetBorderWidth(1);
+  button->SetFont(WindowFont());
+  button->SetFontColor(kAccent);
+  return button;
+}
+
+void Tfrm::SetDialogs(TfrmAbout* about, TfrmOptions* options, TfrmBatch* batch, TfrmLang* lang) {
+  frmAbout_ = about;
+  frmOptions_ = options;
+  frmBatch_ = batch;
+  frmLang_ = lang;
+}
+
+void Tfrm::SetProgramDirectory(std::string dir) {
+  program_dir_ = std::move(dir);
+  RebuildJob();
+}
+
+void Tfrm::RebuildJob() {
+  job_ = std::make_unique<PatchJob>(
+      JobContext{Zip, fs, storeClass, settings_, texts_, *sink_, program_dir_});
+}
+
+bool Tfrm::ProcessJar(const std::string& file_name, bool interactive) {
+  // The work folder and the scan state allow one job at a time.
+  if (job_running_) throw JobError("Another job is running; wait until it has finished.");
+  job_running_ = true;
+  struct Reset {
+    bool& flag;
+    ~Reset() { flag = false; }
+  } reset{job_running_};
+  return job_->ProcessJar(file_name, interactive);
+}
+
+void Tfrm::LoadSettings() {
+  settings_ = korvel::LoadSettings(settings_path_);
+}
+
+void Tfrm::SaveSettings() {
+  korvel::SaveSettings(settings_, settings_path_);
+}
+
+std::string Tfrm::LanguagePath(const std::string& lang_file) const {
+  if (lang_file.empty() || lang_file.front() == platform::kPathSeparator) return lang_file;
+  return platform::JoinPath(program_dir_, lang_file);
+}
+
+void Tfrm::ApplyLanguage(const std::string& lang_file) {
+  texts_.Load(LanguagePath(lang_file));
+  for (const LanguageCaption& caption : kLanguageCaptions) {
+    if (caption.window != LanguageWindow::kMain) continue;
+    auto* button =
+        findChild<TSelButton*>(QString::fromLatin1(caption.control.data(), caption.control.size()));
+    if (button) button->SetCaption(Q(CaptionText(caption, texts_)));
+  }
+  if (frmBatch_) frmBatch_->ApplyLanguage(texts_);
+  if (frmOptions_) frmOptions_->ApplyLanguage(texts_);
+}
+
+bool Tfrm::CheckEngineLibraries() {
+  std::string missing;
+  if (Zip.LoadUnzEngine(true) == 0) missing += std::string("\n") + kUnzDllName;
+  if (Zip.LoadZipEngine(true) == 0) missing += std::string("\n") + kZipDllName;
+  if (missing.empty()) return true;
+  Zip.UnloadUnzEngine();
+  Zip.UnloadZipEngine();
+  ShowBox(BoxKind::kError, texts_[TextId::kReqFilesNotFound] + missing);
+  AlphaShowHide->SetActive(false);
+  return false;
+}
+
+void Tfrm::ShowBox(BoxKind kind, const std::string& text) {
+  Boxes::Show(this, kind, Q(text));
+}
+
+// --- Console -----------------------------------------------------------------------------------
+
+void Tfrm::ClearConsole() {
+  mem->clear();
+  console_blank_ = true;
+}
+
+void Tfrm::AddConsoleLine(const QString& line) {
+  QTextCursor cursor(mem->document());
+  cursor.movePosition(QTextCursor::End);
+  if (!console_blank_) cursor.insertBlock();
+  console_blank_ = false;
+  cursor.insertText(line);
+  mem->verticalScrollBar()->setValue(mem->verticalScrollBar()->maximum());
+}
+
+// --- Commands ----------------------------------------------------------------------------------
+
+void Tfrm::RunCommand(const std::function<void()>& command) {
+  if (Busy()) return;
+  busy_ = true;
+  try {
+    command();
+  } catch (const std::exception& e) {
+    ShowBox(BoxKind::kError, e.what());
+  } catch (...) {
+    ShowBox(BoxKind::kError, "Unknown error");
+  }
+  busy_ = false;
+  // A close asked for meanwhile was refused, not forgotten.
+  if (close_pending_) {
+    close_pending_ = false;
+    close();
+  }
+}
+
+void Tfrm::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (shown_once_) return;
+  shown_once_ = true;
+  FormShow();
+}
+
+void Tfrm::FormShow() {
+  LoadSettings();
+  ApplyLanguage(settings_.LangFile);
+  setAcceptDrops(true);
+}
+
+void Tfrm::closeEvent(QCloseEvent* event) {
+  bool can_close = true;
+  FormCloseQuery(can_close);
+  if (can_close) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void Tfrm::FormCloseQuery(bool& can_close) {
+  if (Busy()) {
+    close_pending_ = true;
+    can_close = false;
+    return;
+  }
+  // A failed write is reported, but the user still gets to quit.
+  try {
+    SaveSettings();
+  } catch (const std::exception& e) {
+    ShowBox(BoxKind::kError, e.what());
+  }
+  Zip.UnloadUnzEngine();
+  Zip.UnloadZipEngine();
+  can_close = true;
+}
+
+void Tfrm::btnJarClick() {
+  RunCommand([this] {
+    const QString chosen = Boxes::OpenFile(this, QString::fromLatin1(kOpenJarTitle),
+                                           QString::fromLatin1(kOpenJarFilter));
+    if (chosen.isEmpty()) return;
+    const QFileInfo info(chosen);
+    if (info.isFile() && !info.permission(QFile::WriteOwner)) {
+      // The open dialog refuses read-only files: the job rewrites the JAR in place.
+      ShowBox(BoxKind::kError, chosen.toStdString() +
+                                   "\nThis file is set read-only.\nTry again with a different "
+                                   "file name.");
+      return;
+    }
+    const std::string jar = FileNameOf(chosen);
+    ClearConsole();
+    if (!ProcessJar(jar, true)) {
+      ShowBox(BoxKind::kError,
+              texts_[TextId::kJarNotCreated] + "\n" + texts_[TextId::kOriginalFileRecovered]);
+      return;
+    }
+    ShowBox(BoxKind::kInformation, texts_[TextId::kFinished]);
+    const std::string jad = DescriptorPath(jar);
+    if (!settings_.AskMidway || !platform::FileExists(jad)) return;
+    if (settings_.Midway.empty() || !platform::FileExists(settings_.Midway)) {
+      ShowBox(BoxKind::kError, texts_[TextId::kMidwayNotConfigured]);
+      return;
+    }
+    if (Boxes::Ask(this, Q(texts_[TextId::kUploadToPhone]))) {
+      StartUploadTool(settings_.Midway, jad);  // what the tool does is its own affair
+    }
+  });
+}
+
+void Tfrm::btnBatchClick() {
+  RunCommand([this] {
+    if (!frmBatch_) return;
+    frmBatch_->Execute(settings_, [this](const std::string& file_name, bool interactive) {
+      return ProcessJar(file_name, interactive);
+    });
+  });
+}
+
+void Tfrm::btnOptionsClick() {
+  RunCommand([this] {
+    if (frmOptions_) frmOptions_->Execute(settings_);
+  });
+}
+
+void Tfrm::btnAboutClick() {
+  RunCommand([this] {
+    if (frmAbout_) frmAbout_->exec();
+  });
+}
+
+void Tfrm::btnExitClick() {
+  close();
+}
+
+void Tfrm::btnLangClick() {
+  RunCommand([this] {
+    if (!frmLang_) return;
+    const std::optional<std::string> chosen = frmLang_->Execute(program_dir_, settings_.LangFile);
+    if (!chosen) return;
+    settings_.LangFile = *chosen;
+    ApplyLanguage(settings_.LangFile);
+  });
+}
+
+// --- Dropped files -----------------------------------------------------------------------------
+
+void Tfrm::FilesDropped(const std::vector<std::string>& paths) {
+  RunCommand([&] {
+    for (const std::string& path : paths) {
+      if (!platform::FileExists(path)) return;  // a folder or a vanished file ends the drop
+      const std::string name = platform::FileNamePart(path);
+      if (name.size() < 4 || name.compare(name.size() - 4, 4, ".jar") != 0) continue;
+      // Only the first JAR of a drop is taken. Without confirmation it is processed at once.
+      if (settings_.ConfirmDrop && !Boxes::Ask(this, Q(texts_[TextId::kAcceptFile]) + "\n" +
+                                                         QFile::decodeName(path.c_str())))
+        return;
+      ProcessJar(path, true);  // the job's Console lines report the outcome
+      return;
+    }
+  });
+}
+
+void Tfrm::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls() && !Busy()) event->acceptProposedAction();
+}
+
+void Tfrm::dragMoveEvent(QDragMoveEvent* event) {
+  if (event->mimeData()->hasUrls() && !Busy()) event->acceptProposedAction();
+}
+
+void Tfrm::dropEvent(QDropEvent* event) {
+  if (!event->mimeData()->hasUrls()) return;
+  std::vector<std::string> paths;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    // Anything that is not a local file ends the drop as a missing file does.
+    paths.push_back(url.isLocalFile() ? FileNameOf(url.toLocalFile()) : std::string());
+  }
+  event->acceptProposedAction();
+  // The drop is finished before any question is asked or a job runs.
+  QMetaObject::invokeMethod(
+      this, [this, paths] { FilesDropped(paths); }, Qt::QueuedConnection);
+}
+
+}  // namespace korvel

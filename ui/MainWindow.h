@@ -1,0 +1,149 @@
+// Tfrm: the main window, its Console, and the settings, texts and components the job uses.
+#pragma once
+
+#include <QStringList>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/ZipMstr.h"
+#include "search/EasyFileSearch.h"
+#include "settings/Language.h"
+#include "settings/Settings.h"
+#include "store/mxStorage.h"
+#include "ui/Boxes.h"
+
+class QPlainTextEdit;
+
+namespace korvel {
+
+class PatchJob;
+class TAlphaShowHide;
+class TSelButton;
+class TfrmAbout;
+class TfrmBatch;
+class TfrmLang;
+class TfrmOptions;
+class TPanelShape;
+
+// The open dialog's fixed title and filter.
+inline constexpr const char* kOpenJarTitle = "Open Jar";
+inline constexpr const char* kOpenJarFilter = "Jar files (*.jar);;All files (*)";
+
+class Tfrm : public QWidget {
+  Q_OBJECT
+ public:
+  explicit Tfrm(QWidget* parent = nullptr);
+  ~Tfrm() override;
+
+  // The dialogs, created by the program after this window; they are read and called only
+  // through their headers. Any may be missing (nullptr): its command then does nothing.
+  void SetDialogs(TfrmAbout* about, TfrmOptions* options, TfrmBatch* batch, TfrmLang* lang);
+
+  // --- Where things live (the defaults are the program directory) ---------------------------
+  const std::string& ProgramDirectory() const { return program_dir_; }
+  void SetProgramDirectory(std::string dir);
+  const std::string& SettingsPath() const { return settings_path_; }
+  void SetSettingsPath(std::string path) { settings_path_ = std::move(path); }
+
+  // --- State the dialogs read ---------------------------------------------------------------
+  Settings& settings() { return settings_; }
+  const Language& texts() const { return texts_; }
+
+  // --- Operations ------------------------------------------------------------------------------
+  // The patch job on one JAR. Interactive jobs write Console lines, batch jobs drive the batch
+  // dialog's file gauge. Errors of the job reach the caller.
+  bool ProcessJar(const std::string& file_name, bool interactive);
+  // Reads the settings file into the record.
+  void LoadSettings();
+  // Writes the record; raises FileError when the file cannot be written.
+  void SaveSettings();
+  // Reads the texts from `lang_file` ("" for the built-in ones; a relative name lives in the
+  // program directory) and sets the captions of this window and of the dialogs.
+  void ApplyLanguage(const std::string& lang_file);
+  // Checks that both engine libraries can be loaded; when one is missing, shows the error box
+  // naming it, stops the fade and returns false (the program then ends).
+  bool CheckEngineLibraries();
+
+  // True while a job runs or a command of this window (a dialog, a box) is under way.
+  bool Busy() const { return busy_ || job_running_; }
+
+  // --- Event handlers ----------------------------------------------------------------------
+  void FormShow();
+  // Decides whether a close request may go on; saves the settings and unloads the engines.
+  void FormCloseQuery(bool& can_close);
+  void btnJarClick();
+  void btnBatchClick();
+  void btnOptionsClick();
+  void btnAboutClick();
+  void btnExitClick();
+  void btnLangClick();
+  // Files dropped on the window, in the order the desktop gave them.
+  void FilesDropped(const std::vector<std::string>& paths);
+
+  // Starts the upload tool with one argument; replaceable for tests. Returns whether it started.
+  std::function<bool(const std::string& program, const std::string& argument)> StartUploadTool;
+
+  // --- Controls (children of this window) ------------------------------------------------------
+  TPanelShape* shpBtnsBg = nullptr;
+  TSelButton* btnJar = nullptr;
+  TSelButton* btnBatch = nullptr;
+  TPanelShape* shpMenuLine1 = nullptr;
+  TSelButton* btnOptions = nullptr;
+  TPanelShape* shpMenuLine2 = nullptr;
+  TSelButton* btnAbout = nullptr;
+  TSelButton* btnExit = nullptr;
+  TPanelShape* shpConsoleBg = nullptr;
+  QPlainTextEdit* mem = nullptr;
+  TSelButton* btnLang = nullptr;
+  TAlphaShowHide* AlphaShowHide = nullptr;
+
+  // --- Components the patch job works with ---------------------------------------------------
+  TZipMaster Zip;
+  TEasyFileSearch fs;
+  TmxStorage storeClass;
+
+  // The Console: empties it, or appends one line.
+  void ClearConsole();
+  void AddConsoleLine(const QString& line);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  class ConsoleSink;
+
+  TSelButton* MakeButton(const char* name, int x, int y, int w, int h);
+  void RebuildJob();
+  // Runs one user command: refused while another is under way, its errors shown in an error
+  // box, and a close asked for meanwhile carried out when it ends.
+  void RunCommand(const std::function<void()>& command);
+  void ShowBox(BoxKind kind, const std::string& text);
+  std::string LanguagePath(const std::string& lang_file) const;
+
+  Settings settings_;
+  Language texts_;
+  std::string program_dir_;
+  std::string settings_path_;
+  std::unique_ptr<ConsoleSink> sink_;
+  std::unique_ptr<PatchJob> job_;
+
+  TfrmAbout* frmAbout_ = nullptr;
+  TfrmOptions* frmOptions_ = nullptr;
+  TfrmBatch* frmBatch_ = nullptr;
+  TfrmLang* frmLang_ = nullptr;
+
+  bool shown_once_ = false;
+  bool busy_ = false;
+  bool job_running_ = false;
+  bool close_pending_ = false;
+  bool console_blank_ = false;  // the Console holds no line at all (after a clear)
+};
+
+}  // namespace korvel
