@@ -6,10 +6,12 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QImage>
+#include <QListWidget>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTimer>
 #include <QUrl>
 #include <cstdio>
 #include <cstdlib>
@@ -406,6 +408,39 @@ TEST_F(MainWindowTest, TheProgramsWindowsWorkTogether) {
   EXPECT_TRUE(frm.ProcessJar(jar, false));
   EXPECT_EQ(frm.mem->toPlainText(), before);
   EXPECT_EQ(windows.frmBatch->gFile->Progress(), 100);
+}
+
+// The language command: the choice made in the language dialog is stored and applied at once.
+TEST_F(MainWindowTest, TheLanguageCommandAppliesTheChoiceAtOnce) {
+  ProgramWindows windows = CreateProgramWindows();
+  Tfrm& frm = *windows.frm;
+  const std::string english =
+      program_.Write("English.lng", test::ReadFile(test::SourceFile("lang/English.lng")));
+  frm.SetProgramDirectory(program_.Path());
+  frm.SetSettingsPath(program_ / "korvel.ini");
+
+  // Picks the list entry whose path is `path` in the open dialog, then presses its OK.
+  auto choose = [&](const std::string& path) {
+    QTimer::singleShot(0, [&windows, path] {
+      TfrmLang& lang = *windows.frmLang;
+      for (int i = 0; i < lang.lbLang->count(); ++i) {
+        if (lang.LanguagePath(i) == path) lang.lbLang->setCurrentRow(i);
+      }
+      lang.btnOkClick();
+    });
+    frm.btnLangClick();
+  };
+
+  choose(english);
+  EXPECT_EQ(frm.settings().LangFile, english);
+  const QString english_caption = frm.btnJar->Caption();
+  EXPECT_NE(english_caption, QBuiltin(TextId::kPatchJar));
+  EXPECT_EQ(frm.texts()[TextId::kPatchJar], english_caption.toStdString());
+
+  choose("");  // "<Default>": the built-in texts come back at once
+  EXPECT_EQ(frm.settings().LangFile, "");
+  EXPECT_EQ(frm.btnJar->Caption(), QBuiltin(TextId::kPatchJar));
+  EXPECT_EQ(windows.frmBatch->windowTitle(), QBuiltin(TextId::kBatchProcessCaption));
 }
 
 TEST_F(MainWindowTest, CloseWritesTheSettingsEvenWhenTheWriteFails) {
