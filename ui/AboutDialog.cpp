@@ -3,6 +3,7 @@
 
 #include <QLabel>
 
+#include "ui/Look.h"
 #include "ui/MainShape.h"
 #include "ui/controls/AlphaShowHide.h"
 #include "ui/controls/ButtonComps.h"
@@ -11,10 +12,6 @@
 namespace korvel {
 
 namespace {
-
-const QColor kBackground = BgrColor(15590616);  // #D8E4ED
-const QColor kPanel = BgrColor(16052200);       // #E8EFF4
-const QColor kAccent = BgrColor(10179597);      // #0D549B
 
 QFont BoxFont(int points, bool bold) {
   QFont font(QStringLiteral("Verdana"));
@@ -27,14 +24,9 @@ QFont BoxFont(int points, bool bold) {
 
 TfrmAbout::TfrmAbout(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
-  setObjectName(QStringLiteral("frmAbout"));
   setWindowTitle(QString::fromUtf8(kAboutTitle));
-  setFixedSize(297, 137);
+  PrepareWindow(this, "frmAbout", 297, 137);
   setFont(BoxFont(8, false));
-  QPalette palette = this->palette();
-  palette.setColor(QPalette::Window, kBackground);
-  setPalette(palette);
-  setAutoFillBackground(true);
 
   shpBg = new TPanelShape(this, kPanel, kAccent);
   shpBg->setObjectName(QStringLiteral("shpBg"));
@@ -58,18 +50,7 @@ TfrmAbout::TfrmAbout(QWidget* parent)
   lblEditorCapt = label("lblEditorCapt", "Перебил под Virel:", 18, 80, BoxFont(8, false));
   lblEditor = label("lblEditor", kAboutEditor, 135, 80, BoxFont(8, false));
 
-  btnOk = new TSelButton(this);
-  btnOk->setObjectName(QStringLiteral("btnOk"));
-  btnOk->setGeometry(197, 110, 92, 20);
-  btnOk->SetColor(kPanel);
-  btnOk->SetColorBorder(kAccent);
-  btnOk->SetColorOver(kAccent);
-  btnOk->SetColorDown(kAccent);
-  btnOk->SetColorOverCaption(Qt::white);
-  btnOk->SetAlignment(taCenter);
-  btnOk->SetBorderWidth(1);
-  btnOk->SetFont(BoxFont(8, true));
-  btnOk->SetFontColor(kAccent);
+  btnOk = MakeFlatButton(this, "btnOk", QRect(197, 110, 92, 20), taCenter, BoxFont(8, true));
   btnOk->SetCaption(QStringLiteral("Ok"));
   btnOk->OnClick = [this] { btnOkClick(); };
 

@@ -14,6 +14,7 @@
 
 #include "platform/Files.h"
 #include "ui/Boxes.h"
+#include "ui/Look.h"
 #include "ui/MainShape.h"
 #include "ui/controls/AlphaShowHide.h"
 #include "ui/controls/ButtonComps.h"
@@ -27,17 +28,7 @@ namespace {
 constexpr const char* kAddTitle = "Add Jar files";
 constexpr const char* kAddFilter = "Jar files (*.jar);;All files (*)";
 
-const QColor kBackground = BgrColor(15590616);  // #D8E4ED
-const QColor kPanel = BgrColor(16052200);       // #E8EFF4
-const QColor kAccent = BgrColor(10179597);      // #0D549B
-const QColor kGaugeFill = BgrColor(15195083);   // #CBDBE7
-
-QFont WindowFont(bool bold = false) {
-  QFont font(QStringLiteral("Arial"));
-  font.setPointSize(8);
-  font.setBold(bold);
-  return font;
-}
+const QColor kGaugeFill = BgrColor(15195083);  // #CBDBE7
 
 QString Q(const std::string& text) {
   return QString::fromStdString(text);
@@ -64,17 +55,6 @@ bool IsJarName(const std::string& path) {
   return path.size() >= 4 && path.compare(path.size() - 4, 4, ".jar") == 0;
 }
 
-// List entries are 14 pixels high, whatever the font asks for.
-class ItemHeightDelegate : public QStyledItemDelegate {
- public:
-  using QStyledItemDelegate::QStyledItemDelegate;
-  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    QSize size = QStyledItemDelegate::sizeHint(option, index);
-    size.setHeight(14);
-    return size;
-  }
-};
-
 }  // namespace
 
 TfrmBatch::TfrmBatch(QWidget* parent)
@@ -82,13 +62,7 @@ TfrmBatch::TfrmBatch(QWidget* parent)
   static const Language kBuiltIn;
   texts_ = &kBuiltIn;
 
-  setObjectName(QStringLiteral("frmBatch"));
-  setFixedSize(437, 384);
-  setFont(WindowFont());
-  QPalette palette = this->palette();
-  palette.setColor(QPalette::Window, kBackground);
-  setPalette(palette);
-  setAutoFillBackground(true);
+  PrepareWindow(this, "frmBatch", 437, 384);
   setAcceptDrops(true);
 
   auto shape = [this](const char* name, QRect geometry, QColor fill, QColor outline) {
@@ -98,19 +72,7 @@ TfrmBatch::TfrmBatch(QWidget* parent)
     return shape;
   };
   auto button = [this](const char* name, QRect geometry, bool bold) {
-    auto* button = new TSelButton(this);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(geometry);
-    button->SetColor(kPanel);
-    button->SetColorBorder(kAccent);
-    button->SetColorOver(kAccent);
-    button->SetColorDown(kAccent);
-    button->SetColorOverCaption(Qt::white);
-    button->SetAlignment(taCenter);
-    button->SetBorderWidth(1);
-    button->SetFont(WindowFont(bold));
-    button->SetFontColor(kAccent);
-    return button;
+    return MakeFlatButton(this, name, geometry, taCenter, WindowFont(bold));
   };
   auto gauge = [this](const char* name, QRect geometry) {
     auto* gauge = new TjsCoolGauge(this);
@@ -138,7 +100,7 @@ TfrmBatch::TfrmBatch(QWidget* parent)
   lbFiles->setFrameShape(QFrame::NoFrame);
   lbFiles->setSelectionMode(QAbstractItemView::SingleSelection);
   lbFiles->setUniformItemSizes(true);
-  lbFiles->setItemDelegate(new ItemHeightDelegate(lbFiles));
+  lbFiles->setItemDelegate(new FixedItemHeightDelegate(14, lbFiles));
   QPalette list_palette = lbFiles->palette();
   list_palette.setColor(QPalette::Base, kPanel);
   lbFiles->setPalette(list_palette);

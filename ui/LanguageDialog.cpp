@@ -9,6 +9,7 @@
 #include "platform/Files.h"
 #include "settings/Language.h"
 #include "ui/Boxes.h"
+#include "ui/Look.h"
 #include "ui/MainShape.h"
 #include "ui/controls/AlphaShowHide.h"
 #include "ui/controls/ButtonComps.h"
@@ -17,17 +18,6 @@
 namespace korvel {
 
 namespace {
-
-const QColor kBackground = BgrColor(15590616);  // #D8E4ED
-const QColor kPanel = BgrColor(16052200);       // #E8EFF4
-const QColor kAccent = BgrColor(10179597);      // #0D549B
-
-QFont WindowFont(bool bold = false) {
-  QFont font(QStringLiteral("Arial"));
-  font.setPointSize(8);
-  font.setBold(bold);
-  return font;
-}
 
 QString Q(const std::string& text) {
   return QString::fromStdString(text);
@@ -40,29 +30,12 @@ std::string WithSeparator(std::string folder) {
   return folder;
 }
 
-// List entries are 14 pixels high, whatever the font asks for.
-class ItemHeightDelegate : public QStyledItemDelegate {
- public:
-  using QStyledItemDelegate::QStyledItemDelegate;
-  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    QSize size = QStyledItemDelegate::sizeHint(option, index);
-    size.setHeight(14);
-    return size;
-  }
-};
-
 }  // namespace
 
 TfrmLang::TfrmLang(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
-  setObjectName(QStringLiteral("frmLang"));
   setWindowTitle(QStringLiteral("Language"));
-  setFixedSize(443, 218);
-  setFont(WindowFont());
-  QPalette palette = this->palette();
-  palette.setColor(QPalette::Window, kBackground);
-  setPalette(palette);
-  setAutoFillBackground(true);
+  PrepareWindow(this, "frmLang", 443, 218);
 
   auto label = [this](const char* name, const QString& text, int x, int y, bool bold) {
     auto* label = new QLabel(text, this);
@@ -73,18 +46,7 @@ TfrmLang::TfrmLang(QWidget* parent)
     return label;
   };
   auto button = [this](const char* name, const QString& caption, QRect geometry, bool bold) {
-    auto* button = new TSelButton(this);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(geometry);
-    button->SetColor(kPanel);
-    button->SetColorBorder(kAccent);
-    button->SetColorOver(kAccent);
-    button->SetColorDown(kAccent);
-    button->SetColorOverCaption(Qt::white);
-    button->SetAlignment(taCenter);
-    button->SetBorderWidth(1);
-    button->SetFont(WindowFont(bold));
-    button->SetFontColor(kAccent);
+    TSelButton* button = MakeFlatButton(this, name, geometry, taCenter, WindowFont(bold));
     button->SetCaption(caption);
     return button;
   };
@@ -104,7 +66,7 @@ TfrmLang::TfrmLang(QWidget* parent)
   lbLang->setFrameShape(QFrame::NoFrame);
   lbLang->setSelectionMode(QAbstractItemView::SingleSelection);
   lbLang->setUniformItemSizes(true);
-  lbLang->setItemDelegate(new ItemHeightDelegate(lbLang));
+  lbLang->setItemDelegate(new FixedItemHeightDelegate(14, lbLang));
   QPalette list_palette = lbLang->palette();
   list_palette.setColor(QPalette::Base, kPanel);
   lbLang->setPalette(list_palette);

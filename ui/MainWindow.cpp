@@ -24,6 +24,7 @@
 #include "ui/BatchDialog.h"
 #include "ui/Boxes.h"
 #include "ui/LanguageDialog.h"
+#include "ui/Look.h"
 #include "ui/MainShape.h"
 #include "ui/OptionsDialog.h"
 #include "ui/controls/AlphaShowHide.h"
@@ -35,16 +36,6 @@ namespace korvel {
 namespace {
 
 constexpr const char* kMainTitle = "Программа для подстройки JAVA-игр под Virel";
-
-const QColor kBackground = BgrColor(15590616);  // #D8E4ED
-const QColor kPanel = BgrColor(16052200);       // #E8EFF4
-const QColor kAccent = BgrColor(10179597);      // #0D549B
-
-QFont WindowFont() {
-  QFont font(QStringLiteral("Arial"));
-  font.setPointSize(8);
-  return font;
-}
 
 QString Q(const std::string& text) {
   return QString::fromStdString(text);
@@ -78,18 +69,12 @@ Tfrm::Tfrm(QWidget* parent)
       program_dir_(platform::ExecutableDirectory()),
       settings_path_(DefaultSettingsPath()),
       sink_(std::make_unique<ConsoleSink>(*this)) {
-  setObjectName(QStringLiteral("frm"));
   setWindowTitle(QString::fromUtf8(kMainTitle));
   // Single fixed border, system menu and minimise box, no maximise.
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
-  setFixedSize(617, 170);
-  setFont(WindowFont());
-  QPalette palette = this->palette();
-  palette.setColor(QPalette::Window, kBackground);
-  setPalette(palette);
-  setAutoFillBackground(true);
+  PrepareWindow(this, "frm", 617, 170);
 
   // Created in z-order: the panels under the controls they frame.
   shpBtnsBg = new TPanelShape(this, kPanel, kAccent);
@@ -168,19 +153,7 @@ Tfrm::Tfrm(QWidget* parent)
 Tfrm::~Tfrm() = default;
 
 TSelButton* Tfrm::MakeButton(const char* name, int x, int y, int w, int h) {
-  auto* button = new TSelButton(this);
-  button->setObjectName(QString::fromLatin1(name));
-  button->setGeometry(x, y, w, h);
-  button->SetColor(kPanel);
-  button->SetColorBorder(kAccent);
-  button->SetColorOver(kAccent);
-  button->SetColorDown(kAccent);
-  button->SetColorOverCaption(Qt::white);
-  button->SetAlignment(taLeftJustify);
-  button->SetBorderWidth(1);
-  button->SetFont(WindowFont());
-  button->SetFontColor(kAccent);
-  return button;
+  return MakeFlatButton(this, name, QRect(x, y, w, h), taLeftJustify, WindowFont());
 }
 
 void Tfrm::SetDialogs(TfrmAbout* about, TfrmOptions* options, TfrmBatch* batch, TfrmLang* lang) {

@@ -9,6 +9,7 @@
 #include <QPainter>
 
 #include "ui/Boxes.h"
+#include "ui/Look.h"
 #include "ui/MainShape.h"
 #include "ui/controls/AlphaShowHide.h"
 #include "ui/controls/BtChkBox.h"
@@ -19,17 +20,7 @@ namespace korvel {
 
 namespace {
 
-const QColor kBackground = BgrColor(15590616);  // #D8E4ED
-const QColor kPanel = BgrColor(16052200);       // #E8EFF4
-const QColor kAccent = BgrColor(10179597);      // #0D549B
 const QColor kGrayedTick(0x6D, 0x84, 0x9C);
-
-QFont WindowFont(bool bold = false) {
-  QFont font(QStringLiteral("Arial"));
-  font.setPointSize(8);
-  font.setBold(bold);
-  return font;
-}
 
 // Labels treat "&" as the accelerator mark: "&&" shows one "&", a single one shows nothing.
 QString LabelText(const QString& caption) {
@@ -98,13 +89,7 @@ QString FinalResolutionText(const QString& text, const QString& empty_default) {
 
 TfrmOptions::TfrmOptions(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
-  setObjectName(QStringLiteral("frmOptions"));
-  setFixedSize(590, 218);
-  setFont(WindowFont());
-  QPalette palette = this->palette();
-  palette.setColor(QPalette::Window, kBackground);
-  setPalette(palette);
-  setAutoFillBackground(true);
+  PrepareWindow(this, "frmOptions", 590, 218);
 
   auto shape = [this](const char* name, QRect geometry, QColor fill) {
     auto* shape = new TPanelShape(this, fill, kAccent);
@@ -133,19 +118,7 @@ TfrmOptions::TfrmOptions(QWidget* parent)
     return box;
   };
   auto button = [this](const char* name, QRect geometry, TAlignment alignment, bool bold) {
-    auto* button = new TSelButton(this);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(geometry);
-    button->SetColor(kPanel);
-    button->SetColorBorder(kAccent);
-    button->SetColorOver(kAccent);
-    button->SetColorDown(kAccent);
-    button->SetColorOverCaption(Qt::white);
-    button->SetAlignment(alignment);
-    button->SetBorderWidth(1);
-    button->SetFont(WindowFont(bold));
-    button->SetFontColor(kAccent);
-    return button;
+    return MakeFlatButton(this, name, geometry, alignment, WindowFont(bold));
   };
   auto edit = [this](const char* name, int x, int y) {
     auto* edit = new QLineEdit(this);
