@@ -426,6 +426,12 @@ std::int32_t Flag(bool on) {
 
 }  // namespace
 
+void TZipWorker::ShowEngineRunError(const EZipMaster& error) {
+  EZipMaster shown = error;
+  if (handler_exception_) shown.SetMessage(shown.Message() + handler_exception_note_);
+  ShowExceptionError(shown);
+}
+
 int TZipWorker::Extract() {
   PatternListsEmptier emptier(fspec_args_);
   success_count_ = 0;
@@ -497,9 +503,7 @@ int TZipWorker::Extract() {
     rec.RecordMark = KORVEL_ZIP_RECORD_MARK;
     success_count_ = unz_dll_->Exec(rec);
   } catch (const EZipMaster& e) {
-    EZipMaster error = e;
-    if (handler_exception_) error.SetMessage(error.Message() + handler_exception_note_);
-    ShowExceptionError(error);
+    ShowEngineRunError(e);
     success_count_ = 0;
   } catch (const std::exception&) {
     ShowZipMessage(kZipFatalUnz);
@@ -646,9 +650,7 @@ int TZipWorker::Add() {
     rec.RecordMark = KORVEL_ZIP_RECORD_MARK;
     success_count_ = zip_dll_->Exec(rec);
   } catch (const EZipMaster& e) {
-    EZipMaster error = e;
-    if (handler_exception_) error.SetMessage(error.Message() + handler_exception_note_);
-    ShowExceptionError(error);
+    ShowEngineRunError(e);
     success_count_ = 0;
   } catch (const std::exception&) {
     ShowZipMessage(kZipFatalZip);

@@ -108,6 +108,8 @@ class TZipWorker : public TZipBase {
   std::int32_t HandleCallback(ZipCallbackRecord& record);
   void DispatchAction(int action, ZipCallbackRecord& record, const std::string& text);
   void AnswerPassword(ZipCallbackRecord& record, const std::string& file);
+  // Shows an error that ended an engine run, noting an event handler's exception if one did.
+  void ShowEngineRunError(const EZipMaster& error);
   void Tick();
   void NoteHandlerException(int action, const char* what);
 

@@ -54,10 +54,7 @@ TfrmAbout::TfrmAbout(QWidget* parent)
   btnOk->SetCaption(QStringLiteral("Ok"));
   btnOk->OnClick = [this] { btnOkClick(); };
 
-  AlphaShowHide = new TAlphaShowHide(this);
-  AlphaShowHide->setObjectName(QStringLiteral("AlphaShowHide"));
-  AlphaShowHide->SetDeltaAlpha(10);
-  AlphaShowHide->SetActive(true);
+  AlphaShowHide = MakeWindowFade(this);
 }
 
 void TfrmAbout::btnOkClick() {

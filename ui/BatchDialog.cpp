@@ -120,10 +120,7 @@ TfrmBatch::TfrmBatch(QWidget* parent)
   btnStart->OnClick = [this] { btnStartClick(); };
   btnCancel->OnClick = [this] { btnCancelClick(); };
 
-  AlphaShowHide = new TAlphaShowHide(this);
-  AlphaShowHide->setObjectName(QStringLiteral("AlphaShowHide"));
-  AlphaShowHide->SetDeltaAlpha(10);
-  AlphaShowHide->SetActive(true);
+  AlphaShowHide = MakeWindowFade(this);
 
   ApplyLanguage(kBuiltIn);
 }

@@ -80,10 +80,7 @@ TfrmLang::TfrmLang(QWidget* parent)
   btnOk->OnClick = [this] { btnOkClick(); };
   btnCancel->OnClick = [this] { btnCancelClick(); };
 
-  AlphaShowHide = new TAlphaShowHide(this);
-  AlphaShowHide->setObjectName(QStringLiteral("AlphaShowHide"));
-  AlphaShowHide->SetDeltaAlpha(10);
-  AlphaShowHide->SetActive(true);
+  AlphaShowHide = MakeWindowFade(this);
 
   // One folder, every kind of file, no date or size filter.
   fSe.SetSearchOptions(TOptions::All().Exclude(okIncludeSubfolder).Exclude(okLookForDirectory));

@@ -40,6 +40,14 @@ TSelButton* MakeFlatButton(QWidget* parent, const char* name, const QRect& geome
   return button;
 }
 
+TAlphaShowHide* MakeWindowFade(QWidget* window) {
+  auto* fade = new TAlphaShowHide(window);
+  fade->setObjectName(QStringLiteral("AlphaShowHide"));
+  fade->SetDeltaAlpha(10);
+  fade->SetActive(true);
+  return fade;
+}
+
 QSize FixedItemHeightDelegate::sizeHint(const QStyleOptionViewItem& option,
                                         const QModelIndex& index) const {
   QSize size = QStyledItemDelegate::sizeHint(option, index);

@@ -7,6 +7,7 @@
 #include <QRect>
 #include <QStyledItemDelegate>
 
+#include "ui/controls/AlphaShowHide.h"
 #include "ui/controls/ButtonComps.h"
 #include "ui/controls/ControlTypes.h"
 
@@ -26,6 +27,9 @@ void PrepareWindow(QWidget* window, const char* object_name, int width, int heig
 // A flat button in the house colours: panel fill, accent border and text, white text on hover.
 TSelButton* MakeFlatButton(QWidget* parent, const char* name, const QRect& geometry,
                            TAlignment alignment, const QFont& font);
+
+// The fade every window has: active, 10 opacity steps per tick of the fade.
+TAlphaShowHide* MakeWindowFade(QWidget* window);
 
 // List entries of a fixed height, whatever the font asks for.
 class FixedItemHeightDelegate : public QStyledItemDelegate {

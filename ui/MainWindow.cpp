@@ -129,10 +129,7 @@ Tfrm::Tfrm(QWidget* parent)
   btnExit->OnClick = [this] { btnExitClick(); };
   btnLang->OnClick = [this] { btnLangClick(); };
 
-  AlphaShowHide = new TAlphaShowHide(this);
-  AlphaShowHide->setObjectName(QStringLiteral("AlphaShowHide"));
-  AlphaShowHide->SetDeltaAlpha(10);
-  AlphaShowHide->SetActive(true);
+  AlphaShowHide = MakeWindowFade(this);
 
   ApplyPatchJobSettings(Zip);
   ApplyPatchJobSettings(fs);

@@ -188,10 +188,7 @@ TfrmOptions::TfrmOptions(QWidget* parent)
   btnRes128x128->OnClick = [this] { btnRes128x128Click(); };
   btnMidway->OnClick = [this] { btnMidwayClick(); };
 
-  AlphaShowHide = new TAlphaShowHide(this);
-  AlphaShowHide->setObjectName(QStringLiteral("AlphaShowHide"));
-  AlphaShowHide->SetDeltaAlpha(10);
-  AlphaShowHide->SetActive(true);
+  AlphaShowHide = MakeWindowFade(this);
 
   const Settings defaults;
   edResW->setText(QString::number(defaults.ResW));
