@@ -19,7 +19,7 @@
 namespace korvel {
 namespace {
 
-constexpr const char* kVersion = "korvel-patch 0.1";
+constexpr const char* kVersion = "korvel-patch " KORVEL_VERSION;
 
 constexpr const char* kUsage =
     "Usage: korvel-patch [options] FILE.jar...\n"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds Korvel and runs every test: once in the normal build (build/), once more with
-# AddressSanitizer and UndefinedBehaviorSanitizer (build-sanitize/). Any failure or sanitizer
-# report fails the run.
+# Builds Korvel and runs every test three times: in the normal build with GCC (build/), with
+# AddressSanitizer and UndefinedBehaviorSanitizer (build-sanitize/), and built with Clang
+# (build-clang/). Warnings are errors in all three; any failure or sanitizer report fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,13 +9,19 @@ bash scripts/install-deps.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$jobs"
-(cd build && ctest --output-on-failure -j"$jobs")
+# build_and_test DIR CMAKE_ARGS...: configures, builds and runs ctest in DIR.
+build_and_test() {
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -DKORVEL_WERROR=ON "$@" >/dev/null
+  cmake --build "$dir" -j"$jobs"
+  (cd "$dir" && ctest --output-on-failure -j"$jobs")
+}
+
+build_and_test build -DCMAKE_BUILD_TYPE=Release
 
 # Sanitizer reports abort the test (no recovery), so ctest sees them as failures.
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
-export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DKORVEL_SANITIZE=ON >/dev/null
-cmake --build build-sanitize -j"$jobs"
-(cd build-sanitize && ctest --output-on-failure -j"$jobs")
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  build_and_test build-sanitize -DCMAKE_BUILD_TYPE=Debug -DKORVEL_SANITIZE=ON
+
+CC=clang CXX=clang++ build_and_test build-clang -DCMAKE_BUILD_TYPE=Release

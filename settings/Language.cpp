@@ -11,7 +11,7 @@
 
 namespace korvel {
 
-// The built-in texts are the original program's, kept here in UTF-8.
+// The built-in texts: Russian, the program's first language, kept here in UTF-8.
 constexpr std::array<LanguageEntry, kLanguageTextCount> kLanguageTable = {{
     {"General", "Ok", "Ok"},
     {"General", "Cancel", "Отмена"},

@@ -1,5 +1,5 @@
-// How the settings and language code turn profile values into numbers and texts, as the
-// original program's INI class does.
+// How the settings and language code turn profile values into numbers and texts: the rules
+// that INI files written on Windows expect, so files from there read the same here.
 #pragma once
 
 #include <cstddef>

@@ -75,11 +75,8 @@ EXPORT int32_t FAKE_PRIV_FN(void) {
 #ifndef FAKE_NO_EXEC
 static void Keep(const char* name, const char* value) {
   if (text_count >= 64) return;
-  strncpy(names[text_count], name, sizeof names[0] - 1);
-  if (value == NULL)
-    strcpy(texts[text_count], "(null)");
-  else
-    strncpy(texts[text_count], value, sizeof texts[0] - 1);
+  snprintf(names[text_count], sizeof names[0], "%s", name);
+  snprintf(texts[text_count], sizeof texts[0], "%s", value == NULL ? "(null)" : value);
   ++text_count;
 }
 

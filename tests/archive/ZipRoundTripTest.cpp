@@ -13,10 +13,12 @@
 #include "archive/ZipMstr.h"
 #include "platform/Files.h"
 #include "support/TempDir.h"
+#include "support/TestData.h"
 
 namespace korvel {
 namespace {
 
+using test::RandomBytes;
 namespace fs = std::filesystem;
 using test::BoxRecorder;
 using test::TempDir;
@@ -28,13 +30,6 @@ std::string EngineDir() {
 bool EnginesPresent() {
   return !EngineDir().empty() && fs::exists(fs::path(EngineDir()) / "libzipdll.so") &&
          fs::exists(fs::path(EngineDir()) / "libunzdll.so");
-}
-
-std::string RandomBytes(std::size_t size, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::string out(size, '\0');
-  for (char& c : out) c = static_cast<char>(gen() & 0xFF);
-  return out;
 }
 
 // Every folder (value "/") and file (value: content) below `root`, by relative path.
@@ -50,7 +45,7 @@ std::map<std::string, std::string> Snapshot(const std::string& root) {
 class ZipRoundTrip : public testing::Test {
  protected:
   void SetUp() override {
-    if (!EnginesPresent()) GTEST_SKIP() << "engine libraries not built";
+    ASSERT_TRUE(EnginesPresent()) << "engine libraries not built";
     ApplyPatchJobSettings(zip_);
     zip_.SetDLLDirectory(EngineDir());
   }

@@ -17,6 +17,7 @@
 
 #include "archive/ZipRecords.h"
 #include "support/TempDir.h"
+#include "support/ZipBuilder.h"
 
 namespace korvel::test {
 
@@ -208,61 +209,6 @@ inline int Shell(const std::string& command, std::string* output = nullptr) {
 
 inline std::string Quoted(const std::string& path) {
   return "'" + path + "'";
-}
-
-inline std::uint32_t Crc32(const std::string& data) {
-  std::uint32_t crc = 0xFFFFFFFFu;
-  for (unsigned char byte : data) {
-    crc ^= byte;
-    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
-}
-
-// A stored-only archive written byte by byte, so that names a well-behaved writer would refuse
-// ("../evil") can be tried.
-inline std::string HandMadeZip(const std::vector<std::pair<std::string, std::string>>& entries) {
-  auto put16 = [](std::string& out, std::uint32_t v) {
-    out += static_cast<char>(v & 0xFF);
-    out += static_cast<char>((v >> 8) & 0xFF);
-  };
-  auto put32 = [&](std::string& out, std::uint32_t v) {
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-  };
-  std::string body, directory;
-  for (const auto& [name, data] : entries) {
-    const std::uint32_t offset = static_cast<std::uint32_t>(body.size());
-    const std::uint32_t crc = Crc32(data);
-    put32(body, 0x04034b50);
-    for (std::uint32_t v : {10u, 0u, 0u, 0u, 0x5021u}) put16(body, v);  // 2020-01-01
-    put32(body, crc);
-    put32(body, static_cast<std::uint32_t>(data.size()));
-    put32(body, static_cast<std::uint32_t>(data.size()));
-    put16(body, static_cast<std::uint32_t>(name.size()));
-    put16(body, 0);
-    body += name + data;
-    put32(directory, 0x02014b50);
-    for (std::uint32_t v : {20u, 10u, 0u, 0u, 0u, 0x5021u}) put16(directory, v);
-    put32(directory, crc);
-    put32(directory, static_cast<std::uint32_t>(data.size()));
-    put32(directory, static_cast<std::uint32_t>(data.size()));
-    put16(directory, static_cast<std::uint32_t>(name.size()));
-    for (int i = 0; i < 4; ++i) put16(directory, 0);
-    put32(directory, 0);
-    put32(directory, offset);
-    directory += name;
-  }
-  std::string end;
-  put32(end, 0x06054b50);
-  put16(end, 0);
-  put16(end, 0);
-  put16(end, static_cast<std::uint32_t>(entries.size()));
-  put16(end, static_cast<std::uint32_t>(entries.size()));
-  put32(end, static_cast<std::uint32_t>(directory.size()));
-  put32(end, static_cast<std::uint32_t>(body.size()));
-  put16(end, 0);
-  return body + directory + end;
 }
 
 }  // namespace korvel::test

@@ -9,19 +9,13 @@
 #include <random>
 #include <sstream>
 
+#include "support/TestData.h"
 #include "tests/engines/EngineHarness.h"
 
 namespace korvel::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string RandomBytes(std::size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string bytes(size, '\0');
-  for (char& c : bytes) c = static_cast<char>(random());
-  return bytes;
-}
 
 // A work folder as the patch job leaves it before packing.
 void WriteGameTree(const TempDir& dir) {

@@ -5,8 +5,8 @@
 #include <set>
 
 #include "pipeline/ClassPatcher.h"
+#include "support/CorpusSuites.h"
 #include "support/TempDir.h"
-#include "tests/pipeline/CorpusSuites.h"
 #include "tests/pipeline/JobFixture.h"
 
 namespace korvel {
@@ -27,14 +27,11 @@ constexpr const char* kFullCn = "com/quillmoss/fullscreen/FullCn.class";
 class CorpusJob : public testing::TestWithParam<Suite>, public test::JobFixture {
  protected:
   void SetUp() override {
-    const std::string jar = test::CorpusFile(std::string(GetParam().folder) + "/" + GetParam().jar);
-    if (jar.empty()) GTEST_SKIP() << "sample suites not present at " << KORVEL_CORPUS_DIR;
     SetUpJob();
-    original_jar_ = test::ReadFile(jar);
+    original_jar_ = test::ReadFile(GetParam().JarPath());
     jar_ = games_.Write(GetParam().jar, original_jar_);
-    if (GetParam().jad != nullptr) {
-      original_jad_ =
-          test::ReadFile(test::CorpusFile(std::string(GetParam().folder) + "/" + GetParam().jad));
+    if (!GetParam().jad.empty()) {
+      original_jad_ = test::ReadFile(GetParam().JadPath());
       games_.Write(GetParam().jad, original_jad_);
     }
   }
@@ -85,7 +82,7 @@ TEST_P(CorpusJob, AdaptsTheGame) {
               std::string::npos);
   }
 
-  if (suite.jad != nullptr) {
+  if (!suite.jad.empty()) {
     const auto jad = test::Lines(test::ReadFile(games_ / suite.jad));
     ASSERT_GE(jad.size(), 2u);
     EXPECT_EQ(jad[jad.size() - 2], "MIDlet-Jar-Size: " + std::to_string(fs::file_size(jar_)));
@@ -104,7 +101,7 @@ TEST_P(CorpusJob, AdaptsTheGame) {
   EXPECT_FALSE(fs::exists(jar_ + ".bak"));
 }
 
-INSTANTIATE_TEST_SUITE_P(SampleSuites, CorpusJob, testing::ValuesIn(test::kSuites),
+INSTANTIATE_TEST_SUITE_P(SampleSuites, CorpusJob, testing::ValuesIn(test::Suites()),
                          test::SuiteName);
 
 }  // namespace

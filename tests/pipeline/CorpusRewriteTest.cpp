@@ -7,14 +7,13 @@
 #include "pipeline/ClassPatcher.h"
 #include "pipeline/ManifestRewrite.h"
 #include "platform/Files.h"
+#include "support/CorpusSuites.h"
 #include "support/TempDir.h"
-#include "tests/pipeline/CorpusSuites.h"
 
 namespace korvel {
 namespace {
 
 namespace fs = std::filesystem;
-using test::kSuites;
 using test::ReadFile;
 using test::Suite;
 using test::SuiteName;
@@ -23,10 +22,7 @@ using test::TempDir;
 
 class CorpusSuite : public testing::TestWithParam<Suite> {
  protected:
-  void SetUp() override {
-    jar_ = test::CorpusFile(std::string(GetParam().folder) + "/" + GetParam().jar);
-    if (jar_.empty()) GTEST_SKIP() << "sample suites not present at " << KORVEL_CORPUS_DIR;
-  }
+  void SetUp() override { jar_ = GetParam().JarPath(); }
 
   // Unpacks the suite with Info-ZIP into `folder`.
   void Unpack(const std::string& folder) const {
@@ -101,8 +97,7 @@ using CorpusDescriptor = CorpusSuite;
 
 TEST_P(CorpusDescriptor, UpdateKeepsOtherLinesAndRenewsSizeAndUrl) {
   TempDir dir;
-  const std::string original =
-      ReadFile(test::CorpusFile(std::string(GetParam().folder) + "/" + GetParam().jad));
+  const std::string original = ReadFile(GetParam().JadPath());
   const std::string jad = dir.Write(GetParam().jad, original);
   const std::string jar = dir.Write(GetParam().jar, ReadFile(jar_));
 
@@ -123,7 +118,7 @@ TEST_P(CorpusDescriptor, UpdateKeepsOtherLinesAndRenewsSizeAndUrl) {
   EXPECT_EQ(updated, NormalizeLineBreaks(updated));
 }
 
-INSTANTIATE_TEST_SUITE_P(SampleSuites, CorpusSuite, testing::ValuesIn(kSuites), SuiteName);
+INSTANTIATE_TEST_SUITE_P(SampleSuites, CorpusSuite, testing::ValuesIn(test::Suites()), SuiteName);
 INSTANTIATE_TEST_SUITE_P(SampleSuites, CorpusDescriptor, testing::ValuesIn(SuitesWithDescriptor()),
                          SuiteName);
 

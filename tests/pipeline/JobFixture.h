@@ -53,8 +53,11 @@ class JobFixture {
         JobContext{zip_, fs_, store_, settings_, texts_, sink_, program_.Path()});
   }
 
-  // The job leaves the program directory current; it goes away with the test.
-  void TearDownJob() { platform::SetCurrentDirectory(saved_cwd_); }
+  // The job leaves the program directory current; it goes away with the test. Nothing to put
+  // back when the set-up never ran (a skipped or failed set-up).
+  void TearDownJob() {
+    if (!saved_cwd_.empty()) platform::SetCurrentDirectory(saved_cwd_);
+  }
 
   const std::string& Text(TextId id) const { return texts_.Text(id); }
 

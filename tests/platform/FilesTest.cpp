@@ -9,21 +9,14 @@
 #include "platform/FileLock.h"
 #include "platform/Files.h"
 #include "support/TempDir.h"
+#include "support/TestData.h"
 
 namespace korvel::platform {
 namespace {
 
+using test::ErrorText;
 using test::ReadFile;
 using test::TempDir;
-
-std::string ErrorText(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const FileError& e) {
-    return e.what();
-  }
-  return "no error";
-}
 
 TEST(Files, CopyNeverOverwritesAndNeverLeavesAPartialCopy) {
   TempDir dir;

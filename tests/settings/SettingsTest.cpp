@@ -10,10 +10,12 @@
 #include "platform/FileError.h"
 #include "platform/Files.h"
 #include "support/TempDir.h"
+#include "support/TestData.h"
 
 namespace korvel {
 namespace {
 
+using test::ErrorText;
 using test::ReadFile;
 using test::TempDir;
 
@@ -29,15 +31,6 @@ constexpr std::string_view kDefaultFile =
     "Midway=\n"
     "ConfirmDrop=1\n"
     "LangFile=\n";
-
-std::string ErrorText(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const FileError& e) {
-    return e.what();
-  }
-  return "no error";
-}
 
 TEST(Settings, NoFileGivesTheDefaultsAndCreatesNothing) {
   TempDir dir;

@@ -8,19 +8,15 @@
 
 #include "platform/FileError.h"
 #include "support/TempDir.h"
+#include "support/TestData.h"
 
 namespace korvel {
 namespace {
 
+using test::ErrorText;
+using test::RandomBytes;
 using test::ReadFile;
 using test::TempDir;
-
-std::string RandomBytes(std::size_t count, unsigned seed = 7) {
-  std::mt19937 random(seed);
-  std::string bytes(count, '\0');
-  for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
-  return bytes;
-}
 
 std::string Decode(TmxStoredItem& item) {
   MemoryStream out;
@@ -39,15 +35,6 @@ void SetData(TmxStoredItem& item, const std::string& data) {
   for (int i = 0; i < 4; ++i) property[i] = static_cast<char>((data.size() >> (8 * i)) & 0xFF);
   MemoryStream stream(property + data);
   item.ReadData(stream);
-}
-
-std::string ErrorText(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "no error";
 }
 
 TEST(StoredItem, EveryLevelRoundTripsAndFramesTheLength) {

@@ -74,8 +74,9 @@ int RunCommand(const std::string& command, std::string& output) {
 }
 
 std::string CorpusFile(std::string_view relative) {
-  fs::path p = fs::path(KORVEL_CORPUS_DIR) / relative;
-  return fs::exists(p) ? p.string() : std::string();
+  const fs::path p = fs::path(KORVEL_CORPUS_DIR) / relative;
+  if (!fs::exists(p)) ADD_FAILURE() << "sample game file missing: " << p;
+  return p.string();
 }
 
 }  // namespace korvel::test

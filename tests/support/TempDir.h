@@ -37,7 +37,7 @@ std::string TestDataFile(std::string_view relative);
 // into `output`.
 int RunCommand(const std::string& command, std::string& output);
 
-// Path of a sample suite's file in the shared corpus, or "" when the corpus is not present.
+// Path of a file of the sample games (tests/data/corpus); a missing file fails the test.
 std::string CorpusFile(std::string_view relative);
 
 }  // namespace korvel::test

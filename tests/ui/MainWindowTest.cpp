@@ -108,10 +108,7 @@ class MainWindowTest : public testing::Test {
   std::vector<std::pair<std::string, std::string>> started_;
 };
 
-#define REQUIRE_GAME(path)                                                      \
-  if ((path).empty()) {                                                         \
-    GTEST_SKIP() << "the sample suite apress-hello or the engines are missing"; \
-  }
+#define REQUIRE_GAME(path) ASSERT_FALSE((path).empty()) << "the engines are missing"
 
 TEST_F(MainWindowTest, LayoutColoursAndCaptionsOfTheWindow) {
   Show();
@@ -256,7 +253,7 @@ TEST_F(MainWindowTest, PatchButtonRunsTheJobAndShowsTheRightBoxes) {
 }
 
 TEST_F(MainWindowTest, ABrokenJarGivesTheFailureBoxAndStaysAsItWas) {
-  if (!EnginesBuilt()) GTEST_SKIP() << "the engines are not built";
+  ASSERT_TRUE(EnginesBuilt()) << "the engines are not built";
   const std::string jar = games_.Write("broken.jar", "this is not a zip archive");
   Show();
   Boxes::QueueFiles({QString::fromStdString(jar)});
@@ -506,7 +503,7 @@ TEST_F(MainWindowTest, AJobInProgressBlocksEveryOtherCommand) {
 // Each check runs in a fresh process: once any test used the engines they may stay mapped in
 // this one, where a bare name would find them.
 TEST(MainWindowEngines, TheCheckNamesEachMissingLibrary) {
-  if (!EnginesBuilt()) GTEST_SKIP() << "the engines are not built";
+  ASSERT_TRUE(EnginesBuilt()) << "the engines are not built";
   const TempDir only_unz;
   fs::copy_file(fs::path(KORVEL_PROGRAM_DIR) / "libunzdll.so", only_unz / "libunzdll.so");
   const TempDir none;

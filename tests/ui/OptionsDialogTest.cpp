@@ -88,8 +88,12 @@ TEST_F(OptionsDialogTest, EmptyEditsAtOkStoreTheDefaults) {
 }
 
 TEST_F(OptionsDialogTest, OutOfRangeRecordValuesAreCorrectedWhenShown) {
-  for (const auto& [value, shown] : std::vector<std::pair<int, QString>>{
+  for (const auto& c : std::vector<std::pair<int, QString>>{
            {0, "1"}, {300, "255"}, {1000, "255"}, {-12, "1"}, {255, "255"}, {7, "7"}}) {
+    // A plain pair, not a structured binding: lambdas capture bindings only from C++20 on,
+    // which Clang 14 does not implement.
+    const int value = c.first;
+    const QString shown = c.second;
     settings_.ResW = value;
     settings_.ResH = value;
     WhenShown(dialog_, [&] {

@@ -17,7 +17,8 @@ namespace {
 
 constexpr int kFrameWidth = 2;  // the sunken edge that Frame adds outside the client area
 
-// Rounds to the nearest integer, halves to even, as the original program's Round does.
+// Rounds to the nearest integer, halves to even (banker's rounding), so a gauge at 12.5% shows
+// 12 and one at 13.5% shows 14.
 double RoundHalfEven(double value) {
   const double floor = std::floor(value);
   const double diff = value - floor;

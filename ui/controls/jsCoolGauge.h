@@ -62,9 +62,9 @@ class TjsCoolGauge : public QWidget {
   // The fill picture, as wide and high as the client area.
   const QImage& FillBitmap() const;
 
-  // Formats `format` with one integer argument as the original program's Format does (%d, %u,
-  // %x with index, "-", width and precision; "%%" gives "%"). Nothing when the text is not a
-  // valid format for exactly one integer.
+  // Formats `format` with one integer argument (%d, %u, %x with an argument index, "-", width
+  // and precision; "%%" gives "%"), the format language of the caption texts in language files.
+  // Nothing when the text is not a valid format for exactly one integer.
   static std::optional<QString> FormatInteger(const QString& format, int value);
 
  protected:
