@@ -265,8 +265,11 @@ TEST_F(MainWindowTest, ABrokenJarGivesTheFailureBoxAndStaysAsItWas) {
   ASSERT_GE(Shown().size(), 2u);
   EXPECT_EQ(Shown()[0].kind, BoxKind::kError);
   EXPECT_EQ(Shown().back().kind, BoxKind::kError);
-  EXPECT_EQ(Shown().back().text,
-            QBuiltin(TextId::kJarNotCreated) + "\n" + QBuiltin(TextId::kOriginalFileRecovered));
+  // The reason first, then the two failure lines.
+  EXPECT_EQ(Shown().back().text, QString::fromStdString(frm_->Job().FailureReason()) + "\n" +
+                                     QBuiltin(TextId::kJarNotCreated) + "\n" +
+                                     QBuiltin(TextId::kOriginalFileRecovered));
+  EXPECT_FALSE(frm_->Job().FailureReason().empty());
   EXPECT_EQ(test::ReadFile(jar), "this is not a zip archive");
 
   // Cancelling the open dialog does nothing at all.
