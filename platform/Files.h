@@ -36,9 +36,6 @@ bool CopyFileNoOverwrite(const std::string& from, const std::string& to);
 // True when the file exists and its owner may not write it (the read-only attribute).
 bool IsReadOnly(const std::string& path);
 
-// True when both files exist and hold the same bytes.
-bool SameContent(const std::string& a, const std::string& b);
-
 // Writes `data` to a file (an existing one is emptied first) and flushes it to the disk. False on
 // failure, with errno set and nothing left at `path`.
 bool WriteFileDurably(const std::string& path, std::string_view data);

@@ -64,23 +64,6 @@ bool IsReadOnly(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && IsReadOnly(st);
 }
 
-bool SameContent(const std::string& a, const std::string& b) {
-  try {
-    BinaryFile first(a, BinaryFile::Mode::kRead);
-    BinaryFile second(b, BinaryFile::Mode::kRead);
-    if (first.Size() != second.Size()) return false;
-    std::vector<char> x(1 << 16), y(1 << 16);
-    for (std::uint64_t offset = 0;; offset += x.size()) {
-      const std::size_t n = first.ReadAt(offset, x.data(), x.size());
-      if (second.ReadAt(offset, y.data(), y.size()) != n) return false;
-      if (n == 0) return true;
-      if (std::memcmp(x.data(), y.data(), n) != 0) return false;
-    }
-  } catch (const FileError&) {
-    return false;
-  }
-}
-
 bool WriteFileDurably(const std::string& path, std::string_view data) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return false;

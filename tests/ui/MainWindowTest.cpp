@@ -286,7 +286,15 @@ TEST_F(MainWindowTest, ABrokenJarGivesTheFailureBoxAndStaysAsItWas) {
   frm_->btnJarClick();
   ASSERT_EQ(Shown().size(), 1u);
   EXPECT_EQ(Shown()[0].kind, BoxKind::kError);
+  const QString refusal = QString::fromStdString(*ReadOnlyRefusal(locked));
+  EXPECT_EQ(Shown()[0].text, refusal);
   EXPECT_EQ(JobsStarted(), 0);
+  EXPECT_FALSE(fs::exists(locked + ".bak"));
+  // A drop is refused by the job with the same text, in the Console.
+  frm_->settings().ConfirmDrop = false;
+  frm_->FilesDropped({locked});
+  EXPECT_TRUE(ConsoleLines().join("\n").contains(refusal));
+  EXPECT_EQ(test::ReadFile(locked), "PK");
   EXPECT_FALSE(fs::exists(locked + ".bak"));
 }
 
