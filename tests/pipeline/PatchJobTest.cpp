@@ -311,6 +311,8 @@ class FailingJob : public PatchJobTest {
 
 TEST_F(FailingJob, ArchivesThatCannotBeUnpackedAreLeftAloneWithTheReason) {
   std::string damaged = StoredZip({{"Game.class", "game bytes"}});
+  ZipEntry liar = Zeros("liar.bin", 64u << 20);
+  liar.size = 1000;  // the directory understates what the data unpacks to
   damaged.replace(damaged.find("game bytes"), 10, "game bytez");
   const std::vector<std::pair<std::string, std::string>> bad = {
       {"this is not a zip archive", ""},
@@ -322,6 +324,7 @@ TEST_F(FailingJob, ArchivesThatCannotBeUnpackedAreLeftAloneWithTheReason) {
       {damaged, "Game.class: damaged (checksum)"},
       // 64 MiB of zeros in some 64 KiB: refused before a byte is written.
       {MakeZip({Zeros("bomb.bin", 64u << 20)}), "would unpack to 64 MiB"},
+      {MakeZip({liar}), "more than its directory says"},
   };
   for (const auto& [content, reason] : bad) {
     SCOPED_TRACE(reason);
