@@ -204,12 +204,10 @@ bool PatchJob::Unpack(const std::string& archive, const std::string& folder) {
   // Not a readable archive, or nothing in it.
   if (files == 0 || zip.ErrCode() != 0) {
     StopWatchingArchive();
-    if (archive_failure_.empty() || files == 0) {
-      archive_failure_ = zip.ErrCode() != 0 && !zip.Message().empty()
-                             ? DescribeArchiveMessage(zip.ErrCode(), zip.Message())
-                             : "the archive holds no files";
+    if (archive_failure_.empty() && zip.ErrCode() != 0) {
+      archive_failure_ = DescribeArchiveMessage(zip.ErrCode(), zip.Message());
     }
-    if (archive_failure_.empty()) archive_failure_ = "the file is not a readable zip archive";
+    if (archive_failure_.empty()) archive_failure_ = "the archive holds no files";
     return false;
   }
   // An archive bomb is refused from its directory, before anything is written.
