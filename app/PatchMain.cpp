@@ -108,6 +108,14 @@ Options Parse(int argc, char** argv, Settings& settings) {
   return options;
 }
 
+// A reason of several lines, for the one-line summary.
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\n') c = ' ';
+  }
+  return text;
+}
+
 // Console lines go to standard output.
 class ConsoleSink : public JobSink {
  public:
@@ -166,7 +174,7 @@ int Run(int argc, char** argv) {
       } else if (job.ProcessJar(file, true)) {
         outcome = "adapted: " + file;
       } else {
-        outcome = "failed: " + file + ": the JAR could not be rebuilt; the original is unchanged";
+        outcome = "failed: " + file + ": " + OneLine(job.FailureReason());
       }
     } catch (const std::exception& e) {
       std::cerr << "korvel-patch: " << file << ": " << e.what() << "\n";

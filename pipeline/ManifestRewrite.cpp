@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/AsciiText.h"
+#include "platform/CodePage.h"
 #include "platform/FileError.h"
 #include "platform/Files.h"
 
@@ -58,7 +59,52 @@ std::optional<std::string> ReadText(const std::string& file_name) {
   }
 }
 
+bool IsUtf8(std::string_view text) {
+  std::size_t follow = 0;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (follow > 0) {
+      if ((byte & 0xC0) != 0x80) return false;
+      --follow;
+    } else if (byte >= 0xF0 && byte <= 0xF4) {
+      follow = 3;
+    } else if (byte >= 0xE0) {
+      follow = 2;
+    } else if (byte >= 0xC2) {
+      follow = 1;
+    } else if (byte >= 0x80) {
+      return false;
+    }
+  }
+  return follow == 0;
+}
+
+// Characters a URL path segment holds as they are; a ":" would read as a scheme.
+bool KeptInUrl(unsigned char c) {
+  if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) return true;
+  return std::string_view("-._~!$&'()*+,;=@").find(static_cast<char>(c)) != std::string_view::npos;
+}
+
 }  // namespace
+
+std::string JarUrlOf(std::string_view jar_name) {
+  const std::string utf8 = IsUtf8(jar_name)
+                               ? std::string(jar_name)
+                               : platform::ToUtf8(jar_name, platform::CodePage::kWindows1251);
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string url;
+  for (const char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (KeptInUrl(byte)) {
+      url += c;
+    } else {
+      url += '%';
+      url += kHex[byte >> 4];
+      url += kHex[byte & 0x0F];
+    }
+  }
+  return url;
+}
 
 std::optional<std::string> LoadLinesExcept(const std::string& file_name, std::string_view prefix) {
   const auto text = ReadText(file_name);
@@ -102,7 +148,7 @@ bool UpdateDescriptor(const std::string& jad_file, std::int64_t jar_size,
   updated += "MIDlet-Jar-Size: " + std::to_string(jar_size);
   updated += kLineEnd;
   updated += "MIDlet-Jar-URL: ";
-  updated += jar_name;
+  updated += JarUrlOf(jar_name);
   return SaveTextFile(jad_file, NormalizeLineBreaks(updated));
 }
 

@@ -41,10 +41,15 @@ std::int64_t GetFileSizeOf(const std::string& file_name);
 // line ends. A file that cannot be read is left as it is. True when the file was rewritten.
 bool FilterAttributes(const std::string& file_name);
 
+// The JAR's file name as a relative URL: bytes a URL cannot hold (blanks, "%", controls,
+// delimiters such as "#" or "?", every non-ASCII byte) are percent-encoded; a plain name stays as
+// it is. A name that is not UTF-8 is taken as Windows-1251 and encoded as UTF-8.
+std::string JarUrlOf(std::string_view jar_name);
+
 // The descriptor update after packing: drops the JAR size, JAR URL and signature lines and ends
-// the descriptor with "MIDlet-Jar-Size: <jar_size>" and "MIDlet-Jar-URL: <jar_name>". Leaves the
-// descriptor as it is when it cannot be read or when there is no JAR to measure (jar_size < 0).
-// True when the descriptor was rewritten.
+// the descriptor with "MIDlet-Jar-Size: <jar_size>" and "MIDlet-Jar-URL: <JarUrlOf(jar_name)>".
+// Leaves the descriptor as it is when it cannot be read or when there is no JAR to measure
+// (jar_size < 0). True when the descriptor was rewritten.
 bool UpdateDescriptor(const std::string& jad_file, std::int64_t jar_size,
                       std::string_view jar_name);
 

@@ -1,6 +1,10 @@
 // The patch job, step by step.
 #include "pipeline/PatchJob.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
 #include <optional>
 #include <set>
 
@@ -22,6 +26,8 @@ namespace {
 
 constexpr int kDefaultWidth = 128;
 constexpr int kDefaultHeight = 116;
+// The descriptor is prepared under this name in the program directory.
+constexpr std::string_view kStagedJadName = "staged.jad";
 
 // Every file below `folder`, as paths relative to it with "/" between the parts.
 void CollectFiles(const std::string& folder, const std::string& prefix,
@@ -47,6 +53,34 @@ std::string WithSeparator(const std::string& folder) {
              : folder + platform::kPathSeparator;
 }
 
+// An error the archive component or an engine reported, in a user's words; empty for notes and
+// warnings after which the work went on.
+std::string DescribeArchiveMessage(int code, std::string message) {
+  if (code == 0 || code == 1 || code == kZipStructureWarning || code == kZipGarbageWarning) {
+    return {};
+  }
+  // Engines name the system's reason; a full disk reads the same as everywhere else.
+  const std::string full_disk = std::strerror(ENOSPC);
+  if (const auto pos = message.find(full_disk); pos != std::string::npos) {
+    message.replace(pos, full_disk.size(), SystemErrorText(ENOSPC));
+  }
+  constexpr std::string_view kRefused = "Refused ";
+  if (code == 8) {
+    // "Refused <entry>: <why>"
+    const auto colon = message.find(": ", kRefused.size());
+    const std::string entry = message.rfind(kRefused, 0) == 0 && colon != std::string::npos
+                                  ? message.substr(kRefused.size(), colon - kRefused.size())
+                                  : message;
+    return entry + ": unsafe name refused";
+  }
+  return message;
+}
+
+std::string SizeText(std::uint64_t bytes) {
+  if (bytes < (1 << 20)) return std::to_string((bytes + 1023) >> 10) + " KiB";
+  return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MiB";
+}
+
 }  // namespace
 
 std::string BackupPath(const std::string& jar) {
@@ -58,6 +92,19 @@ std::string DescriptorPath(const std::string& jar) {
   const std::size_t dot = jar.rfind('.');
   if (dot == std::string::npos || dot < name_start) return jar + ".jad";
   return jar.substr(0, dot) + ".jad";
+}
+
+std::string FindDescriptor(const std::string& jar) {
+  const std::string usual = DescriptorPath(jar);
+  if (platform::FileExists(usual)) return usual;
+  const auto found =
+      platform::ResolvePathIgnoringCase(platform::FolderPart(usual), platform::FileNamePart(usual));
+  return found && platform::FileExists(*found) ? *found : usual;
+}
+
+std::optional<std::string> ReadOnlyRefusal(const std::string& jar) {
+  if (!platform::IsReadOnly(jar)) return std::nullopt;
+  return jar + "\nThis file is set read-only.\nTry again with a different file name.";
 }
 
 std::string WorkDirectory(const std::string& program_dir) {
@@ -103,6 +150,7 @@ void PatchJob::ConsoleText(const std::string& line) {
 }
 
 void PatchJob::Gauge(int percent) {
+  Step("gauge");
   if (!interactive_) context_.sink.SetGauge(percent);
 }
 
@@ -116,26 +164,95 @@ void PatchJob::Scan(int mode, std::string_view mask) {
   fs.Search();
 }
 
+void PatchJob::WatchArchive(std::uint64_t byte_limit) {
+  TZipMaster& zip = context_.Zip;
+  archive_failure_.clear();
+  zip.OnMessage = [this](int code, const std::string& message) {
+    if (archive_failure_.empty()) archive_failure_ = DescribeArchiveMessage(code, message);
+  };
+  zip.OnCRC32Error = [this](const std::string& entry, std::uint32_t, std::uint32_t, bool& extract) {
+    extract = false;  // damaged data never reaches the game
+    if (archive_failure_.empty()) archive_failure_ = entry + ": damaged (checksum)";
+  };
+  auto written = std::make_shared<std::uint64_t>(0);
+  zip.OnProgress = [this, &zip, written, byte_limit](ProgressType kind, const std::string&,
+                                                     std::int64_t size) {
+    if (kind == ProgressType::NewFile) Step("archive entry");
+    if (kind != ProgressType::ProgressUpdate || byte_limit == 0 || size < 0) return;
+    *written += static_cast<std::uint64_t>(size);
+    if (*written > byte_limit && !zip.Cancel()) {
+      // The directory understated the sizes; stop before the disk fills.
+      archive_failure_ = "the archive unpacks to more than its directory says; unpacking stopped";
+      zip.SetCancel(true);
+    }
+  };
+}
+
+void PatchJob::StopWatchingArchive() {
+  TZipMaster& zip = context_.Zip;
+  zip.OnMessage = nullptr;
+  zip.OnCRC32Error = nullptr;
+  zip.OnProgress = nullptr;
+  zip.SetCancel(false);
+}
+
 bool PatchJob::Unpack(const std::string& archive, const std::string& folder) {
   TZipMaster& zip = context_.Zip;
+  WatchArchive(0);
   zip.SetZipFileName(archive);
   const int files = zip.Count();
-  // Not a readable archive, or nothing in it: the component has said so already.
-  if (files == 0 || zip.ErrCode() != 0) return false;
+  // Not a readable archive, or nothing in it.
+  if (files == 0 || zip.ErrCode() != 0) {
+    StopWatchingArchive();
+    if (archive_failure_.empty() && zip.ErrCode() != 0) {
+      archive_failure_ = DescribeArchiveMessage(zip.ErrCode(), zip.Message());
+    }
+    if (archive_failure_.empty()) archive_failure_ = "the archive holds no files";
+    return false;
+  }
+  // An archive bomb is refused from its directory, before anything is written.
+  std::uint64_t total = 0;
+  for (const ZipDirEntry& entry : zip.ZipContents()) total += entry.UncompressedSize;
+  const auto packed =
+      static_cast<std::uint64_t>(std::max<std::int64_t>(platform::FileSizeOf(archive), 1));
+  if (total > kUnpackCeiling || (total > kUnpackRatioFloor && total / packed > kUnpackRatioLimit)) {
+    StopWatchingArchive();
+    archive_failure_ = "the archive would unpack to " + SizeText(total) + " (" + SizeText(packed) +
+                       " packed); at most " + SizeText(kUnpackCeiling) + " in all and " +
+                       std::to_string(kUnpackRatioLimit) + " times the packed size are allowed";
+    return false;
+  }
+  WatchArchive(total);
   zip.SetExtrBaseDir(WithSeparator(folder));
   zip.FSpecArgs().clear();
   zip.FSpecArgs().push_back("*.*");
-  return zip.Extract() == 0 && zip.SuccessCnt() == files;
+  const bool ok = zip.Extract() == 0 && zip.SuccessCnt() == files && archive_failure_.empty();
+  StopWatchingArchive();
+  if (!ok && archive_failure_.empty()) {
+    archive_failure_ = "not every file of the archive could be unpacked";
+  }
+  return ok;
 }
 
 bool PatchJob::PackAndVerify(const std::string& target) {
+  WatchArchive(0);
+  const bool ok = PackAndVerifyWatched(target);
+  StopWatchingArchive();
+  if (!ok && archive_failure_.empty()) archive_failure_ = "the new JAR did not read back whole";
+  return ok;
+}
+
+bool PatchJob::PackAndVerifyWatched(const std::string& target) {
   TZipMaster& zip = context_.Zip;
   platform::DeleteFile(target);  // a leftover would be updated instead of made anew
   zip.SetZipFileName(target);
   zip.SetRootDir(WithSeparator(work_dir_));
   zip.FSpecArgs().clear();
   zip.FSpecArgs().push_back("*.*");
-  if (zip.Add() != 0 || !platform::FileExists(target)) return false;
+  if (zip.Add() != 0 || !platform::FileExists(target)) {
+    if (archive_failure_.empty()) archive_failure_ = "the new JAR could not be written";
+    return false;
+  }
 
   // Read the new archive back: it must list every file of the work folder, and each must test
   // good.
@@ -161,17 +278,48 @@ void PatchJob::AddNokiaClasses() {
   SaveStoredItem(context_.storeClass, kNokiaArchiveItem, archive);
   const bool unpacked = Unpack(archive, work_dir_);
   platform::DeleteFile(archive);
-  if (!unpacked) throw JobError("The Nokia compatibility classes could not be unpacked.");
+  if (!unpacked) {
+    throw JobFailure("The Nokia compatibility classes could not be unpacked: " + archive_failure_);
+  }
 }
 
 void PatchJob::ClearWorkDirectory() {
-  platform::SetCurrentDirectory(context_.program_dir);
   Scan(1, "*.*");
   DeleteDirTree(work_dir_);
 }
 
+void PatchJob::RemoveProgramLeftovers() {
+  const std::string& program_dir = context_.program_dir;
+  platform::DeleteFile(platform::JoinPath(program_dir, kNokiaArchiveItem));
+  // The staged descriptor and the temporary files of its rewrites.
+  platform::DirectoryReader reader(program_dir);
+  platform::DirEntry entry;
+  while (reader.Next(entry)) {
+    if (entry.Name == kStagedJadName ||
+        entry.Name.rfind("." + std::string(kStagedJadName), 0) == 0) {
+      platform::DeleteFile(platform::JoinPath(program_dir, entry.Name));
+    }
+  }
+}
+
+bool PatchJob::Fail(GameTransaction& game, const std::string& reason) {
+  game.Discard();
+  platform::DeleteFile(platform::JoinPath(context_.program_dir, kStagedJadName));
+  if (platform::DirectoryExists(work_dir_)) {
+    Console(TextId::kClearingTempDir);
+    ClearWorkDirectory();
+  }
+  failure_ = reason;
+  ConsoleText(reason);
+  Console(TextId::kJarNotCreated);
+  Console(TextId::kOriginalFileRecovered);
+  Gauge(100);
+  return false;
+}
+
 bool PatchJob::ProcessJar(const std::string& file_name, bool interactive) {
   interactive_ = interactive;
+  failure_.clear();
   const std::string& program_dir = context_.program_dir;
   work_dir_ = WorkDirectory(program_dir);
 
@@ -183,18 +331,34 @@ bool PatchJob::ProcessJar(const std::string& file_name, bool interactive) {
         "program. Try again when it has finished.");
   }
 
+  // Every path is fixed here, once: the job never changes the current folder.
+  const std::string jar = platform::AbsolutePath(file_name);
+  GameTransaction game(jar, OnStep);
+  try {
+    RunJob(game);
+  } catch (const std::exception& error) {
+    return Fail(game, error.what());
+  }
+  Console(TextId::kWorkFinished);
+  Gauge(100);
+  return true;
+}
+
+void PatchJob::RunJob(GameTransaction& game) {
+  const std::string& program_dir = context_.program_dir;
+  const std::string& jar = game.Jar();
   Settings& settings = context_.settings;
   Console(TextId::kInitializing);
   Gauge(0);
   if (settings.ResW < 1 || settings.ResW > 255) settings.ResW = kDefaultWidth;
   if (settings.ResH < 1 || settings.ResH > 255) settings.ResH = kDefaultHeight;
 
-  // An older backup is never overwritten.
-  const std::string backup = BackupPath(file_name);
-  const bool made_backup = platform::CopyFileNoOverwrite(file_name, backup);
+  RemoveProgramLeftovers();
+  const std::string recovered = game.Recover();
+  if (!recovered.empty()) ConsoleText(recovered);
+  RefuseUnwritable(game);
   Gauge(5);
 
-  platform::SetCurrentDirectory(program_dir);
   if (platform::DirectoryExists(work_dir_) || platform::FileExists(work_dir_)) {
     DeleteDirTree(work_dir_);
   }
@@ -203,21 +367,13 @@ bool PatchJob::ProcessJar(const std::string& file_name, bool interactive) {
   Gauge(15);
 
   Console(TextId::kExtractingFiles);
-  if (!Unpack(file_name, work_dir_)) {
-    // Nothing to adapt: leave the game exactly as it was.
-    DeleteDirTree(work_dir_);
-    if (made_backup) platform::DeleteFile(backup);
-    Console(TextId::kJarNotCreated);
-    Gauge(100);
-    return false;
-  }
+  if (!Unpack(jar, work_dir_)) throw JobFailure(archive_failure_);
   Gauge(25);
 
   if (settings.Nokia) {
     Scan(3, "*.class");
     if (ScanCount > 0) {
       Console(TextId::kWritingNokiaClasses);
-      platform::SetCurrentDirectory(program_dir);
       AddNokiaClasses();
     } else {
       Console(TextId::kNokiaFunctionsNotUsed);
@@ -233,75 +389,79 @@ bool PatchJob::ProcessJar(const std::string& file_name, bool interactive) {
   Console(TextId::kWritingFullscreenClass);
   WriteFullScreenClass(context_.storeClass, work_dir_, static_cast<std::uint8_t>(settings.ResW),
                        static_cast<std::uint8_t>(settings.ResH));
-  platform::SetCurrentDirectory(program_dir);
   Gauge(65);
 
-  // The descriptor is prepared on a copy and takes the place of the user's only together with
-  // the new JAR, so that a failed job leaves both as they were.
-  const std::string descriptor = DescriptorPath(file_name);
-  const std::string staged_jad = platform::JoinPath(program_dir, "staged.jad");
-  platform::DeleteFile(staged_jad);
+  // The descriptor is prepared on a copy in the program directory and staged beside the game
+  // only when complete.
+  const std::string descriptor = game.Descriptor();
+  const std::string staged_jad = platform::JoinPath(program_dir, kStagedJadName);
   const std::optional<std::string> manifest =
       platform::ResolvePathIgnoringCase(work_dir_, "Meta-inf/Manifest.mf");
   const bool have_manifest = manifest && platform::FileExists(*manifest);
+  const bool jad_changes = settings.Jad || settings.FilterAttr;
   bool have_jad = false;
-  if (platform::FileExists(descriptor)) {
-    have_jad = platform::CopyFileNoOverwrite(descriptor, staged_jad);
-  } else if (settings.Jad && have_manifest) {
-    have_jad = platform::CopyFileNoOverwrite(*manifest, staged_jad);
+  if (game.HasDescriptor() && jad_changes) {
+    if (!platform::CopyFileNoOverwrite(descriptor, staged_jad)) {
+      throw JobFailure("Cannot read the descriptor \"" + descriptor +
+                       "\": " + SystemErrorText(errno));
+    }
+    have_jad = true;
+  } else if (!game.HasDescriptor() && settings.Jad && have_manifest) {
+    if (!platform::CopyFileNoOverwrite(*manifest, staged_jad)) {
+      throw JobFailure("Cannot make the descriptor from the manifest: " + SystemErrorText(errno));
+    }
+    have_jad = true;
   }
   Gauge(70);
 
   if (settings.FilterAttr) {
-    if (have_jad) FilterAttributes(staged_jad);
-    if (have_manifest) FilterAttributes(*manifest);
+    if (have_jad && !FilterAttributes(staged_jad)) {
+      throw JobFailure("Cannot filter the descriptor \"" + descriptor + "\"");
+    }
+    if (have_manifest && !FilterAttributes(*manifest)) {
+      throw JobFailure("Cannot filter the manifest of the game");
+    }
   }
   Gauge(75);
 
-  // The new JAR is made beside the old one and takes its place only once it reads back whole,
-  // and only while a backup of the original stands beside it.
+  // The new JAR is made beside the old one and read back whole before anything is replaced.
   Console(TextId::kCreatingJar);
-  platform::SetCurrentDirectory(program_dir);
-  const std::string packed_jar = file_name + ".korvel-new";
-  const bool packed = PackAndVerify(packed_jar) && platform::FileExists(backup) &&
-                      platform::ReplaceFile(packed_jar, file_name);
-  if (!packed) platform::DeleteFile(packed_jar);
+  if (!PackAndVerify(game.NewJar())) throw JobFailure(archive_failure_);
   Gauge(90);
 
-  if (packed && settings.Jad) {
+  if (settings.Jad) {
     if (have_jad) {
       Console(TextId::kCreatingJad);
-      UpdateDescriptor(staged_jad, GetFileSizeOf(file_name), platform::FileNamePart(file_name));
+      if (!UpdateDescriptor(staged_jad, GetFileSizeOf(game.NewJar()),
+                            platform::FileNamePart(jar))) {
+        throw JobFailure("Cannot update the descriptor \"" + descriptor + "\"");
+      }
     } else {
       Console(TextId::kCouldNotCreateJad);
     }
   }
-  if (packed && have_jad && (settings.Jad || settings.FilterAttr)) {
-    try {
-      SaveTextFile(descriptor, platform::ReadWholeFile(staged_jad));
-    } catch (const FileError&) {
-      // The staged copy vanished: the user's descriptor simply stays as it was.
-    }
+  if (have_jad) {
+    game.StageDescriptor(platform::ReadWholeFile(staged_jad));
+    platform::DeleteFile(staged_jad);
   }
-  platform::DeleteFile(staged_jad);
+  // JAR and JAD take their places together.
+  game.Commit(settings.Backup);
   Gauge(95);
 
   Console(TextId::kClearingTempDir);
   ClearWorkDirectory();
   Gauge(99);
+}
 
-  const bool result = packed && platform::FileExists(file_name);
-  if (result) {
-    if (!settings.Backup) platform::DeleteFile(backup);
-    Console(TextId::kWorkFinished);
-  } else {
-    // The original never left its place; a backup made for this job has no use.
-    if (made_backup) platform::DeleteFile(backup);
-    Console(TextId::kJarNotCreated);
-    Console(TextId::kOriginalFileRecovered);
+void PatchJob::RefuseUnwritable(const GameTransaction& game) const {
+  if (auto refusal = ReadOnlyRefusal(game.Jar())) throw JobFailure(*refusal);
+  const Settings& settings = context_.settings;
+  if (game.HasDescriptor() && (settings.Jad || settings.FilterAttr) &&
+      platform::IsReadOnly(game.Descriptor())) {
+    throw JobFailure(game.Descriptor() +
+                     "\nThe descriptor is set read-only, so it could not be renewed with the "
+                     "JAR.\nMake it writable and try again.");
   }
-  Gauge(100);
-  return result;
 }
 
 }  // namespace korvel

@@ -1,10 +1,13 @@
 // The patch job: adapts one MIDlet suite in place so that it runs full-screen on the Virel.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "pipeline/GameTransaction.h"
 #include "settings/Language.h"
 #include "settings/Settings.h"
 
@@ -25,8 +28,8 @@ class JobSink {
   virtual void SetGauge(int percent) = 0;
 };
 
-// Raised when a job cannot run or cannot go on (another job holds the lock, the compatibility
-// classes cannot be added). File and store errors reach the caller as they are.
+// Raised when a job cannot start: another job holds the lock. Every failure after that ends the
+// job with a result of false and a reason (PatchJob::FailureReason).
 class JobError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -37,6 +40,19 @@ std::string BackupPath(const std::string& jar);
 // game.jar -> game.jad; the extension runs from the last dot of the name, and a name without one
 // gets ".jad" appended.
 std::string DescriptorPath(const std::string& jar);
+// The descriptor beside `jar` as it is on disk, whatever the letter case of its name;
+// DescriptorPath(jar) when there is none.
+std::string FindDescriptor(const std::string& jar);
+// The refusal of a JAR the job may not rewrite because it is set read-only, the same text on
+// every route; nothing when the job may go ahead.
+std::optional<std::string> ReadOnlyRefusal(const std::string& jar);
+
+// What unpacking may write: in all, and as a multiple of the archive's size (above a small
+// floor, so that tiny archives of repetitive data pass).
+inline constexpr std::uint64_t kUnpackCeiling = 512ull << 20;
+inline constexpr std::uint64_t kUnpackRatioLimit = 200;
+inline constexpr std::uint64_t kUnpackRatioFloor = 16ull << 20;
+
 // The work folder below the program directory.
 std::string WorkDirectory(const std::string& program_dir);
 // The lock file that lets one job run at a time across windows and processes.
@@ -61,11 +77,21 @@ class PatchJob {
   // Installs fsFileFound as the search's OnFileFound.
   explicit PatchJob(JobContext context);
 
-  // Adapts the JAR at `file_name`: backup, unpack, Nokia classes, class patch, full-screen
-  // class, manifest and JAD, pack, JAD update, cleanup. True when the adapted JAR stands at
-  // `file_name`; false when it could not be made, in which case the JAR is as it was.
-  // Interactive jobs write Console lines, batch jobs set the gauge.
+  // Adapts the JAR at `file_name` (relative to the current folder, which the job never changes):
+  // unpack, Nokia classes, class patch, full-screen class, manifest and JAD, pack, JAD update,
+  // then JAR and JAD replaced together (GameTransaction), cleanup. An interrupted earlier run on
+  // the game is finished or rolled back first. True when the adapted pair is in place; false
+  // when it could not be made, in which case the game is as it was and FailureReason() says
+  // why. Interactive jobs write Console lines, batch jobs set the gauge. Raises JobError only
+  // when another job is running.
   bool ProcessJar(const std::string& file_name, bool interactive);
+
+  // Why the last job failed, in words a user understands; empty after a success.
+  const std::string& FailureReason() const { return failure_; }
+
+  // Called before every step and every change to the user's files; tests end the process here
+  // to check that an interrupted job never damages a game.
+  JobStepHook OnStep;
 
   // What each file the search reports gets: 1 deleted, 2 patched (counted when changed),
   // 3 tested for the Nokia API (counted on a hit).
@@ -78,21 +104,40 @@ class PatchJob {
 
  private:
   void Console(TextId id) { ConsoleText(context_.texts.Text(id)); }
+  void Step(std::string_view what) const {
+    if (OnStep) OnStep(what);
+  }
   void ConsoleText(const std::string& line);
   void Gauge(int percent);
   void Scan(int mode, std::string_view mask);
   // Unpacks every entry of `archive` below `folder`; false when the archive is not a zip, is
-  // damaged, holds no files or not every file could be written.
+  // damaged, holds no files, would unpack to more than the ceiling allows or not every file
+  // could be written. archive_failure_ then says why.
   bool Unpack(const std::string& archive, const std::string& folder);
   // Packs the work folder into `target`, and reads it back: every file of the work folder must
-  // be in it and test good.
+  // be in it and test good. archive_failure_ says why not.
   bool PackAndVerify(const std::string& target);
+  bool PackAndVerifyWatched(const std::string& target);
+  // Listens to the archive component while it works: the first error becomes the reason, the
+  // unpacked bytes are counted against `byte_limit` (0: no limit), each progress step is a step.
+  void WatchArchive(std::uint64_t byte_limit);
+  void StopWatchingArchive();
+  // The steps of a job; any failure raises.
+  void RunJob(GameTransaction& game);
+  // Refuses a read-only JAR, and a read-only JAD the job would have to rewrite.
+  void RefuseUnwritable(const GameTransaction& game) const;
+  // Removes what an interrupted job left in the program directory.
+  void RemoveProgramLeftovers();
+  // Ends a failed job: the run's own files removed, the reason and the failure lines written.
+  bool Fail(GameTransaction& game, const std::string& reason);
   void AddNokiaClasses();
   void ClearWorkDirectory();
 
   JobContext context_;
   bool interactive_ = true;
   std::string work_dir_;
+  std::string failure_;
+  std::string archive_failure_;
 };
 
 }  // namespace korvel

@@ -16,6 +16,11 @@ std::string JoinPath(std::string_view folder, std::string_view name);
 
 // The part of `path` after its last separator.
 std::string FileNamePart(std::string_view path);
+// The part of `path` before its last separator ("." for a bare name).
+std::string FolderPart(const std::string& path);
+
+// `path` as an absolute path: a relative one is taken from the current folder, once.
+std::string AbsolutePath(const std::string& path);
 
 // True when `path` names an existing file (a folder is not a file). Links are followed.
 bool FileExists(const std::string& path);
@@ -27,6 +32,20 @@ std::int64_t FileSizeOf(const std::string& path);
 // Copies a file; fails (false) when `to` already exists or anything goes wrong. A failed copy
 // never leaves a partial file at `to`.
 bool CopyFileNoOverwrite(const std::string& from, const std::string& to);
+
+// True when the file exists and its owner may not write it (the read-only attribute).
+bool IsReadOnly(const std::string& path);
+
+// Writes `data` to a file (an existing one is emptied first) and flushes it to the disk. False on
+// failure, with errno set and nothing left at `path`.
+bool WriteFileDurably(const std::string& path, std::string_view data);
+
+// Flushes a file's data, or a folder's entries (so that renames in it survive a power loss), to
+// the disk. False on failure.
+bool SyncPath(const std::string& path);
+
+// Gives `to` the permission bits of `from`. False on failure.
+bool CopyPermissions(const std::string& from, const std::string& to);
 
 // Renames a file or folder; fails (false) when `to` already exists.
 bool RenameFile(const std::string& from, const std::string& to);

@@ -37,6 +37,14 @@ bool IsReadOnly(const struct stat& st) {
   return (st.st_mode & S_IWUSR) == 0;
 }
 
+mode_t CurrentUmask() {
+  const mode_t m = ::umask(0);
+  ::umask(m);
+  return m;
+}
+
+}  // namespace
+
 std::string FolderPart(const std::string& path) {
   const auto pos = path.rfind(kPathSeparator);
   if (pos == std::string::npos) return ".";
@@ -44,7 +52,46 @@ std::string FolderPart(const std::string& path) {
   return path.substr(0, pos);
 }
 
-}  // namespace
+std::string AbsolutePath(const std::string& path) {
+  if (!path.empty() && path.front() == kPathSeparator) return path;
+  std::string relative = path;
+  while (relative.rfind("./", 0) == 0) relative.erase(0, 2);
+  return JoinPath(CurrentDirectory(), relative);
+}
+
+bool IsReadOnly(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && IsReadOnly(st);
+}
+
+bool WriteFileDurably(const std::string& path, std::string_view data) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
+  int err = errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    err = errno;
+  }
+  if (!ok) {
+    ::unlink(path.c_str());
+    errno = err;
+  }
+  return ok;
+}
+
+bool SyncPath(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
+bool CopyPermissions(const std::string& from, const std::string& to) {
+  struct stat st {};
+  return ::stat(from.c_str(), &st) == 0 && ::chmod(to.c_str(), st.st_mode & 07777) == 0;
+}
 
 std::string JoinPath(std::string_view folder, std::string_view name) {
   std::string result(folder);
@@ -217,11 +264,7 @@ std::string ReadWholeFile(const std::string& path) {
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view data) {
-  mode_t mode = 0666 & ~[] {
-    const mode_t m = ::umask(0);
-    ::umask(m);
-    return m;
-  }();
+  mode_t mode = 0666 & ~CurrentUmask();
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0) {
     if (!S_ISREG(st.st_mode) || IsReadOnly(st)) return false;

@@ -151,11 +151,14 @@ void TfrmBatch::ApplyLanguage(const Language& texts) {
   }
 }
 
-void TfrmBatch::Execute(const Settings& settings, ProcessJarFn process_jar) {
+void TfrmBatch::Execute(const Settings& settings, ProcessJarFn process_jar,
+                        FailureReasonFn failure_reason) {
   confirm_drop_ = settings.ConfirmDrop;
   process_jar_ = std::move(process_jar);
+  failure_reason_ = std::move(failure_reason);
   exec();
   process_jar_ = nullptr;
+  failure_reason_ = nullptr;
 }
 
 void TfrmBatch::SetFileGauge(int percent) {
@@ -220,10 +223,15 @@ void TfrmBatch::btnStartClick() {
   const int count = static_cast<int>(files.size());
   gBatch->SetMaxValue(count);
 
+  failures_.clear();
   for (int i = 0; i < count; ++i) {
     gFile->SetText(Literal(DisplayName(platform::FileNamePart(files[i]))));
     try {
-      process_jar_(files[i], false);
+      if (!process_jar_(files[i], false)) {
+        const std::string reason = failure_reason_ ? failure_reason_() : std::string();
+        failures_ << DisplayName(files[i]) +
+                         (reason.empty() ? QString() : ": " + QString::fromStdString(reason));
+      }
     } catch (const std::exception& error) {
       // The run ends at this file, as after a stop, so that the dialog can be used again.
       Boxes::Show(this, BoxKind::kError, QString::fromUtf8(error.what()));
@@ -239,13 +247,25 @@ void TfrmBatch::btnStartClick() {
     QCoreApplication::processEvents();  // the close button's stop is seen here
     if (stop_) {
       ResetGauges();
+      ShowFailures(QString());
       FinishRun();
       return;
     }
   }
   ResetGauges();
-  Boxes::Show(this, BoxKind::kInformation, Q(Texts()[TextId::kProcessingFinished]));
+  if (failures_.isEmpty()) {
+    Boxes::Show(this, BoxKind::kInformation, Q(Texts()[TextId::kProcessingFinished]));
+  } else {
+    ShowFailures(Q(Texts()[TextId::kProcessingFinished]));
+  }
   FinishRun();
+}
+
+void TfrmBatch::ShowFailures(const QString& heading) {
+  if (failures_.isEmpty()) return;
+  QStringList lines = failures_;
+  if (!heading.isEmpty()) lines.prepend(heading);
+  Boxes::Show(this, BoxKind::kError, lines.join(QLatin1Char('\n')));
 }
 
 void TfrmBatch::ResetGauges() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,6 +25,8 @@ class TfrmBatch : public QDialog {
   // Runs the patch job on one file in batch mode (Interactive false); the main window's
   // ProcessJar. It may raise; the dialog shows the error and finishes the run as after a stop.
   using ProcessJarFn = std::function<bool(const std::string& file_name, bool interactive)>;
+  // Why the file just processed failed (the job's FailureReason).
+  using FailureReasonFn = std::function<std::string()>;
 
   explicit TfrmBatch(QWidget* parent = nullptr);
 
@@ -31,8 +34,10 @@ class TfrmBatch : public QDialog {
   // its boxes, so the reference must stay valid.
   void ApplyLanguage(const Language& texts);
 
-  // Shows the dialog modally; `settings` is read for ConfirmDrop.
-  void Execute(const Settings& settings, ProcessJarFn process_jar);
+  // Shows the dialog modally; `settings` is read for ConfirmDrop. Files that fail are listed
+  // with their reasons in the box that ends the run.
+  void Execute(const Settings& settings, ProcessJarFn process_jar,
+               FailureReasonFn failure_reason = nullptr);
 
   // The per-file gauge gFile, set by the job in batch mode (through the main window's sink).
   void SetFileGauge(int percent);
@@ -78,11 +83,15 @@ class TfrmBatch : public QDialog {
  private:
   const Language& Texts() const { return *texts_; }
   void ResetGauges();
+  // One error box listing the files that failed, under `heading` (none: no heading).
+  void ShowFailures(const QString& heading);
   void FinishRun();
 
   const Language* texts_;
   bool confirm_drop_ = true;
   ProcessJarFn process_jar_;
+  FailureReasonFn failure_reason_;
+  QStringList failures_;  // "name: reason" of the files of this run that failed
   bool running_ = false;
   bool stop_ = false;
 };

@@ -5,7 +5,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
-#include <QFileInfo>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -303,23 +302,20 @@ void Tfrm::btnJarClick() {
     const QString chosen = Boxes::OpenFile(this, QString::fromLatin1(kOpenJarTitle),
                                            QString::fromLatin1(kOpenJarFilter));
     if (chosen.isEmpty()) return;
-    const QFileInfo info(chosen);
-    if (info.isFile() && !info.permission(QFile::WriteOwner)) {
-      // The open dialog refuses read-only files: the job rewrites the JAR in place.
-      ShowBox(BoxKind::kError, chosen.toStdString() +
-                                   "\nThis file is set read-only.\nTry again with a different "
-                                   "file name.");
+    const std::string jar = FileNameOf(chosen);
+    // The open dialog refuses read-only files at once, with the text every route gives.
+    if (const auto refusal = ReadOnlyRefusal(jar)) {
+      ShowBox(BoxKind::kError, *refusal);
       return;
     }
-    const std::string jar = FileNameOf(chosen);
     ClearConsole();
     if (!ProcessJar(jar, true)) {
-      ShowBox(BoxKind::kError,
-              texts_[TextId::kJarNotCreated] + "\n" + texts_[TextId::kOriginalFileRecovered]);
+      ShowBox(BoxKind::kError, job_->FailureReason() + "\n" + texts_[TextId::kJarNotCreated] +
+                                   "\n" + texts_[TextId::kOriginalFileRecovered]);
       return;
     }
     ShowBox(BoxKind::kInformation, texts_[TextId::kFinished]);
-    const std::string jad = DescriptorPath(jar);
+    const std::string jad = FindDescriptor(jar);
     if (!settings_.AskMidway || !platform::FileExists(jad)) return;
     if (settings_.Midway.empty() || !platform::FileExists(settings_.Midway)) {
       ShowBox(BoxKind::kError, texts_[TextId::kMidwayNotConfigured]);
@@ -334,9 +330,12 @@ void Tfrm::btnJarClick() {
 void Tfrm::btnBatchClick() {
   RunCommand([this] {
     if (!frmBatch_) return;
-    frmBatch_->Execute(settings_, [this](const std::string& file_name, bool interactive) {
-      return ProcessJar(file_name, interactive);
-    });
+    frmBatch_->Execute(
+        settings_,
+        [this](const std::string& file_name, bool interactive) {
+          return ProcessJar(file_name, interactive);
+        },
+        [this] { return job_->FailureReason(); });
   });
 }
 

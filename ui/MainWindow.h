@@ -56,6 +56,8 @@ class Tfrm : public QWidget {
   // The patch job on one JAR. Interactive jobs write Console lines, batch jobs drive the batch
   // dialog's file gauge. Errors of the job reach the caller.
   bool ProcessJar(const std::string& file_name, bool interactive);
+  // The job itself; its FailureReason() says why the last one failed.
+  const PatchJob& Job() const { return *job_; }
   // Reads the settings file into the record.
   void LoadSettings();
   // Writes the record; raises FileError when the file cannot be written.

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "pipeline/ClassPatcher.h"
+#include "pipeline/ManifestRewrite.h"
 #include "support/CorpusSuites.h"
 #include "support/TempDir.h"
 #include "tests/pipeline/JobFixture.h"
@@ -86,7 +87,7 @@ TEST_P(CorpusJob, AdaptsTheGame) {
     const auto jad = test::Lines(test::ReadFile(games_ / suite.jad));
     ASSERT_GE(jad.size(), 2u);
     EXPECT_EQ(jad[jad.size() - 2], "MIDlet-Jar-Size: " + std::to_string(fs::file_size(jar_)));
-    EXPECT_EQ(jad.back(), std::string("MIDlet-Jar-URL: ") + suite.jar);
+    EXPECT_EQ(jad.back(), "MIDlet-Jar-URL: " + JarUrlOf(suite.jar));
     for (const std::string& line : jad) {
       EXPECT_EQ(line.rfind("MIDlet-Jar-RSA-SHA1", 0), std::string::npos);
       EXPECT_EQ(line.rfind("MIDlet-Certificate-", 0), std::string::npos);
@@ -95,8 +96,7 @@ TEST_P(CorpusJob, AdaptsTheGame) {
     // A descriptor is made from the manifest.
     const std::string made = games_ / (fs::path(suite.jar).stem().string() + ".jad");
     ASSERT_TRUE(fs::exists(made));
-    EXPECT_EQ(test::Lines(test::ReadFile(made)).back(),
-              std::string("MIDlet-Jar-URL: ") + suite.jar);
+    EXPECT_EQ(test::Lines(test::ReadFile(made)).back(), "MIDlet-Jar-URL: " + JarUrlOf(suite.jar));
   }
   EXPECT_FALSE(fs::exists(jar_ + ".bak"));
 }

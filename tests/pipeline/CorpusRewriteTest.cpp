@@ -112,7 +112,7 @@ TEST_P(CorpusDescriptor, UpdateKeepsOtherLinesAndRenewsSizeAndUrl) {
     expected.push_back(line);
   }
   expected.push_back("MIDlet-Jar-Size: " + std::to_string(fs::file_size(jar)));
-  expected.push_back(std::string("MIDlet-Jar-URL: ") + GetParam().jar);
+  expected.push_back("MIDlet-Jar-URL: " + JarUrlOf(GetParam().jar));
   const std::string updated = ReadFile(jad);
   EXPECT_EQ(NonEmptyLines(updated), expected);
   EXPECT_EQ(updated, NormalizeLineBreaks(updated));

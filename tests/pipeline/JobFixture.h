@@ -43,6 +43,10 @@ const CompiledDemo& Demo();
 // A job with its components, a program directory and a folder of games, all fresh per test.
 class JobFixture {
  protected:
+  JobFixture() = default;
+  // Scratch folders below `base`.
+  explicit JobFixture(const std::string& base) : program_(base), games_(base), build_(base) {}
+
   void SetUpJob() {
     saved_cwd_ = platform::CurrentDirectory();
     ApplyPatchJobSettings(zip_);

@@ -112,11 +112,22 @@ TEST(DescriptorUpdate, ADescriptorMadeFromTheManifestKeepsItsLines) {
   EXPECT_TRUE(UpdateDescriptor(jad, 187500, "Xe Tang.jar"));
   EXPECT_EQ(ReadFile(jad),
             "Manifest-Version: 1.0\r\nMIDlet-Name: Xe Tang\r\n"
-            "MIDlet-Jar-Size: 187500\r\nMIDlet-Jar-URL: Xe Tang.jar\r\n");
+            "MIDlet-Jar-Size: 187500\r\nMIDlet-Jar-URL: Xe%20Tang.jar\r\n");
 
   const std::string empty = dir.Write("empty.jad", "");
   EXPECT_TRUE(UpdateDescriptor(empty, 5, "e.jar"));
   EXPECT_EQ(ReadFile(empty), "MIDlet-Jar-Size: 5\r\nMIDlet-Jar-URL: e.jar\r\n");
+}
+
+TEST(DescriptorUpdate, TheJarUrlIsPercentEncodedWhereAUrlNeedsIt) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"Race-2_v1.0~(b).jar", "Race-2_v1.0~(b).jar"},
+      {"My Game 100%.jar", "My%20Game%20100%25.jar"},
+      {"a#b?c:d\"e.jar", "a%23b%3Fc%3Ad%22e.jar"},
+      {"\xD0\x98\xD0\xB3\xD1\x80\xD0\xB0.jar", "%D0%98%D0%B3%D1%80%D0%B0.jar"},  // UTF-8
+      {"\xC8\xE3\xF0\xE0.jar", "%D0%98%D0%B3%D1%80%D0%B0.jar"},                  // Windows-1251
+  };
+  for (const auto& [name, url] : cases) EXPECT_EQ(JarUrlOf(name), url) << name;
 }
 
 TEST(DescriptorUpdate, DropsTheSignatureOfTheOldJar) {

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
+#include <optional>
+#include <set>
 
 #include "archive/ZipMstr.h"
 #include "payload/ProgramStore.h"
@@ -27,9 +30,17 @@ using test::RunCommand;
 using test::TempDir;
 using test::Unzip;
 
-// A stored zip archive with the given entries, written byte by byte so that it may hold names
+struct ZipEntry {
+  std::string name;
+  std::string data;          // as stored in the archive
+  std::uint16_t method = 0;  // 0 stored, 8 deflated
+  std::uint32_t size = 0;    // unpacked size (deflated entries)
+  std::uint32_t crc = 0;     // checksum of the unpacked data (deflated entries)
+};
+
+// A zip archive with the given entries, written byte by byte so that it may hold names and data
 // no archiver would write.
-std::string StoredZip(const std::vector<std::pair<std::string, std::string>>& entries) {
+std::string MakeZip(const std::vector<ZipEntry>& entries) {
   auto u16 = [](std::string& s, unsigned v) {
     s += static_cast<char>(v & 0xFF);
     s += static_cast<char>((v >> 8) & 0xFF);
@@ -39,22 +50,26 @@ std::string StoredZip(const std::vector<std::pair<std::string, std::string>>& en
     u16(s, v >> 16);
   };
   std::string out, central;
-  for (const auto& [name, data] : entries) {
-    const auto crc = static_cast<std::uint32_t>(
-        crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+  for (const ZipEntry& e : entries) {
+    const auto crc =
+        e.method != 0
+            ? e.crc
+            : static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(e.data.data()),
+                                               static_cast<uInt>(e.data.size())));
+    const auto size = e.method != 0 ? e.size : static_cast<std::uint32_t>(e.data.size());
     const auto offset = static_cast<std::uint32_t>(out.size());
     u32(out, 0x04034B50);
-    u16(out, 10), u16(out, 0), u16(out, 0), u16(out, 0), u16(out, 0x21);
-    u32(out, crc), u32(out, data.size()), u32(out, data.size());
-    u16(out, name.size()), u16(out, 0);
-    out += name + data;
+    u16(out, 20), u16(out, 0), u16(out, e.method), u16(out, 0), u16(out, 0x21);
+    u32(out, crc), u32(out, e.data.size()), u32(out, size);
+    u16(out, e.name.size()), u16(out, 0);
+    out += e.name + e.data;
     u32(central, 0x02014B50);
-    u16(central, 20), u16(central, 10), u16(central, 0), u16(central, 0), u16(central, 0);
+    u16(central, 20), u16(central, 20), u16(central, 0), u16(central, e.method), u16(central, 0);
     u16(central, 0x21);
-    u32(central, crc), u32(central, data.size()), u32(central, data.size());
-    u16(central, name.size()), u16(central, 0), u16(central, 0), u16(central, 0), u16(central, 0);
+    u32(central, crc), u32(central, e.data.size()), u32(central, size);
+    u16(central, e.name.size()), u16(central, 0), u16(central, 0), u16(central, 0), u16(central, 0);
     u32(central, 0), u32(central, offset);
-    central += name;
+    central += e.name;
   }
   const auto central_offset = static_cast<std::uint32_t>(out.size());
   out += central;
@@ -62,6 +77,34 @@ std::string StoredZip(const std::vector<std::pair<std::string, std::string>>& en
   u16(out, 0), u16(out, 0), u16(out, entries.size()), u16(out, entries.size());
   u32(out, central.size()), u32(out, central_offset), u16(out, 0);
   return out;
+}
+
+std::string StoredZip(const std::vector<std::pair<std::string, std::string>>& entries) {
+  std::vector<ZipEntry> list;
+  for (const auto& [name, data] : entries) list.push_back({name, data});
+  return MakeZip(list);
+}
+
+// An entry of `size` zero bytes, deflated: a small archive that unpacks to a great deal.
+ZipEntry Zeros(const std::string& name, std::uint32_t size) {
+  z_stream z{};
+  EXPECT_EQ(deflateInit2(&z, 1, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  const std::string chunk(1 << 20, '\0');
+  std::string packed(deflateBound(&z, size), '\0');
+  z.next_out = reinterpret_cast<Bytef*>(packed.data());
+  z.avail_out = static_cast<uInt>(packed.size());
+  uLong crc = crc32(0, nullptr, 0);
+  for (std::uint32_t left = size; left > 0;) {
+    const auto n = std::min<std::uint32_t>(left, chunk.size());
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(chunk.data()), n);
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(chunk.data()));
+    z.avail_in = n;
+    left -= n;
+    deflate(&z, left == 0 ? Z_FINISH : Z_NO_FLUSH);
+  }
+  packed.resize(z.total_out);
+  deflateEnd(&z);
+  return {name, packed, 8, size, static_cast<std::uint32_t>(crc)};
 }
 
 class PatchJobTest : public testing::Test, public test::JobFixture {
@@ -150,18 +193,77 @@ TEST_F(PatchJobTest, ASecondRunCountsOnlyTheOldFullScreenClass) {
             128);
 }
 
-TEST_F(PatchJobTest, BackupRules) {
+// Files in the games folder after a job: nothing but the game, its JAD and a backup.
+std::set<std::string> FolderNames(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
+  return names;
+}
+
+TEST_F(PatchJobTest, ABackupIsMadeOnlyWhenAskedAndAnExistingOneIsNeverTouched) {
   const std::string jar = MakeDemoGame();
   const std::string original = ReadFile(jar);
-  settings_.Backup = true;
-  ASSERT_TRUE(job_->ProcessJar(jar, true));
-  EXPECT_EQ(ReadFile(jar + ".bak"), original);
+  const std::string jad = ReadFile(games_ / "Demo.jad");
+  // What lies at Demo.jar.bak before the job: nothing, an empty file, a copy cut short, the
+  // user's own file, an exact copy.
+  const std::optional<std::string> existing[] = {
+      std::nullopt, "", original.substr(0, original.size() / 2), "the user's file", original};
+  for (const bool backup : {true, false}) {
+    for (const auto& before : existing) {
+      SCOPED_TRACE(testing::Message() << "backup " << backup << ", existing "
+                                      << (before ? std::to_string(before->size()) : "none"));
+      games_.Write("Demo.jar", original);
+      games_.Write("Demo.jad", jad);
+      fs::remove(jar + ".bak");
+      if (before) games_.Write("Demo.jar.bak", *before);
+      settings_.Backup = backup;
+      ASSERT_TRUE(job_->ProcessJar(jar, true)) << job_->FailureReason();
+      EXPECT_NE(ReadFile(jar), original);
+      if (before) {
+        EXPECT_EQ(ReadFile(jar + ".bak"), *before);
+      } else if (backup) {
+        EXPECT_EQ(ReadFile(jar + ".bak"), original);
+      }
+      std::set<std::string> expected = {"Demo.jar", "Demo.jad"};
+      if (before || backup) expected.insert("Demo.jar.bak");
+      EXPECT_EQ(FolderNames(games_.Path()), expected);
+    }
+  }
+}
 
-  // An existing backup is neither refreshed nor kept when backups are off.
-  settings_.Backup = false;
-  games_.Write("Demo.jar.bak", "older backup");
+TEST_F(PatchJobTest, ARelativeNameWorksFromAnyFolderAndTheFolderStays) {
+  const std::string jar = MakeDemoGame();
+  const std::string sub = games_.MakeDir("sub");
+  for (const auto& [folder, name] :
+       {std::pair{games_.Path(), "Demo.jar"}, std::pair{sub, "../Demo.jar"}}) {
+    platform::SetCurrentDirectory(folder);
+    ASSERT_TRUE(job_->ProcessJar(name, true)) << job_->FailureReason();
+    EXPECT_EQ(platform::CurrentDirectory(), folder);
+    EXPECT_EQ(Lines(ReadFile(games_ / "Demo.jad")).at(2),
+              "MIDlet-Jar-Size: " + std::to_string(fs::file_size(jar)));
+  }
+  EXPECT_EQ(FolderNames(games_.Path()), (std::set<std::string>{"Demo.jar", "Demo.jad", "sub"}));
+}
+
+TEST_F(PatchJobTest, TheDescriptorIsFoundInAnyCaseAndTheUrlIsEncoded) {
+  const std::string jar = MakeDemoGame("My Game 100%");
+  fs::rename(games_ / "My Game 100%.jad", games_ / "My Game 100%.JAD");
+  ASSERT_TRUE(job_->ProcessJar(jar, true)) << job_->FailureReason();
+  EXPECT_EQ(FolderNames(games_.Path()),
+            (std::set<std::string>{"My Game 100%.jar", "My Game 100%.JAD"}));
+  const auto lines = Lines(ReadFile(games_ / "My Game 100%.JAD"));
+  EXPECT_EQ(lines,
+            (std::vector<std::string>{"MIDlet-1: Demo,,DemoGame", "MIDlet-Name: Demo",
+                                      "MIDlet-Jar-Size: " + std::to_string(fs::file_size(jar)),
+                                      "MIDlet-Jar-URL: My%20Game%20100%25.jar"}));
+}
+
+TEST_F(PatchJobTest, TheJarKeepsItsPermissions) {
+  const std::string jar = MakeDemoGame();
+  fs::permissions(jar, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   ASSERT_TRUE(job_->ProcessJar(jar, true));
-  EXPECT_FALSE(fs::exists(jar + ".bak"));
+  EXPECT_EQ(fs::status(jar).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
 TEST_F(PatchJobTest, WithoutJadSettingTheDescriptorIsOnlyFiltered) {
@@ -181,36 +283,57 @@ TEST_F(PatchJobTest, WithoutJadSettingTheDescriptorIsOnlyFiltered) {
   EXPECT_EQ(jad[4], "MIDlet-Jar-URL: Demo.jar");
 }
 
-// Whatever makes the job fail, the user's files stay byte for byte as they were.
+// Whatever makes the job fail, the user's files stay byte for byte as they were, and the reason
+// is told.
 class FailingJob : public PatchJobTest {
  protected:
   void ExpectUntouched(const std::string& jar, const std::string& content) {
     EXPECT_EQ(ReadFile(jar), content);
-    EXPECT_EQ(ReadFile(games_ / "Game.jad"), "MIDlet-Name: Game\nMIDlet-Jar-Size: 3\n");
-    EXPECT_FALSE(fs::exists(jar + ".bak"));
-    EXPECT_FALSE(fs::exists(jar + ".korvel-new"));
+    EXPECT_EQ(ReadFile(games_ / "Game.jad"), kJad);
+    EXPECT_EQ(FolderNames(games_.Path()), (std::set<std::string>{"Game.jar", "Game.jad"}));
     EXPECT_FALSE(fs::exists(program_ / "temp"));
+    EXPECT_FALSE(fs::exists(program_ / "staged.jad"));
+  }
+  // The reason, then the two failure lines.
+  void ExpectFailureLines(const std::string& reason_part) {
+    EXPECT_NE(job_->FailureReason().find(reason_part), std::string::npos) << job_->FailureReason();
+    ASSERT_GE(sink_.lines.size(), 3u);
+    EXPECT_EQ(sink_.lines[sink_.lines.size() - 3], job_->FailureReason());
+    EXPECT_EQ(sink_.lines[sink_.lines.size() - 2], Text(TextId::kJarNotCreated));
+    EXPECT_EQ(sink_.lines.back(), Text(TextId::kOriginalFileRecovered));
   }
   std::string MakeFile(const std::string& content) {
-    games_.Write("Game.jad", "MIDlet-Name: Game\nMIDlet-Jar-Size: 3\n");
+    games_.Write("Game.jad", kJad);
     return games_.Write("Game.jar", content);
   }
+  static constexpr const char* kJad = "MIDlet-Name: Game\nMIDlet-Jar-Size: 3\n";
 };
 
-TEST_F(FailingJob, ArchivesThatCannotBeUnpackedAreLeftAlone) {
-  const std::vector<std::string> bad = {
-      "this is not a zip archive",
-      StoredZip({}),
-      StoredZip({{"../evil.class", "x"}, {"Game.class", "y"}}),
-      StoredZip({{"/tmp/korvel-absolute.class", "x"}}),
+TEST_F(FailingJob, ArchivesThatCannotBeUnpackedAreLeftAloneWithTheReason) {
+  std::string damaged = StoredZip({{"Game.class", "game bytes"}});
+  ZipEntry liar = Zeros("liar.bin", 64u << 20);
+  liar.size = 1000;  // the directory understates what the data unpacks to
+  damaged.replace(damaged.find("game bytes"), 10, "game bytez");
+  const std::vector<std::pair<std::string, std::string>> bad = {
+      {"this is not a zip archive", ""},
+      {StoredZip({}), "no files"},
+      {StoredZip({{"../evil.class", "x"}, {"Game.class", "y"}}),
+       "../evil.class: unsafe name refused"},
+      {StoredZip({{"/tmp/korvel-absolute.class", "x"}}),
+       "/tmp/korvel-absolute.class: unsafe name refused"},
+      {damaged, "Game.class: damaged (checksum)"},
+      // 64 MiB of zeros in some 64 KiB: refused before a byte is written.
+      {MakeZip({Zeros("bomb.bin", 64u << 20)}), "would unpack to 64 MiB"},
+      {MakeZip({liar}), "more than its directory says"},
   };
-  for (const std::string& content : bad) {
+  for (const auto& [content, reason] : bad) {
+    SCOPED_TRACE(reason);
     const std::string jar = MakeFile(content);
     sink_.lines.clear();
     EXPECT_FALSE(job_->ProcessJar(jar, true));
     ExpectUntouched(jar, content);
-    ASSERT_FALSE(sink_.lines.empty());
-    EXPECT_EQ(sink_.lines.back(), Text(TextId::kJarNotCreated));
+    ExpectFailureLines(reason);
+    EXPECT_FALSE(job_->FailureReason().empty());
   }
   EXPECT_FALSE(fs::exists(program_ / "evil.class"));
   EXPECT_FALSE(fs::exists("/tmp/korvel-absolute.class"));
@@ -225,9 +348,23 @@ TEST_F(FailingJob, APackingFailureKeepsTheOriginal) {
   zip_.SetDLLDirectory(engines.Path());
   EXPECT_FALSE(job_->ProcessJar(jar, true));
   ExpectUntouched(jar, content);
-  ASSERT_GE(sink_.lines.size(), 2u);
-  EXPECT_EQ(sink_.lines[sink_.lines.size() - 2], Text(TextId::kJarNotCreated));
-  EXPECT_EQ(sink_.lines.back(), Text(TextId::kOriginalFileRecovered));
+  ExpectFailureLines("");
+}
+
+TEST_F(FailingJob, ReadOnlyFilesAreRefusedUntouched) {
+  const std::string content = StoredZip({{"Game.class", "game bytes"}});
+  for (const char* locked : {"Game.jar", "Game.jad"}) {
+    SCOPED_TRACE(locked);
+    const std::string jar = MakeFile(content);
+    fs::permissions(games_ / locked, fs::perms::owner_read | fs::perms::group_read);
+    sink_.lines.clear();
+    EXPECT_FALSE(job_->ProcessJar(jar, true));
+    ExpectUntouched(jar, content);
+    ExpectFailureLines(std::string(locked) == "Game.jar" ? *ReadOnlyRefusal(jar) : "read-only");
+    EXPECT_EQ(fs::status(games_ / locked).permissions(),
+              fs::perms::owner_read | fs::perms::group_read);
+    fs::permissions(games_ / locked, fs::perms::owner_write, fs::perm_options::add);
+  }
 }
 
 TEST_F(FailingJob, ASecondJobIsRefusedAtOnce) {

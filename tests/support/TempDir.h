@@ -9,6 +9,8 @@ namespace korvel::test {
 class TempDir {
  public:
   TempDir();
+  // A scratch folder below `base` instead of the system's temporary folder.
+  explicit TempDir(const std::string& base);
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;

@@ -169,7 +169,7 @@ TEST_F(BatchDialogTest, RunShowsEachStepThenResetsAndEmptiesTheList) {
 // The close button pressed while the second file is being adapted: the dialog stays, the
 // second file is finished, the third is skipped, and no box is shown. Meanwhile nothing else
 // of the dialog reacts.
-TEST_F(BatchDialogTest, StopDuringTheSecondFileSkipsTheThirdWithoutABox) {
+TEST_F(BatchDialogTest, StopDuringTheSecondFileSkipsTheThirdAndOnlyTellsTheFailure) {
   std::vector<std::string> called;
   auto job = [&](const std::string& file, bool) {
     called.push_back(file);
@@ -196,7 +196,24 @@ TEST_F(BatchDialogTest, StopDuringTheSecondFileSkipsTheThirdWithoutABox) {
     EXPECT_TRUE(dialog_.isVisible());
   });
   EXPECT_EQ(called, (std::vector<std::string>{"/g/1.jar", "/g/2.jar"}));
-  EXPECT_TRUE(Boxes::Shown().empty());
+  // No "finished" box; the file that failed is named.
+  ASSERT_EQ(Boxes::Shown().size(), 1u);
+  EXPECT_EQ(Boxes::Shown().front().kind, BoxKind::kError);
+  EXPECT_EQ(Boxes::Shown().front().text, "/g/2.jar");
+}
+
+TEST_F(BatchDialogTest, TheEndOfARunListsTheFailedFilesWithTheirReasons) {
+  auto job = [&](const std::string& file, bool) { return file != "/g/bad.jar"; };
+  WhenShown(dialog_, [&] {
+    AddFiles({"/g/1.jar", "/g/bad.jar"});
+    QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);
+    ExpectIdleAndReset();
+  });
+  dialog_.Execute(settings_, job, [] { return std::string("x.class: damaged (checksum)"); });
+  ASSERT_EQ(Boxes::Shown().size(), 1u);
+  EXPECT_EQ(Boxes::Shown().front().kind, BoxKind::kError);
+  EXPECT_EQ(Boxes::Shown().front().text,
+            T(TextId::kProcessingFinished) + "\n/g/bad.jar: x.class: damaged (checksum)");
 }
 
 TEST_F(BatchDialogTest, AJobErrorIsShownAndTheRunFinishesAsAfterAStop) {

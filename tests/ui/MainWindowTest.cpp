@@ -262,8 +262,11 @@ TEST_F(MainWindowTest, ABrokenJarGivesTheFailureBoxAndStaysAsItWas) {
   ASSERT_GE(Shown().size(), 2u);
   EXPECT_EQ(Shown()[0].kind, BoxKind::kError);
   EXPECT_EQ(Shown().back().kind, BoxKind::kError);
-  EXPECT_EQ(Shown().back().text,
-            QBuiltin(TextId::kJarNotCreated) + "\n" + QBuiltin(TextId::kOriginalFileRecovered));
+  // The reason first, then the two failure lines.
+  EXPECT_EQ(Shown().back().text, QString::fromStdString(frm_->Job().FailureReason()) + "\n" +
+                                     QBuiltin(TextId::kJarNotCreated) + "\n" +
+                                     QBuiltin(TextId::kOriginalFileRecovered));
+  EXPECT_FALSE(frm_->Job().FailureReason().empty());
   EXPECT_EQ(test::ReadFile(jar), "this is not a zip archive");
 
   // Cancelling the open dialog does nothing at all.
@@ -280,7 +283,15 @@ TEST_F(MainWindowTest, ABrokenJarGivesTheFailureBoxAndStaysAsItWas) {
   frm_->btnJarClick();
   ASSERT_EQ(Shown().size(), 1u);
   EXPECT_EQ(Shown()[0].kind, BoxKind::kError);
+  const QString refusal = QString::fromStdString(*ReadOnlyRefusal(locked));
+  EXPECT_EQ(Shown()[0].text, refusal);
   EXPECT_EQ(JobsStarted(), 0);
+  EXPECT_FALSE(fs::exists(locked + ".bak"));
+  // A drop is refused by the job with the same text, in the Console.
+  frm_->settings().ConfirmDrop = false;
+  frm_->FilesDropped({locked});
+  EXPECT_TRUE(ConsoleLines().join("\n").contains(refusal));
+  EXPECT_EQ(test::ReadFile(locked), "PK");
   EXPECT_FALSE(fs::exists(locked + ".bak"));
 }
 

@@ -1,0 +1,89 @@
+// The user's files of one game (JAR, JAD, backup) and the one way the patch job changes them: as a
+// transaction that a kill, a power loss or a full disk can interrupt at any instant without
+// losing the game.
+//
+// Until the commit, the job writes only files of its own beside the game:
+//   GAME.jar.korvel-new     the new JAR, packed and read back
+//   GAME.jad.korvel-new     the new JAD, written in full
+//   GAME.jar.korvel-keep    a flushed copy of the input JAR
+// The commit writes GAME.jar.korvel-commit (the journal) and then renames the new JAR and the new
+// JAD into place; the keep copy becomes GAME.jar.bak when a backup is wanted and none exists, and
+// is removed otherwise; the journal goes last. Every rename is followed by a flush of the folder.
+//
+// Recovery, at the start of the next run on the game: a journal means the new pair was complete,
+// so the commit is finished; without one, the game was never touched and the job's own files are
+// removed.
+#pragma once
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace korvel {
+
+// A failure that ends a job, in words a user understands. The game stays as it was.
+class JobFailure : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Called before each change to the game's files, with a short name of the change.
+using JobStepHook = std::function<void(std::string_view step)>;
+
+class GameTransaction {
+ public:
+  // `jar` is an absolute path. `step` may be empty.
+  GameTransaction(std::string jar, const JobStepHook& step);
+
+  const std::string& Jar() const { return jar_; }
+  // The descriptor beside the JAR, found whatever the letter case of its name; the usual name
+  // (the JAR's with ".jad") when there is none.
+  const std::string& Descriptor() const { return descriptor_; }
+  bool HasDescriptor() const { return has_descriptor_; }
+  // Where the new JAR is to be packed.
+  std::string NewJar() const;
+
+  // Finishes the commit of an interrupted run, or removes the files an interrupted run left.
+  // Returns one line that says which, or nothing when there was nothing to do. Raises JobFailure
+  // when a commit cannot be finished.
+  std::string Recover();
+
+  // Writes the descriptor's new text beside it, flushed; it takes the descriptor's place at the
+  // commit. Raises JobFailure.
+  void StageDescriptor(std::string_view text);
+
+  // Puts the new JAR (and the staged descriptor) in place. `backup`: leave a copy of the input
+  // as GAME.jar.bak when there is none; an existing one is never touched. Raises JobFailure;
+  // the game is then as it was, or, when even that could not be restored, the next run finishes
+  // the commit.
+  void Commit(bool backup);
+
+  // Removes the files this run made beside the game; for a run that ends before its commit.
+  void Discard();
+
+ private:
+  void Step(std::string_view what) const;
+  std::string Journal() const;
+  std::string Keep() const;
+  std::string Backup() const;
+  std::string StagedDescriptor(const std::string& descriptor) const;
+  // Renames, failing with the system's reason.
+  void Replace(const std::string& from, const std::string& to) const;
+  void SyncFolder() const;
+  // The keep copy becomes the backup, or goes.
+  void SettleBackup(bool backup) const;
+  // Removes the job's own files beside the game (never the journal); true when any was there.
+  bool RemoveLeftovers() const;
+  void WriteJournal(const std::string& descriptor, bool backup) const;
+  void RestoreOriginal() const;
+
+  std::string jar_;
+  std::string folder_;
+  std::string descriptor_;
+  bool has_descriptor_ = false;
+  bool staged_descriptor_ = false;
+  const JobStepHook& step_;
+};
+
+}  // namespace korvel
