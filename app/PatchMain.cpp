@@ -13,6 +13,7 @@
 #include "platform/Files.h"
 #include "search/EasyFileSearch.h"
 #include "settings/Language.h"
+#include "settings/Locations.h"
 #include "settings/Settings.h"
 #include "store/mxStorage.h"
 
@@ -24,7 +25,8 @@ constexpr const char* kVersion = "korvel-patch " KORVEL_VERSION;
 constexpr const char* kUsage =
     "Usage: korvel-patch [options] FILE.jar...\n"
     "Adapts each Java ME game in place so that it runs full-screen on the Virel.\n"
-    "Settings come from korvel.ini beside the program; options change them for this run only.\n"
+    "Settings come from korvel.ini (beside the program, or in ~/.config/korvel when installed);\n"
+    "options change them for this run only, unless --save-settings stores them.\n"
     "\n"
     "  --backup, --no-backup   keep FILE.jar.bak after a successful run, or not\n"
     "  --nokia, --no-nokia     add the Nokia compatibility classes when the game uses them\n"
@@ -33,6 +35,7 @@ constexpr const char* kUsage =
     "  --width N, --height N   canvas size the game sees, 1 to 255\n"
     "  --lang FILE             language file for the progress lines\n"
     "  --quiet                 print only errors and the closing summary\n"
+    "  --save-settings         store the settings with this run's options in korvel.ini\n"
     "  --help                  show this text\n"
     "  --version               show the version\n"
     "\n"
@@ -47,6 +50,7 @@ struct Options {
   std::vector<std::string> files;
   std::optional<std::string> lang_file;
   bool quiet = false;
+  bool save_settings = false;
   bool help = false;
   bool version = false;
 };
@@ -94,6 +98,8 @@ Options Parse(int argc, char** argv, Settings& settings) {
       options.lang_file = value();
     } else if (arg == "--quiet") {
       options.quiet = true;
+    } else if (arg == "--save-settings") {
+      options.save_settings = true;
     } else if (arg == "--help") {
       options.help = true;
     } else if (arg == "--version") {
@@ -102,7 +108,7 @@ Options Parse(int argc, char** argv, Settings& settings) {
       throw UsageError("unknown option " + arg);
     }
   }
-  if (options.files.empty() && !options.help && !options.version) {
+  if (options.files.empty() && !options.help && !options.version && !options.save_settings) {
     throw UsageError("no JAR given");
   }
   return options;
@@ -130,8 +136,8 @@ class ConsoleSink : public JobSink {
 };
 
 int Run(int argc, char** argv) {
-  const std::string program_dir = platform::ExecutableDirectory();
-  Settings settings = LoadSettings(DefaultSettingsPath());
+  const Locations locations = FindLocations();
+  Settings settings = LoadSettings(locations.settings_file);
   Options options;
   try {
     options = Parse(argc, argv, settings);
@@ -148,10 +154,21 @@ int Run(int argc, char** argv) {
     return 0;
   }
 
-  std::string lang_file = options.lang_file.value_or(settings.LangFile);
-  // A language file named in the settings lives in the program directory.
-  if (!options.lang_file && !lang_file.empty() && lang_file.front() != platform::kPathSeparator) {
-    lang_file = platform::JoinPath(program_dir, lang_file);
+  // A language file given here is taken from the current folder, one named in the settings from
+  // the language folders.
+  const std::string lang_file =
+      options.lang_file ? platform::AbsolutePath(*options.lang_file)
+                        : ResolveLanguageFile(locations.language_dirs, settings.LangFile);
+  if (options.save_settings) {
+    if (options.lang_file) settings.LangFile = lang_file;
+    try {
+      PrepareSettingsDirectory(locations);
+      SaveSettings(settings, locations.settings_file);
+    } catch (const std::exception& e) {
+      std::cerr << "korvel-patch: " << e.what() << "\n";
+      return 1;
+    }
+    if (options.files.empty()) return 0;
   }
   const Language texts = Language::FromFile(lang_file);
 
@@ -162,16 +179,19 @@ int Run(int argc, char** argv) {
   TmxStorage store;
   LoadProgramStore(store);
   ConsoleSink sink(options.quiet);
-  PatchJob job({zip, fs, store, settings, texts, sink, program_dir});
+  PatchJob job({zip, fs, store, settings, texts, sink, locations.job_dir});
 
   std::vector<std::string> summary;
   bool all_adapted = true;
   for (const std::string& file : options.files) {
     std::string outcome;
     try {
-      if (!platform::FileExists(file)) {
+      PrepareJobDirectory(locations);
+      // The job works from its own folder, so a path relative to ours would lose its way.
+      const std::string path = platform::AbsolutePath(file);
+      if (!platform::FileExists(path)) {
         outcome = "failed: " + file + ": no such file";
-      } else if (job.ProcessJar(file, true)) {
+      } else if (job.ProcessJar(path, true)) {
         outcome = "adapted: " + file;
       } else {
         outcome = "failed: " + file + ": " + OneLine(job.FailureReason());

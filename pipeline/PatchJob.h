@@ -69,7 +69,10 @@ struct JobContext {
   Settings& settings;      // ResW and ResH are corrected in place
   const Language& texts;   // Console lines
   JobSink& sink;
-  std::string program_dir;  // the executable's folder, no trailing separator
+  // The job's own folder (work folder, lock, staged files; Locations::job_dir): the program
+  // directory of a portable copy, the user's cache folder for an installed one. No trailing
+  // separator.
+  std::string program_dir;
 };
 
 class PatchJob {

@@ -10,7 +10,8 @@ namespace korvel::platform {
 class DynamicLibrary {
  public:
   // Loads `name`. A bare name (no separator) is looked for in the executable's folder first, as
-  // the Windows loader does, then by the system's search. Returns nothing on failure and, when
+  // the Windows loader does, then in an installed copy's library folder (PREFIX/lib/korvel), then
+  // by the system's search. Returns nothing on failure and, when
   // `error` is given, the system's reason there. The system's own error boxes never appear.
   static std::unique_ptr<DynamicLibrary> Load(const std::string& name,
                                               std::string* error = nullptr);

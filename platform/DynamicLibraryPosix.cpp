@@ -5,15 +5,21 @@
 #include <link.h>
 
 #include "platform/Files.h"
+#include "platform/StandardFolders.h"
 
 namespace korvel::platform {
 
 std::unique_ptr<DynamicLibrary> DynamicLibrary::Load(const std::string& name, std::string* error) {
   std::string path = name;
-  // dlopen would skip the program's folder for a bare name; the engines live there.
+  // dlopen would skip the program's own folders for a bare name; the engines live there.
   if (name.find(kPathSeparator) == std::string::npos) {
-    std::string beside = JoinPath(ExecutableDirectory(), name);
-    if (FileExists(beside)) path = beside;
+    for (const std::string& folder : {ExecutableDirectory(), InstalledLibraryDirectory()}) {
+      std::string candidate = JoinPath(folder, name);
+      if (FileExists(candidate)) {
+        path = std::move(candidate);
+        break;
+      }
+    }
   }
   dlerror();
   void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);

@@ -11,6 +11,7 @@ packages=(
   proguard-cli zip unzip
   g++-multilib
   clang
+  desktop-file-utils man-db dpkg-dev lintian librsvg2-bin
 )
 
 missing=()

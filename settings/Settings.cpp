@@ -3,6 +3,7 @@
 
 #include "platform/Files.h"
 #include "platform/Profile.h"
+#include "settings/Locations.h"
 #include "settings/ProfileValues.h"
 
 namespace korvel {
@@ -26,7 +27,7 @@ std::string ReadText(const platform::ProfileFile& file, std::string_view key) {
 }  // namespace
 
 std::string DefaultSettingsPath() {
-  return platform::JoinPath(platform::ExecutableDirectory(), kSettingsFileName);
+  return FindLocations().settings_file;
 }
 
 Settings LoadSettings(const std::string& path) {

@@ -1,5 +1,5 @@
-// The Settings record and the settings file, korvel.ini in the program directory, which the
-// desktop program and korvel-patch share.
+// The Settings record and the settings file, korvel.ini, which the desktop program and
+// korvel-patch share.
 #pragma once
 
 #include <cstdint>
@@ -27,7 +27,8 @@ struct Settings {
   bool operator==(const Settings&) const = default;
 };
 
-// korvel.ini in the program directory (the executable's folder).
+// korvel.ini where this copy of the program keeps it (settings/Locations.h): in the program
+// directory, or in the user's configuration folder for an installed copy.
 std::string DefaultSettingsPath();
 
 // Reads the ten keys of section "Korvel". A missing file, section or key, or a value that is not

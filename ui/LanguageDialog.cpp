@@ -8,6 +8,7 @@
 
 #include "platform/Files.h"
 #include "settings/Language.h"
+#include "settings/Locations.h"
 #include "ui/Boxes.h"
 #include "ui/Look.h"
 #include "ui/MainShape.h"
@@ -91,26 +92,25 @@ TfrmLang::TfrmLang(QWidget* parent)
   lbLang->addItem(Q(std::string(kDefaultLanguageName)));
 }
 
-void TfrmLang::FillList(const std::string& program_dir, const std::string& current_lang_file) {
-  const std::string folder = WithSeparator(program_dir);
-  std::string current = current_lang_file;
-  if (!current.empty() && current.front() != platform::kPathSeparator) {
-    current = folder + current;
-  }
-  lblCurLang->setText(Q(LanguageDisplayName(current)));
+void TfrmLang::FillList(const std::vector<std::string>& language_dirs,
+                        const std::string& current_lang_file) {
+  lblCurLang->setText(
+      Q(LanguageDisplayName(ResolveLanguageFile(language_dirs, current_lang_file))));
 
   paths_.assign(1, std::string());
   lbLang->clear();
   lbLang->addItem(Q(std::string(kDefaultLanguageName)));
 
-  fSe.SetRootPath(folder);
   fSe.OnFileFound = [this](const TFileInformations& file) {
     if (static_cast<int>(paths_.size()) > kMaxLanguageFiles) return;
     const std::string path = file.Path + file.Name;
     paths_.push_back(path);
     lbLang->addItem(Q(LanguageDisplayName(path)));
   };
-  fSe.Search();
+  for (const std::string& folder : language_dirs) {
+    fSe.SetRootPath(WithSeparator(folder));
+    fSe.Search();
+  }
   fSe.OnFileFound = nullptr;
 
   // Every showing starts without a selection.
@@ -118,9 +118,9 @@ void TfrmLang::FillList(const std::string& program_dir, const std::string& curre
   lbLang->setCurrentRow(-1, QItemSelectionModel::NoUpdate);
 }
 
-std::optional<std::string> TfrmLang::Execute(const std::string& program_dir,
+std::optional<std::string> TfrmLang::Execute(const std::vector<std::string>& language_dirs,
                                              const std::string& current_lang_file) {
-  FillList(program_dir, current_lang_file);
+  FillList(language_dirs, current_lang_file);
   if (exec() != QDialog::Accepted) return std::nullopt;
   const int index = SelectedIndex();
   if (index < 0) return std::nullopt;

@@ -26,17 +26,18 @@ class TfrmLang : public QDialog {
  public:
   explicit TfrmLang(QWidget* parent = nullptr);
 
-  // Lists "<Default>" and the language files of `program_dir` by their Display names, marks
-  // `current_lang_file` as the current language and shows the dialog modally. Returns the chosen
-  // path ("" for the built-in texts) on OK, nothing on Cancel.
+  // Lists "<Default>" and the language files of `language_dirs` (in folder order) by their
+  // Display names, marks `current_lang_file` as the current language and shows the dialog
+  // modally. Returns the chosen path ("" for the built-in texts) on OK, nothing on Cancel.
   //
-  // A chosen file comes back as its full path: the program directory, a separator and the file
-  // name. A relative `current_lang_file` is taken as inside the program directory.
-  std::optional<std::string> Execute(const std::string& program_dir,
+  // A chosen file comes back as its full path: its folder, a separator and the file name. A
+  // relative `current_lang_file` is taken from the first folder that has it.
+  std::optional<std::string> Execute(const std::vector<std::string>& language_dirs,
                                      const std::string& current_lang_file);
 
   // Fills the list and the current language as a showing does (Execute's first part).
-  void FillList(const std::string& program_dir, const std::string& current_lang_file);
+  void FillList(const std::vector<std::string>& language_dirs,
+                const std::string& current_lang_file);
 
   // The path of list entry `index` ("" for "<Default>").
   const std::string& LanguagePath(int index) const { return paths_.at(index); }

@@ -64,10 +64,7 @@ class Tfrm::ConsoleSink : public JobSink {
 };
 
 Tfrm::Tfrm(QWidget* parent)
-    : QWidget(parent),
-      program_dir_(platform::ExecutableDirectory()),
-      settings_path_(DefaultSettingsPath()),
-      sink_(std::make_unique<ConsoleSink>(*this)) {
+    : QWidget(parent), locations_(FindLocations()), sink_(std::make_unique<ConsoleSink>(*this)) {
   setWindowTitle(QString::fromUtf8(kMainTitle));
   // Single fixed border, system menu and minimise box, no maximise.
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -159,14 +156,20 @@ void Tfrm::SetDialogs(TfrmAbout* about, TfrmOptions* options, TfrmBatch* batch, 
   frmLang_ = lang;
 }
 
-void Tfrm::SetProgramDirectory(std::string dir) {
-  program_dir_ = std::move(dir);
+void Tfrm::SetLocations(Locations locations) {
+  locations_ = std::move(locations);
   RebuildJob();
+}
+
+void Tfrm::SetProgramDirectory(const std::string& dir) {
+  Locations beside = LocationsBeside(dir);
+  beside.settings_file = locations_.settings_file;
+  SetLocations(std::move(beside));
 }
 
 void Tfrm::RebuildJob() {
   job_ = std::make_unique<PatchJob>(
-      JobContext{Zip, fs, storeClass, settings_, texts_, *sink_, program_dir_});
+      JobContext{Zip, fs, storeClass, settings_, texts_, *sink_, locations_.job_dir});
 }
 
 bool Tfrm::ProcessJar(const std::string& file_name, bool interactive) {
@@ -177,20 +180,21 @@ bool Tfrm::ProcessJar(const std::string& file_name, bool interactive) {
     bool& flag;
     ~Reset() { flag = false; }
   } reset{job_running_};
+  PrepareJobDirectory(locations_);
   return job_->ProcessJar(file_name, interactive);
 }
 
 void Tfrm::LoadSettings() {
-  settings_ = korvel::LoadSettings(settings_path_);
+  settings_ = korvel::LoadSettings(locations_.settings_file);
 }
 
 void Tfrm::SaveSettings() {
-  korvel::SaveSettings(settings_, settings_path_);
+  PrepareSettingsDirectory(locations_);
+  korvel::SaveSettings(settings_, locations_.settings_file);
 }
 
 std::string Tfrm::LanguagePath(const std::string& lang_file) const {
-  if (lang_file.empty() || lang_file.front() == platform::kPathSeparator) return lang_file;
-  return platform::JoinPath(program_dir_, lang_file);
+  return ResolveLanguageFile(locations_.language_dirs, lang_file);
 }
 
 void Tfrm::ApplyLanguage(const std::string& lang_file) {
@@ -358,7 +362,8 @@ void Tfrm::btnExitClick() {
 void Tfrm::btnLangClick() {
   RunCommand([this] {
     if (!frmLang_) return;
-    const std::optional<std::string> chosen = frmLang_->Execute(program_dir_, settings_.LangFile);
+    const std::optional<std::string> chosen =
+        frmLang_->Execute(locations_.language_dirs, settings_.LangFile);
     if (!chosen) return;
     settings_.LangFile = *chosen;
     ApplyLanguage(settings_.LangFile);

@@ -11,6 +11,7 @@
 #include "archive/ZipMstr.h"
 #include "search/EasyFileSearch.h"
 #include "settings/Language.h"
+#include "settings/Locations.h"
 #include "settings/Settings.h"
 #include "store/mxStorage.h"
 #include "ui/Boxes.h"
@@ -42,11 +43,13 @@ class Tfrm : public QWidget {
   // through their headers. Any may be missing (nullptr): its command then does nothing.
   void SetDialogs(TfrmAbout* about, TfrmOptions* options, TfrmBatch* batch, TfrmLang* lang);
 
-  // --- Where things live (the defaults are the program directory) ---------------------------
-  const std::string& ProgramDirectory() const { return program_dir_; }
-  void SetProgramDirectory(std::string dir);
-  const std::string& SettingsPath() const { return settings_path_; }
-  void SetSettingsPath(std::string path) { settings_path_ = std::move(path); }
+  // --- Where things live (FindLocations() by default) ---------------------------------------
+  const Locations& locations() const { return locations_; }
+  void SetLocations(Locations locations);
+  // Everything beside `dir`, as in a portable copy; the settings file keeps its path.
+  void SetProgramDirectory(const std::string& dir);
+  const std::string& SettingsPath() const { return locations_.settings_file; }
+  void SetSettingsPath(std::string path) { locations_.settings_file = std::move(path); }
 
   // --- State the dialogs read ---------------------------------------------------------------
   Settings& settings() { return settings_; }
@@ -62,8 +65,8 @@ class Tfrm : public QWidget {
   void LoadSettings();
   // Writes the record; raises FileError when the file cannot be written.
   void SaveSettings();
-  // Reads the texts from `lang_file` ("" for the built-in ones; a relative name lives in the
-  // program directory) and sets the captions of this window and of the dialogs.
+  // Reads the texts from `lang_file` ("" for the built-in ones; a relative name is looked up in
+  // the language folders) and sets the captions of this window and of the dialogs.
   void ApplyLanguage(const std::string& lang_file);
   // Checks that both engine libraries can be loaded; when one is missing, shows the error box
   // naming it, stops the fade and returns false (the program then ends).
@@ -131,8 +134,7 @@ class Tfrm : public QWidget {
 
   Settings settings_;
   Language texts_;
-  std::string program_dir_;
-  std::string settings_path_;
+  Locations locations_;
   std::unique_ptr<ConsoleSink> sink_;
   std::unique_ptr<PatchJob> job_;
 

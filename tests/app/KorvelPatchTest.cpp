@@ -51,6 +51,18 @@ TEST_F(KorvelPatch, UsageErrorsExitWithTwo) {
   EXPECT_EQ(output_.rfind("korvel-patch ", 0), 0u) << output_;
 }
 
+TEST_F(KorvelPatch, AcceptsAPathRelativeToTheCurrentFolder) {
+  const std::string good = CorpusCopy("apress-hello", "hello.jar");
+  const std::string before = ReadFile(good);
+  EXPECT_EQ(RunCommand("cd '" + games_.Path() + "' && '" + program_ / "korvel-patch" +
+                           "' --quiet hello.jar",
+                       output_),
+            0)
+      << output_;
+  EXPECT_NE(output_.find("adapted: hello.jar"), std::string::npos) << output_;
+  EXPECT_NE(ReadFile(good), before);
+}
+
 TEST_F(KorvelPatch, AdaptsEachFileAndSummarises) {
   const std::string good = CorpusCopy("apress-hello", "hello.jar");
   CorpusCopy("apress-hello", "hello.jad");

@@ -43,7 +43,7 @@ class LanguageDialogTest : public testing::Test {
       QTest::mouseClick(dialog_.btnOk, Qt::LeftButton);
       EXPECT_FALSE(dialog_.isVisible());
     });
-    return dialog_.Execute(program_.Path(), current);
+    return dialog_.Execute({program_.Path()}, current);
   }
 
   test::BoxesReset boxes_;
@@ -74,7 +74,7 @@ TEST_F(LanguageDialogTest, ListsTheProgramDirectoryFilesByDisplayName) {
     EXPECT_EQ(dialog_.LanguagePath(0), "");
     EXPECT_EQ(dialog_.lblCurLang->text(), "English");
   });
-  EXPECT_FALSE(dialog_.Execute(program_.Path(), english_).has_value());
+  EXPECT_FALSE(dialog_.Execute({program_.Path()}, english_).has_value());
 }
 
 TEST_F(LanguageDialogTest, TheChoiceComesBackAsAFullPath) {
@@ -86,7 +86,19 @@ TEST_F(LanguageDialogTest, TheChoiceComesBackAsAFullPath) {
 
 TEST_F(LanguageDialogTest, ARelativeCurrentFileIsInTheProgramDirectory) {
   WhenShown(dialog_, [&] { EXPECT_EQ(dialog_.lblCurLang->text(), "English"); });
-  dialog_.Execute(program_.Path() + "/", "English.lng");
+  dialog_.Execute({program_.Path() + "/"}, "English.lng");
+}
+
+TEST_F(LanguageDialogTest, ListsEveryLanguageFolderInOrder) {
+  test::TempDir user;
+  user.Write("Mine.lng", "");
+  user.Write("English.lng", "[Korvel Language File]\nName=My English\n");
+  WhenShown(dialog_, [&] {
+    EXPECT_EQ(Texts().size(), 5);
+    EXPECT_EQ(dialog_.LanguagePath(1).rfind(user.Path(), 0), 0u);  // the user's folder first
+    EXPECT_EQ(dialog_.lblCurLang->text(), "My English");           // found there before the other
+  });
+  dialog_.Execute({user.Path(), program_.Path(), user / "missing"}, "English.lng");
 }
 
 TEST_F(LanguageDialogTest, OkWithoutASelectionKeepsTheDialogOpen) {
@@ -99,7 +111,7 @@ TEST_F(LanguageDialogTest, OkWithoutASelectionKeepsTheDialogOpen) {
     QTest::mouseClick(dialog_.btnCancel, Qt::LeftButton);
     EXPECT_FALSE(dialog_.isVisible());
   });
-  EXPECT_FALSE(dialog_.Execute(program_.Path(), "").has_value());
+  EXPECT_FALSE(dialog_.Execute({program_.Path()}, "").has_value());
 }
 
 TEST_F(LanguageDialogTest, EachShowingRebuildsTheListWithoutASelection) {
@@ -116,7 +128,7 @@ TEST_F(LanguageDialogTest, EachShowingRebuildsTheListWithoutASelection) {
     std::sort(paths.begin(), paths.end());
     EXPECT_EQ(paths, (std::vector<std::string>{english_, twin}));
   });
-  dialog_.Execute(program_.Path(), "");
+  dialog_.Execute({program_.Path()}, "");
 }
 
 TEST_F(LanguageDialogTest, AtMost64FilesAreListed) {
@@ -125,7 +137,7 @@ TEST_F(LanguageDialogTest, AtMost64FilesAreListed) {
     EXPECT_EQ(dialog_.lbLang->count(), 65);
     EXPECT_EQ(dialog_.LanguagePath(0), "");
   });
-  dialog_.Execute(program_.Path(), "");
+  dialog_.Execute({program_.Path()}, "");
 }
 
 }  // namespace

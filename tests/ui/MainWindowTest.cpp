@@ -451,6 +451,26 @@ TEST_F(MainWindowTest, TheLanguageCommandAppliesTheChoiceAtOnce) {
   EXPECT_EQ(windows.frmBatch->windowTitle(), QBuiltin(TextId::kBatchProcessCaption));
 }
 
+TEST_F(MainWindowTest, AnInstalledCopyKeepsNothingBesideTheProgram) {
+  const std::string jar = CopyGame("installed", true);
+  REQUIRE_GAME(jar);
+  TempDir home;
+  TempDir shared;
+  shared.Write("lang/en.lng", "[Main]\nExit=Quit\n");
+  home.Write("config/korvel/korvel.ini", "[Korvel]\nConfirmDrop=0\nLangFile=en.lng\n");
+  frm_->SetLocations(LocationsFor(program_.Path(), false, shared.Path(),
+                                  {home / "config", home / "data", home / "cache", ""}));
+  Show();
+  EXPECT_EQ(frm_->btnExit->Caption(), "Quit");  // found in the installed language folder
+  frm_->FilesDropped({jar});
+  EXPECT_EQ(ConsoleLines().back(), QBuiltin(TextId::kWorkFinished));
+  EXPECT_TRUE(fs::exists(home / "cache/korvel/korvel.lock"));  // the job's folder, made for it
+  frm_->settings().ResW = 99;
+  EXPECT_TRUE(frm_->close());
+  EXPECT_EQ(LoadSettings(home / "config/korvel/korvel.ini").ResW, 99);
+  EXPECT_TRUE(fs::is_empty(program_.Path()));
+}
+
 TEST_F(MainWindowTest, CloseWritesTheSettingsEvenWhenTheWriteFails) {
   Show();
   frm_->settings().ResW = 200;
