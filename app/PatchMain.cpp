@@ -36,7 +36,9 @@ constexpr const char* kUsage =
     "  --help                  show this text\n"
     "  --version               show the version\n"
     "\n"
-    "Exit status: 0 when every file was adapted, 1 when any failed, 2 on a usage error.\n";
+    "A game without a canvas to redirect is left as it was and reported as unchanged.\n"
+    "\n"
+    "Exit status: 0 when no file failed, 1 when any failed, 2 on a usage error.\n";
 
 class UsageError : public std::runtime_error {
  public:
@@ -163,10 +165,19 @@ int Run(int argc, char** argv) {
     try {
       if (!platform::FileExists(file)) {
         outcome = "failed: " + file + ": no such file";
-      } else if (job.ProcessJar(file, true)) {
-        outcome = "adapted: " + file;
       } else {
-        outcome = "failed: " + file + ": the JAR could not be rebuilt; the original is unchanged";
+        switch (job.ProcessJar(file, true)) {
+          case JobOutcome::kAdapted:
+            outcome = "adapted: " + file;
+            break;
+          case JobOutcome::kUnchanged:
+            outcome = "unchanged: " + file + ": no canvas to redirect";
+            break;
+          case JobOutcome::kFailed:
+            outcome =
+                "failed: " + file + ": the JAR could not be rebuilt; the original is unchanged";
+            break;
+        }
       }
     } catch (const std::exception& e) {
       std::cerr << "korvel-patch: " << file << ": " << e.what() << "\n";

@@ -6,6 +6,7 @@
 
 #include "archive/ZipMstr.h"
 #include "payload/ProgramStore.h"
+#include "pipeline/ClassFile.h"
 #include "pipeline/ClassPatcher.h"
 #include "pipeline/FullScreenClass.h"
 #include "pipeline/ManifestRewrite.h"
@@ -88,13 +89,38 @@ void PatchJob::fsFileFound(const TFileInformations& file) {
       platform::DeleteFile(path);
       break;
     case 2:
-      if (PatchClassFile(path, kCanvasClassName, kFullCanvasClassName)) ++ScanCount;
+      RedirectCanvas(path);
       break;
     case 3:
       if (FileContainsText(path, kNokiaPackagePrefix)) ++ScanCount;
       break;
     default:
       break;
+  }
+}
+
+void PatchJob::RedirectCanvas(const std::string& path) {
+  try {
+    switch (RedirectCanvasFile(path)) {
+      case CanvasKind::kCanvas:
+        ++ScanCount;
+        [[fallthrough]];
+      case CanvasKind::kFullCanvas:
+        UsesFullCanvas = true;
+        break;
+      case CanvasKind::kGameCanvas:
+        ++ScanCount;
+        [[fallthrough]];
+      case CanvasKind::kFullGameCanvas:
+        UsesFullGameCanvas = true;
+        break;
+      case CanvasKind::kOther:
+        break;
+    }
+  } catch (const ClassFormatError& e) {
+    const std::string root = WithSeparator(work_dir_);
+    const std::string name = path.rfind(root, 0) == 0 ? path.substr(root.size()) : path;
+    ConsoleText(context_.texts.Text(TextId::kClassNotRead) + " " + name + " (" + e.what() + ")");
   }
 }
 
@@ -170,7 +196,7 @@ void PatchJob::ClearWorkDirectory() {
   DeleteDirTree(work_dir_);
 }
 
-bool PatchJob::ProcessJar(const std::string& file_name, bool interactive) {
+JobOutcome PatchJob::ProcessJar(const std::string& file_name, bool interactive) {
   interactive_ = interactive;
   const std::string& program_dir = context_.program_dir;
   work_dir_ = WorkDirectory(program_dir);
@@ -209,7 +235,7 @@ bool PatchJob::ProcessJar(const std::string& file_name, bool interactive) {
     if (made_backup) platform::DeleteFile(backup);
     Console(TextId::kJarNotCreated);
     Gauge(100);
-    return false;
+    return JobOutcome::kFailed;
   }
   Gauge(25);
 
@@ -226,13 +252,27 @@ bool PatchJob::ProcessJar(const std::string& file_name, bool interactive) {
   Gauge(30);
 
   Console(TextId::kPatchingFiles);
+  UsesFullCanvas = UsesFullGameCanvas = false;
   Scan(2, "*.class");
   ConsoleText(context_.texts.Text(TextId::kFilesPatchedCount) + " " + std::to_string(ScanCount));
   Gauge(60);
 
+  if (!UsesFullCanvas && !UsesFullGameCanvas) {
+    // Nothing would draw full-screen: the game stays exactly as it came.
+    ClearWorkDirectory();
+    if (made_backup) platform::DeleteFile(backup);
+    Console(TextId::kNoCanvasFound);
+    Gauge(100);
+    return JobOutcome::kUnchanged;
+  }
+
   Console(TextId::kWritingFullscreenClass);
-  WriteFullScreenClass(context_.storeClass, work_dir_, static_cast<std::uint8_t>(settings.ResW),
-                       static_cast<std::uint8_t>(settings.ResH));
+  const auto width = static_cast<std::uint8_t>(settings.ResW);
+  const auto height = static_cast<std::uint8_t>(settings.ResH);
+  WriteFullScreenClass(context_.storeClass, work_dir_, width, height);
+  if (UsesFullGameCanvas) {
+    WriteCanvasClass(context_.storeClass, work_dir_, kFullGameCanvasClass, width, height);
+  }
   platform::SetCurrentDirectory(program_dir);
   Gauge(65);
 
@@ -301,7 +341,7 @@ bool PatchJob::ProcessJar(const std::string& file_name, bool interactive) {
     Console(TextId::kOriginalFileRecovered);
   }
   Gauge(100);
-  return result;
+  return result ? JobOutcome::kAdapted : JobOutcome::kFailed;
 }
 
 }  // namespace korvel

@@ -42,6 +42,13 @@ std::string WorkDirectory(const std::string& program_dir);
 // The lock file that lets one job run at a time across windows and processes.
 std::string JobLockPath(const std::string& program_dir);
 
+// How a job ended.
+enum class JobOutcome {
+  kAdapted,    // the adapted JAR stands at the path given
+  kUnchanged,  // no class could be redirected: JAR and JAD are left byte for byte as they were
+  kFailed,     // the adapted JAR could not be made; the JAR is as it was
+};
+
 // The file search settings the job relies on: subfolders walked, every kind of file reported.
 void ApplyPatchJobSettings(TEasyFileSearch& fs);
 
@@ -62,16 +69,20 @@ class PatchJob {
   explicit PatchJob(JobContext context);
 
   // Adapts the JAR at `file_name`: backup, unpack, Nokia classes, class patch, full-screen
-  // class, manifest and JAD, pack, JAD update, cleanup. True when the adapted JAR stands at
-  // `file_name`; false when it could not be made, in which case the JAR is as it was.
-  // Interactive jobs write Console lines, batch jobs set the gauge.
-  bool ProcessJar(const std::string& file_name, bool interactive);
+  // class, manifest and JAD, pack, JAD update, cleanup. Interactive jobs write Console lines,
+  // batch jobs set the gauge.
+  JobOutcome ProcessJar(const std::string& file_name, bool interactive);
 
-  // What each file the search reports gets: 1 deleted, 2 patched (counted when changed),
-  // 3 tested for the Nokia API (counted on a hit).
+  // What each file the search reports gets: 1 deleted, 2 canvas redirect (counted when
+  // redirected; a class that cannot be read is named on the Console and left as it is), 3 tested
+  // for the Nokia API (counted on a hit).
   void fsFileFound(const TFileInformations& file);
   int ScanMode = 0;
   int ScanCount = 0;
+  // Set by the redirect: some class builds on FullCn or FullGameCn, now or from an earlier
+  // adaptation.
+  bool UsesFullCanvas = false;
+  bool UsesFullGameCanvas = false;
 
   // Removes a folder with everything in it; true on success.
   static bool DeleteDirTree(const std::string& folder);
@@ -88,6 +99,7 @@ class PatchJob {
   // be in it and test good.
   bool PackAndVerify(const std::string& target);
   void AddNokiaClasses();
+  void RedirectCanvas(const std::string& path);
   void ClearWorkDirectory();
 
   JobContext context_;

@@ -9,6 +9,7 @@
 
 #include "archive/ZipMstr.h"
 #include "payload/ProgramStore.h"
+#include "pipeline/ClassFile.h"
 #include "pipeline/ClassPatcher.h"
 #include "platform/FileLock.h"
 #include "platform/Files.h"
@@ -66,6 +67,7 @@ std::string StoredZip(const std::vector<std::pair<std::string, std::string>>& en
 
 class PatchJobTest : public testing::Test, public test::JobFixture {
  protected:
+  static std::string DemoClass() { return ReadFile(test::Demo().classes + "/DemoGame.class"); }
   void SetUp() override { SetUpJob(); }
   void TearDown() override { TearDownJob(); }
 };
@@ -74,7 +76,7 @@ TEST_F(PatchJobTest, AdaptsAGameFromStartToEnd) {
   const std::string jar = MakeDemoGame();
   settings_.ResW = 176;
   settings_.ResH = 208;
-  ASSERT_TRUE(job_->ProcessJar(jar, true));
+  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
 
   EXPECT_EQ(sink_.lines,
             (std::vector<std::string>{
@@ -93,7 +95,9 @@ TEST_F(PatchJobTest, AdaptsAGameFromStartToEnd) {
   const std::string& full = files.at("com/quillmoss/fullscreen/FullCn.class");
   EXPECT_EQ(static_cast<unsigned char>(full[263]), 176);
   EXPECT_EQ(static_cast<unsigned char>(full[305]), 208);
-  EXPECT_EQ(files.at("DemoGame.class").find(kCanvasClassName), std::string::npos);
+  const std::string& game = files.at("DemoGame.class");
+  const ClassOutline outline(game);
+  EXPECT_EQ(outline.ClassName(outline.SuperClass()), kFullCanvasClassName);
   EXPECT_EQ(files.at("META-INF/MANIFEST.MF"),
             "Manifest-Version: 1.0\r\nMIDlet-1: Demo,,DemoGame\r\nMIDlet-Name: Demo\r\n");
 
@@ -119,30 +123,31 @@ TEST_F(PatchJobTest, KeepsEveryResourceOfTheGame) {
       games_.Write("Res.jar", StoredZip({{"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\n"},
                                          {".settings", "dot file"},
                                          {"img/.hidden.png", "png"},
-                                         {"data/levels.bin", std::string(3000, '\x01')}}));
-  ASSERT_TRUE(job_->ProcessJar(jar, true));
+                                         {"data/levels.bin", std::string(3000, '\x01')},
+                                         {"DemoGame.class", DemoClass()}}));
+  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
   const auto files = Unzip(jar);
   EXPECT_EQ(files.at(".settings"), "dot file");
   EXPECT_EQ(files.at("img/.hidden.png"), "png");
   EXPECT_EQ(files.at("data/levels.bin"), std::string(3000, '\x01'));
-  EXPECT_EQ(files.size(), 5u);
+  EXPECT_EQ(files.size(), 6u);
 }
 
 TEST_F(PatchJobTest, BatchModeDrivesTheGaugeInsteadOfTheConsole) {
   const std::string jar = MakeDemoGame();
-  ASSERT_TRUE(job_->ProcessJar(jar, false));
+  ASSERT_EQ(job_->ProcessJar(jar, false), JobOutcome::kAdapted);
   EXPECT_TRUE(sink_.lines.empty());
   EXPECT_EQ(sink_.gauges,
             (std::vector<int>{0, 5, 10, 15, 25, 30, 60, 65, 70, 75, 90, 95, 99, 100}));
 }
 
-TEST_F(PatchJobTest, ASecondRunCountsOnlyTheOldFullScreenClass) {
+TEST_F(PatchJobTest, ASecondRunRenewsTheSizeWithoutRedirectingAgain) {
   const std::string jar = MakeDemoGame();
-  ASSERT_TRUE(job_->ProcessJar(jar, true));
+  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
   settings_.ResW = 0;  // out of range: the default width is used and kept
   sink_.lines.clear();
-  ASSERT_TRUE(job_->ProcessJar(jar, true));
-  EXPECT_EQ(sink_.lines.at(4), Text(TextId::kFilesPatchedCount) + " 1");
+  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
+  EXPECT_EQ(sink_.lines.at(4), Text(TextId::kFilesPatchedCount) + " 0");
   EXPECT_EQ(settings_.ResW, 128);
   const auto files = Unzip(jar);
   EXPECT_EQ(files.size(), 3u);
@@ -154,13 +159,13 @@ TEST_F(PatchJobTest, BackupRules) {
   const std::string jar = MakeDemoGame();
   const std::string original = ReadFile(jar);
   settings_.Backup = true;
-  ASSERT_TRUE(job_->ProcessJar(jar, true));
+  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
   EXPECT_EQ(ReadFile(jar + ".bak"), original);
 
   // An existing backup is neither refreshed nor kept when backups are off.
   settings_.Backup = false;
   games_.Write("Demo.jar.bak", "older backup");
-  ASSERT_TRUE(job_->ProcessJar(jar, true));
+  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
   EXPECT_FALSE(fs::exists(jar + ".bak"));
 }
 
@@ -168,13 +173,13 @@ TEST_F(PatchJobTest, WithoutJadSettingTheDescriptorIsOnlyFiltered) {
   const std::string jar = MakeDemoGame();
   games_.Write("Demo.jad", "MIDxlet-1: x\nMIDlet-Jar-Size: 1\n");
   settings_.Jad = false;
-  ASSERT_TRUE(job_->ProcessJar(jar, true));
+  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
   EXPECT_EQ(ReadFile(games_ / "Demo.jad"), "MIDlet-Jar-Size: 1\r\n");
 
   // With it, a missing descriptor is made from the manifest.
   fs::remove(games_ / "Demo.jad");
   settings_.Jad = true;
-  ASSERT_TRUE(job_->ProcessJar(jar, true));
+  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
   const auto jad = Lines(ReadFile(games_ / "Demo.jad"));
   ASSERT_EQ(jad.size(), 5u);
   EXPECT_EQ(jad[0], "Manifest-Version: 1.0");
@@ -207,7 +212,7 @@ TEST_F(FailingJob, ArchivesThatCannotBeUnpackedAreLeftAlone) {
   for (const std::string& content : bad) {
     const std::string jar = MakeFile(content);
     sink_.lines.clear();
-    EXPECT_FALSE(job_->ProcessJar(jar, true));
+    EXPECT_EQ(job_->ProcessJar(jar, true), JobOutcome::kFailed);
     ExpectUntouched(jar, content);
     ASSERT_FALSE(sink_.lines.empty());
     EXPECT_EQ(sink_.lines.back(), Text(TextId::kJarNotCreated));
@@ -216,14 +221,30 @@ TEST_F(FailingJob, ArchivesThatCannotBeUnpackedAreLeftAlone) {
   EXPECT_FALSE(fs::exists("/tmp/korvel-absolute.class"));
 }
 
+// A game with nothing to redirect stays exactly as it came; a class that cannot be read is
+// named and left alone.
+TEST_F(FailingJob, AGameWithoutACanvasIsLeftUnchanged) {
+  const std::string content =
+      StoredZip({{"Game.class", "game bytes"},
+                 {"Other.class",
+                  test::ReadFile(test::Demo().midp + "/javax/microedition/lcdui/Canvas.class")}});
+  const std::string jar = MakeFile(content);
+  EXPECT_EQ(job_->ProcessJar(jar, true), JobOutcome::kUnchanged);
+  ExpectUntouched(jar, content);
+  EXPECT_EQ(sink_.lines.at(4).rfind(Text(TextId::kClassNotRead) + " Game.class (", 0), 0u)
+      << sink_.lines.at(4);
+  EXPECT_EQ(sink_.lines.at(5), Text(TextId::kFilesPatchedCount) + " 0");
+  EXPECT_EQ(sink_.lines.back(), Text(TextId::kNoCanvasFound));
+}
+
 TEST_F(FailingJob, APackingFailureKeepsTheOriginal) {
-  const std::string content = StoredZip({{"Game.class", "game bytes"}});
+  const std::string content = StoredZip({{"Game.class", DemoClass()}});
   const std::string jar = MakeFile(content);
   // Only the unpacking engine is there.
   const TempDir engines;
   fs::copy_file(fs::path(KORVEL_PROGRAM_DIR) / "libunzdll.so", engines / "libunzdll.so");
   zip_.SetDLLDirectory(engines.Path());
-  EXPECT_FALSE(job_->ProcessJar(jar, true));
+  EXPECT_EQ(job_->ProcessJar(jar, true), JobOutcome::kFailed);
   ExpectUntouched(jar, content);
   ASSERT_GE(sink_.lines.size(), 2u);
   EXPECT_EQ(sink_.lines[sink_.lines.size() - 2], Text(TextId::kJarNotCreated));

@@ -46,7 +46,7 @@ void ExpectBuiltIn(const Language& language, std::size_t except_from = 0,
   }
 }
 
-TEST(LanguageTable, HoldsTheFiftyFourEntriesInTheFileOrder) {
+TEST(LanguageTable, HoldsTheFiftySixEntriesInTheFileOrder) {
   std::set<std::string_view> keys;
   std::size_t general = 0, main = 0, batch = 0, options = 0;
   for (const LanguageEntry& e : kLanguageTable) {
@@ -58,13 +58,14 @@ TEST(LanguageTable, HoldsTheFiftyFourEntriesInTheFileOrder) {
   }
   EXPECT_EQ(keys.size(), kLanguageTextCount);
   EXPECT_EQ(general, 4u);
-  EXPECT_EQ(main, 24u);
+  EXPECT_EQ(main, 26u);
   EXPECT_EQ(batch, 10u);
   EXPECT_EQ(options, 16u);
   EXPECT_EQ(EntryOf(TextId::kOk).key, "Ok");
   EXPECT_EQ(EntryOf(TextId::kStop).key, "Stop");
   EXPECT_EQ(EntryOf(TextId::kPatchJar).section, "Main");
   EXPECT_EQ(EntryOf(TextId::kAcceptFile).key, "AcceptFile");
+  EXPECT_EQ(EntryOf(TextId::kClassNotRead).key, "ClassNotRead");
   EXPECT_EQ(EntryOf(TextId::kBatchProcessCaption).section, "Batch");
   EXPECT_EQ(EntryOf(TextId::kNothingSelected).key, "NothingSelected");
   EXPECT_EQ(EntryOf(TextId::kOptionsCaption).section, "Options");
