@@ -10,6 +10,7 @@ packages=(
   openjdk-17-jdk-headless
   proguard-cli zip unzip
   g++-multilib
+  clang libclang-rt-dev
 )
 
 missing=()
