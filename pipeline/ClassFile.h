@@ -63,7 +63,8 @@ class ClassOutline {
   std::string_view Utf8(std::uint16_t index) const;
   // The internal name a Class entry names ("javax/microedition/lcdui/Canvas").
   std::string_view ClassName(std::uint16_t index) const;
-  // The 2-byte index stored `at` bytes after the tag of an entry.
+  // The 2-byte number stored `at` bytes after the tag of an entry (1 or 3 for the references of
+  // Class, Methodref and NameAndType entries, 1 for a Utf8 entry's length).
   std::uint16_t IndexIn(const Constant& entry, std::size_t at) const;
 
  private:
