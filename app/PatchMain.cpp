@@ -39,7 +39,9 @@ constexpr const char* kUsage =
     "  --help                  show this text\n"
     "  --version               show the version\n"
     "\n"
-    "Exit status: 0 when every file was adapted, 1 when any failed, 2 on a usage error.\n";
+    "A game without a canvas to redirect is left as it was and reported as unchanged.\n"
+    "\n"
+    "Exit status: 0 when no file failed, 1 when any failed, 2 on a usage error.\n";
 
 class UsageError : public std::runtime_error {
  public:
@@ -187,14 +189,21 @@ int Run(int argc, char** argv) {
     std::string outcome;
     try {
       PrepareJobDirectory(locations);
-      // The job works from its own folder, so a path relative to ours would lose its way.
       const std::string path = platform::AbsolutePath(file);
       if (!platform::FileExists(path)) {
         outcome = "failed: " + file + ": no such file";
-      } else if (job.ProcessJar(path, true)) {
-        outcome = "adapted: " + file;
       } else {
-        outcome = "failed: " + file + ": " + OneLine(job.FailureReason());
+        switch (job.ProcessJar(path, true)) {
+          case JobOutcome::kAdapted:
+            outcome = "adapted: " + file;
+            break;
+          case JobOutcome::kUnchanged:
+            outcome = "unchanged: " + file + ": no canvas to redirect";
+            break;
+          case JobOutcome::kFailed:
+            outcome = "failed: " + file + ": " + OneLine(job.FailureReason());
+            break;
+        }
       }
     } catch (const std::exception& e) {
       std::cerr << "korvel-patch: " << file << ": " << e.what() << "\n";

@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
       fs::copy_file(file.path(), copy);
 
       auto start = Clock::now();
-      const bool adapted = job.ProcessJar(copy.string(), false);
+      const bool adapted = job.ProcessJar(copy.string(), false) == JobOutcome::kAdapted;
       const double job_seconds = Seconds(start);
 
       start = Clock::now();

@@ -8,6 +8,7 @@
 namespace korvel {
 
 inline constexpr std::string_view kFullCanvasItem = "FullCn.class";
+inline constexpr std::string_view kFullGameCanvasItem = "FullGameCn.class";
 inline constexpr std::string_view kNokiaArchiveItem = "Nokia.zip";
 
 // The store's persistent description, encoded from payload/ when the program is built.

@@ -1,60 +1,107 @@
-// Byte-level rewrites of compiled classes.
+// Rewrites of compiled classes.
 #include "pipeline/ClassPatcher.h"
 
-#include <algorithm>
-#include <stdexcept>
-#include <utility>
 #include <vector>
 
+#include "pipeline/ClassFile.h"
 #include "platform/Files.h"
 
 namespace korvel {
 
 namespace {
 
-// The bytes in which a search may find a match: every window of `text_length` bytes that ends
-// before the last byte of the file. Empty when the file is not longer than the text.
-std::string_view SearchArea(const std::string& content, std::size_t text_length) {
-  if (text_length == 0 || content.size() <= text_length) return {};
-  return std::string_view(content).substr(0, content.size() - 1);
+constexpr std::size_t kPoolCountOffset = 8;
+// The super class index follows the access flags and the class index.
+constexpr std::size_t kSuperClassAfterPool = 4;
+constexpr std::size_t kMaxPoolCount = 0xFFFF;
+
+void PutU2(std::string& bytes, std::size_t at, std::size_t value) {
+  bytes[at] = static_cast<char>(value >> 8 & 0xFF);
+  bytes[at + 1] = static_cast<char>(value & 0xFF);
+}
+
+std::string U2(std::size_t value) {
+  std::string two(2, '\0');
+  PutU2(two, 0, value);
+  return two;
+}
+
+// Offsets of the Methodref entries that call a constructor of the class named `owner`.
+std::vector<std::size_t> ConstructorRefs(const ClassOutline& outline, std::string_view owner) {
+  std::vector<std::size_t> refs;
+  for (const Constant& entry : outline.Pool()) {
+    if (entry.tag != ConstantTag::kMethodref) continue;
+    if (outline.ClassName(outline.IndexIn(entry, 1)) != owner) continue;
+    const Constant& name_and_type =
+        outline.Entry(outline.IndexIn(entry, 3), ConstantTag::kNameAndType);
+    if (outline.Utf8(outline.IndexIn(name_and_type, 1)) == "<init>") refs.push_back(entry.offset);
+  }
+  return refs;
 }
 
 }  // namespace
 
-bool PatchClassFile(const std::string& file_name, std::string_view search_text,
-                    std::string_view replace_text) {
-  if (search_text.size() != replace_text.size()) {
-    throw std::invalid_argument("PatchClassFile: search and replacement differ in length");
-  }
-  platform::BinaryFile file(file_name, platform::BinaryFile::Mode::kReadWrite);
-  std::string content = file.ReadAll();
-  const std::string_view area = SearchArea(content, search_text.size());
+CanvasKind RedirectCanvasClass(std::string& bytes) {
+  const ClassOutline outline(bytes);
+  const std::string_view self = outline.ClassName(outline.ThisClass());
+  // The injected classes extend the MIDP canvases themselves and must go on doing so.
+  if (self == kFullCanvasClassName || self == kFullGameCanvasClassName) return CanvasKind::kOther;
+  if (outline.SuperClass() == 0) return CanvasKind::kOther;
+  const std::string_view base = outline.ClassName(outline.SuperClass());
+  if (base == kFullCanvasClassName) return CanvasKind::kFullCanvas;
+  if (base == kFullGameCanvasClassName) return CanvasKind::kFullGameCanvas;
 
-  // The view looks at `content`, so each window is seen after earlier replacements, as a
-  // position-by-position scan of the file would see it.
-  std::vector<std::pair<std::size_t, std::size_t>> changed;  // merged [begin, end) ranges
-  for (std::size_t pos = area.find(search_text); pos != std::string_view::npos;
-       pos = area.find(search_text, pos + 1)) {
-    content.replace(pos, replace_text.size(), replace_text);
-    const std::size_t end = pos + replace_text.size();
-    if (!changed.empty() && changed.back().second >= pos) {
-      changed.back().second = std::max(changed.back().second, end);
-    } else {
-      changed.emplace_back(pos, end);
-    }
+  CanvasKind kind;
+  std::string_view target;
+  if (base == kCanvasClassName) {
+    kind = CanvasKind::kCanvas;
+    target = kFullCanvasClassName;
+  } else if (base == kGameCanvasClassName) {
+    kind = CanvasKind::kGameCanvas;
+    target = kFullGameCanvasClassName;
+  } else {
+    return CanvasKind::kOther;
   }
-  for (const auto& [begin, end] : changed) {
-    file.WriteAt(begin, std::string_view(content).substr(begin, end - begin));
-  }
+
+  const std::size_t count = outline.Pool().size();
+  if (count + 2 > kMaxPoolCount) throw ClassFormatError("the constant pool has no room left");
+  // A constructor must call its direct super class's constructor, so those calls move along
+  // with the super class; every other use of the old super class stays.
+  const std::vector<std::size_t> constructor_refs = ConstructorRefs(outline, base);
+
+  const std::size_t name_index = count;
+  const std::size_t class_index = count + 1;
+  const std::string added =
+      '\x01' + U2(target.size()) + std::string(target) + '\x07' + U2(name_index);
+  const std::size_t pool_end = outline.PoolEnd();
+  std::string out;
+  out.reserve(bytes.size() + added.size());
+  out.append(bytes, 0, pool_end).append(added).append(bytes, pool_end);
+  PutU2(out, kPoolCountOffset, count + 2);
+  PutU2(out, pool_end + added.size() + kSuperClassAfterPool, class_index);
+  for (std::size_t offset : constructor_refs) PutU2(out, offset + 1, class_index);
+  bytes = std::move(out);
+  return kind;
+}
+
+CanvasKind RedirectCanvasFile(const std::string& file_name) {
+  platform::BinaryFile file(file_name, platform::BinaryFile::Mode::kReadWrite);
+  std::string bytes = file.ReadAll();
+  const CanvasKind kind = RedirectCanvasClass(bytes);
+  // The redirect only inserts bytes, so the new content covers the old one entirely.
+  if (kind == CanvasKind::kCanvas || kind == CanvasKind::kGameCanvas) file.WriteAt(0, bytes);
   file.Close();
-  return !changed.empty();
+  return kind;
 }
 
 bool FileContainsText(const std::string& file_name, std::string_view text) {
   platform::BinaryFile file(file_name, platform::BinaryFile::Mode::kReadWrite);
   const std::string content = file.ReadAll();
   file.Close();
-  return SearchArea(content, text.size()).find(text) != std::string_view::npos;
+  // Every window that ends before the file's last byte.
+  if (text.empty() || content.size() <= text.size()) return false;
+  return std::string_view(content).substr(0, content.size() - 1).find(text) !=
+         std::string_view::npos;
 }
 
 }  // namespace korvel

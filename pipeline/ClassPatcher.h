@@ -1,4 +1,5 @@
-// Byte-level rewrites of compiled classes: redirecting the MIDP canvas and spotting the Nokia API.
+// Rewrites of compiled classes: redirecting canvas classes to the full-screen classes and
+// spotting the Nokia API.
 #pragma once
 
 #include <string>
@@ -6,23 +7,41 @@
 
 namespace korvel {
 
-// Both names are 31 bytes, so replacing one by the other in place keeps every length prefix of
-// the constant pool and every offset in the class file valid.
+// The MIDP canvases a game builds on, and the injected classes that take their place as the
+// direct super class of the game's canvases.
 inline constexpr std::string_view kCanvasClassName = "javax/microedition/lcdui/Canvas";
 inline constexpr std::string_view kFullCanvasClassName = "com/quillmoss/fullscreen/FullCn";
+inline constexpr std::string_view kGameCanvasClassName = "javax/microedition/lcdui/game/GameCanvas";
+inline constexpr std::string_view kFullGameCanvasClassName =
+    "com/quillmoss/fullscreen/game/FullGameCn";
 // The package prefix shared by the Nokia UI and sound classes.
 inline constexpr std::string_view kNokiaPackagePrefix = "com/nokia/mid/";
 
-// Replaces every occurrence of `search_text` in the file by `replace_text` (same length), byte
-// for byte and case-sensitively, in place. The window that would end at the file's very last
-// byte is not examined. Returns true when anything was replaced; a file without an occurrence is
-// not written. The file is opened for reading and writing, so a read-only or vanished file raises
-// FileError. Raises std::invalid_argument when the two texts differ in length.
-bool PatchClassFile(const std::string& file_name, std::string_view search_text,
-                    std::string_view replace_text);
+// What a class is to the redirect.
+enum class CanvasKind {
+  kOther,           // not a direct canvas subclass, or one of the injected classes itself
+  kCanvas,          // extended the MIDP canvas; now extends FullCn
+  kGameCanvas,      // extended the MIDP game canvas; now extends FullGameCn
+  kFullCanvas,      // already extends FullCn (a game adapted before)
+  kFullGameCanvas,  // already extends FullGameCn
+};
 
-// True when `text` occurs in the file, under the same rules as PatchClassFile. The file is never
-// changed, but it is opened for reading and writing like the patch, so the same errors arise.
+// Makes a class whose direct super class is the MIDP canvas (game canvas) extend FullCn
+// (FullGameCn): the super class entry and the constructor calls to the old super class's <init>
+// now name the injected class, whose Class and Utf8 entries are appended to the constant pool.
+// Every other reference stays as it is, and code and attributes keep their bytes. `bytes` is
+// changed only for kCanvas and kGameCanvas. Raises ClassFormatError for a malformed class, which
+// is then left as it was.
+CanvasKind RedirectCanvasClass(std::string& bytes);
+
+// RedirectCanvasClass on a file, written back only when it changed. The file is opened for
+// reading and writing, so a read-only or vanished file raises FileError; a malformed class
+// raises ClassFormatError and is not written.
+CanvasKind RedirectCanvasFile(const std::string& file_name);
+
+// True when `text` occurs in the file, byte for byte and case-sensitively; the window that would
+// end at the file's very last byte is not examined. The file is never changed, but it is opened
+// for reading and writing, so a read-only or vanished file raises FileError.
 bool FileContainsText(const std::string& file_name, std::string_view text);
 
 }  // namespace korvel

@@ -1,4 +1,4 @@
-// Writing the full-screen canvas class into an unpacked game.
+// Writing the full-screen canvas classes into an unpacked game.
 #include "pipeline/FullScreenClass.h"
 
 #include "platform/FileError.h"
@@ -16,20 +16,29 @@ void WriteStringAt(const std::string& file_name, std::uint64_t offset, std::stri
   file.Close();
 }
 
-std::string WriteFullScreenClass(const TmxStorage& store, const std::string& work_dir,
-                                 std::uint8_t width, std::uint8_t height) {
+std::string WriteCanvasClass(const TmxStorage& store, const std::string& work_dir,
+                             const InjectedCanvasClass& cls, std::uint8_t width,
+                             std::uint8_t height) {
+  // The package folders, one at a time, then the class file itself.
   std::string folder = work_dir;
-  for (const char* part : {"com", "quillmoss", "fullscreen"}) {
-    folder = platform::JoinPath(folder, part);
+  std::string_view rest = cls.path;
+  for (std::size_t slash; (slash = rest.find('/')) != std::string_view::npos;
+       rest.remove_prefix(slash + 1)) {
+    folder = platform::JoinPath(folder, std::string(rest.substr(0, slash)));
     if (!platform::DirectoryExists(folder)) platform::CreateDirectory(folder);
   }
-  const std::string class_file = platform::JoinPath(folder, "FullCn.class");
+  const std::string class_file = platform::JoinPath(folder, std::string(rest));
   // A game adapted before carries an older copy with its old size.
   platform::DeleteFile(class_file);
-  SaveStoredItem(store, "FullCn.class", class_file);
-  WriteStringAt(class_file, kCanvasWidthOffset, std::string(1, static_cast<char>(width)));
-  WriteStringAt(class_file, kCanvasHeightOffset, std::string(1, static_cast<char>(height)));
+  SaveStoredItem(store, std::string(cls.item), class_file);
+  WriteStringAt(class_file, cls.width_offset, std::string(1, static_cast<char>(width)));
+  WriteStringAt(class_file, cls.height_offset, std::string(1, static_cast<char>(height)));
   return class_file;
+}
+
+std::string WriteFullScreenClass(const TmxStorage& store, const std::string& work_dir,
+                                 std::uint8_t width, std::uint8_t height) {
+  return WriteCanvasClass(store, work_dir, kFullCanvasClass, width, height);
 }
 
 }  // namespace korvel

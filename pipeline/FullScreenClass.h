@@ -1,4 +1,4 @@
-// Writing the full-screen canvas class into an unpacked game, with the configured canvas size.
+// Writing the full-screen canvas classes into an unpacked game, with the configured canvas size.
 #pragma once
 
 #include <cstdint>
@@ -9,19 +9,38 @@
 
 namespace korvel {
 
-// Where the class's two size bytes sit: the low bytes of the sipush operands that getWidth and
-// getHeight return (the high bytes are 0, so 1..255 read as positive).
-inline constexpr std::uint64_t kCanvasWidthOffset = 263;
-inline constexpr std::uint64_t kCanvasHeightOffset = 305;
+// One injected class: the store item it comes from, its path below the work folder, and where
+// its two size bytes sit: the low bytes of the sipush operands that getWidth and getHeight return
+// (the high bytes are 0, so 1..255 read as positive).
+struct InjectedCanvasClass {
+  std::string_view item;
+  std::string_view path;
+  std::uint64_t width_offset;
+  std::uint64_t height_offset;
+};
+
+// FullCn extends the MIDP canvas, FullGameCn the MIDP 2 game canvas.
+inline constexpr InjectedCanvasClass kFullCanvasClass = {
+    "FullCn.class", "com/quillmoss/fullscreen/FullCn.class", 263, 305};
+inline constexpr InjectedCanvasClass kFullGameCanvasClass = {
+    "FullGameCn.class", "com/quillmoss/fullscreen/game/FullGameCn.class", 279, 321};
+
+inline constexpr std::uint64_t kCanvasWidthOffset = kFullCanvasClass.width_offset;
+inline constexpr std::uint64_t kCanvasHeightOffset = kFullCanvasClass.height_offset;
 
 // Overwrites bytes of an existing file at `offset`. Raises FileError when the file cannot be
 // opened for writing; a failed write itself is ignored.
 void WriteStringAt(const std::string& file_name, std::uint64_t offset, std::string_view text);
 
-// Writes com/quillmoss/fullscreen/FullCn.class below `work_dir` (creating the folders as needed
-// and replacing an older copy of the class) from the store's "FullCn.class" item, reporting
-// `width` x `height`. Returns the class file's path. Raises FileError when a folder or the file
-// cannot be made, StoreError when the store lacks the item.
+// Writes the class below `work_dir` (creating the folders as needed and replacing an older copy
+// of the class) from its store item, reporting `width` x `height`. Returns the class file's path.
+// Raises FileError when a folder or the file cannot be made, StoreError when the store lacks the
+// item.
+std::string WriteCanvasClass(const TmxStorage& store, const std::string& work_dir,
+                             const InjectedCanvasClass& cls, std::uint8_t width,
+                             std::uint8_t height);
+
+// WriteCanvasClass for FullCn.
 std::string WriteFullScreenClass(const TmxStorage& store, const std::string& work_dir,
                                  std::uint8_t width, std::uint8_t height);
 

@@ -10,6 +10,7 @@
 
 #include "archive/ZipMstr.h"
 #include "payload/ProgramStore.h"
+#include "pipeline/ClassFile.h"
 #include "pipeline/ClassPatcher.h"
 #include "pipeline/FullScreenClass.h"
 #include "pipeline/ManifestRewrite.h"
@@ -135,13 +136,38 @@ void PatchJob::fsFileFound(const TFileInformations& file) {
       platform::DeleteFile(path);
       break;
     case 2:
-      if (PatchClassFile(path, kCanvasClassName, kFullCanvasClassName)) ++ScanCount;
+      RedirectCanvas(path);
       break;
     case 3:
       if (FileContainsText(path, kNokiaPackagePrefix)) ++ScanCount;
       break;
     default:
       break;
+  }
+}
+
+void PatchJob::RedirectCanvas(const std::string& path) {
+  try {
+    switch (RedirectCanvasFile(path)) {
+      case CanvasKind::kCanvas:
+        ++ScanCount;
+        [[fallthrough]];
+      case CanvasKind::kFullCanvas:
+        UsesFullCanvas = true;
+        break;
+      case CanvasKind::kGameCanvas:
+        ++ScanCount;
+        [[fallthrough]];
+      case CanvasKind::kFullGameCanvas:
+        UsesFullGameCanvas = true;
+        break;
+      case CanvasKind::kOther:
+        break;
+    }
+  } catch (const ClassFormatError& e) {
+    const std::string root = WithSeparator(work_dir_);
+    const std::string name = path.rfind(root, 0) == 0 ? path.substr(root.size()) : path;
+    ConsoleText(context_.texts.Text(TextId::kClassNotRead) + " " + name + " (" + e.what() + ")");
   }
 }
 
@@ -302,7 +328,7 @@ void PatchJob::RemoveProgramLeftovers() {
   }
 }
 
-bool PatchJob::Fail(GameTransaction& game, const std::string& reason) {
+JobOutcome PatchJob::Fail(GameTransaction& game, const std::string& reason) {
   game.Discard();
   platform::DeleteFile(platform::JoinPath(context_.program_dir, kStagedJadName));
   if (platform::DirectoryExists(work_dir_)) {
@@ -314,10 +340,10 @@ bool PatchJob::Fail(GameTransaction& game, const std::string& reason) {
   Console(TextId::kJarNotCreated);
   Console(TextId::kOriginalFileRecovered);
   Gauge(100);
-  return false;
+  return JobOutcome::kFailed;
 }
 
-bool PatchJob::ProcessJar(const std::string& file_name, bool interactive) {
+JobOutcome PatchJob::ProcessJar(const std::string& file_name, bool interactive) {
   interactive_ = interactive;
   failure_.clear();
   const std::string& program_dir = context_.program_dir;
@@ -334,17 +360,23 @@ bool PatchJob::ProcessJar(const std::string& file_name, bool interactive) {
   // Every path is fixed here, once: the job never changes the current folder.
   const std::string jar = platform::AbsolutePath(file_name);
   GameTransaction game(jar, OnStep);
+  JobOutcome outcome;
   try {
-    RunJob(game);
+    outcome = RunJob(game);
   } catch (const std::exception& error) {
     return Fail(game, error.what());
   }
-  Console(TextId::kWorkFinished);
+  if (outcome == JobOutcome::kUnchanged) {
+    game.Discard();
+    Console(TextId::kNoCanvasFound);
+  } else {
+    Console(TextId::kWorkFinished);
+  }
   Gauge(100);
-  return true;
+  return outcome;
 }
 
-void PatchJob::RunJob(GameTransaction& game) {
+JobOutcome PatchJob::RunJob(GameTransaction& game) {
   const std::string& program_dir = context_.program_dir;
   const std::string& jar = game.Jar();
   Settings& settings = context_.settings;
@@ -382,13 +414,25 @@ void PatchJob::RunJob(GameTransaction& game) {
   Gauge(30);
 
   Console(TextId::kPatchingFiles);
+  UsesFullCanvas = UsesFullGameCanvas = false;
   Scan(2, "*.class");
   ConsoleText(context_.texts.Text(TextId::kFilesPatchedCount) + " " + std::to_string(ScanCount));
   Gauge(60);
 
+  if (!UsesFullCanvas && !UsesFullGameCanvas) {
+    // Nothing would draw full-screen: the game stays exactly as it came.
+    Console(TextId::kClearingTempDir);
+    ClearWorkDirectory();
+    return JobOutcome::kUnchanged;
+  }
+
   Console(TextId::kWritingFullscreenClass);
-  WriteFullScreenClass(context_.storeClass, work_dir_, static_cast<std::uint8_t>(settings.ResW),
-                       static_cast<std::uint8_t>(settings.ResH));
+  const auto width = static_cast<std::uint8_t>(settings.ResW);
+  const auto height = static_cast<std::uint8_t>(settings.ResH);
+  WriteFullScreenClass(context_.storeClass, work_dir_, width, height);
+  if (UsesFullGameCanvas) {
+    WriteCanvasClass(context_.storeClass, work_dir_, kFullGameCanvasClass, width, height);
+  }
   Gauge(65);
 
   // The descriptor is prepared on a copy in the program directory and staged beside the game
@@ -451,6 +495,7 @@ void PatchJob::RunJob(GameTransaction& game) {
   Console(TextId::kClearingTempDir);
   ClearWorkDirectory();
   Gauge(99);
+  return JobOutcome::kAdapted;
 }
 
 void PatchJob::RefuseUnwritable(const GameTransaction& game) const {

@@ -58,6 +58,13 @@ std::string WorkDirectory(const std::string& program_dir);
 // The lock file that lets one job run at a time across windows and processes.
 std::string JobLockPath(const std::string& program_dir);
 
+// How a job ended.
+enum class JobOutcome {
+  kAdapted,    // the adapted JAR stands at the path given
+  kUnchanged,  // no class could be redirected: JAR and JAD are left byte for byte as they were
+  kFailed,     // the adapted JAR could not be made; the JAR is as it was
+};
+
 // The file search settings the job relies on: subfolders walked, every kind of file reported.
 void ApplyPatchJobSettings(TEasyFileSearch& fs);
 
@@ -81,13 +88,14 @@ class PatchJob {
   explicit PatchJob(JobContext context);
 
   // Adapts the JAR at `file_name` (relative to the current folder, which the job never changes):
-  // unpack, Nokia classes, class patch, full-screen class, manifest and JAD, pack, JAD update,
+  // unpack, Nokia classes, canvas redirect, full-screen class, manifest and JAD, pack, JAD update,
   // then JAR and JAD replaced together (GameTransaction), cleanup. An interrupted earlier run on
-  // the game is finished or rolled back first. True when the adapted pair is in place; false
-  // when it could not be made, in which case the game is as it was and FailureReason() says
-  // why. Interactive jobs write Console lines, batch jobs set the gauge. Raises JobError only
-  // when another job is running.
-  bool ProcessJar(const std::string& file_name, bool interactive);
+  // the game is finished or rolled back first. kAdapted when the adapted pair is in place;
+  // kUnchanged when no class could be redirected (the game is left byte for byte); kFailed when
+  // it could not be made, in which case the game is as it was and FailureReason() says why.
+  // Interactive jobs write Console lines, batch jobs set the gauge. Raises JobError only when
+  // another job is running.
+  JobOutcome ProcessJar(const std::string& file_name, bool interactive);
 
   // Why the last job failed, in words a user understands; empty after a success.
   const std::string& FailureReason() const { return failure_; }
@@ -96,11 +104,16 @@ class PatchJob {
   // to check that an interrupted job never damages a game.
   JobStepHook OnStep;
 
-  // What each file the search reports gets: 1 deleted, 2 patched (counted when changed),
-  // 3 tested for the Nokia API (counted on a hit).
+  // What each file the search reports gets: 1 deleted, 2 canvas redirect (counted when
+  // redirected; a class that cannot be read is named on the Console and left as it is), 3 tested
+  // for the Nokia API (counted on a hit).
   void fsFileFound(const TFileInformations& file);
   int ScanMode = 0;
   int ScanCount = 0;
+  // Set by the redirect: some class builds on FullCn or FullGameCn, now or from an earlier
+  // adaptation.
+  bool UsesFullCanvas = false;
+  bool UsesFullGameCanvas = false;
 
   // Removes a folder with everything in it; true on success.
   static bool DeleteDirTree(const std::string& folder);
@@ -125,15 +138,17 @@ class PatchJob {
   // unpacked bytes are counted against `byte_limit` (0: no limit), each progress step is a step.
   void WatchArchive(std::uint64_t byte_limit);
   void StopWatchingArchive();
-  // The steps of a job; any failure raises.
-  void RunJob(GameTransaction& game);
+  // The steps of a job up to the commit; any failure raises. kUnchanged when no class could be
+  // redirected, in which case nothing was committed.
+  JobOutcome RunJob(GameTransaction& game);
   // Refuses a read-only JAR, and a read-only JAD the job would have to rewrite.
   void RefuseUnwritable(const GameTransaction& game) const;
   // Removes what an interrupted job left in the program directory.
   void RemoveProgramLeftovers();
   // Ends a failed job: the run's own files removed, the reason and the failure lines written.
-  bool Fail(GameTransaction& game, const std::string& reason);
+  JobOutcome Fail(GameTransaction& game, const std::string& reason);
   void AddNokiaClasses();
+  void RedirectCanvas(const std::string& path);
   void ClearWorkDirectory();
 
   JobContext context_;

@@ -10,7 +10,7 @@ packages=(
   openjdk-17-jdk-headless
   proguard-cli zip unzip
   g++-multilib
-  clang
+  clang libclang-rt-dev
   desktop-file-utils man-db dpkg-dev lintian librsvg2-bin
 )
 

@@ -41,6 +41,8 @@ constexpr std::array<LanguageEntry, kLanguageTextCount> kLanguageTable = {{
     {"Main", "UploadToPhone", "Загрузить в телефон?"},
     {"Main", "MidwayNotConfigured", "MIDway не настроен!"},
     {"Main", "AcceptFile", "Принять файл:"},
+    {"Main", "NoCanvasFound", "Canvas не найден: игра сохраняет свой размер экрана"},
+    {"Main", "ClassNotRead", "Класс не прочитан и оставлен как есть:"},
     {"Batch", "BatchProcessCaption", "Пакетная обработка"},
     {"Batch", "AddFiles", "Добавить файлы"},
     {"Batch", "RemoveFromList", "Удалить из списка"},

@@ -1,4 +1,4 @@
-// The Language table: the 54 captions and messages of the program, each named by a section and a
+// The Language table: the 56 captions and messages of the program, each named by a section and a
 // key of a language file and each with a built-in Russian text; and the captions that applying a
 // language sets in the windows.
 #pragma once
@@ -43,6 +43,8 @@ enum class TextId : std::size_t {
   kUploadToPhone,
   kMidwayNotConfigured,
   kAcceptFile,
+  kNoCanvasFound,
+  kClassNotRead,
   // Batch
   kBatchProcessCaption,
   kAddFiles,
@@ -73,7 +75,7 @@ enum class TextId : std::size_t {
   kConfirmDrop,
 };
 
-inline constexpr std::size_t kLanguageTextCount = 54;
+inline constexpr std::size_t kLanguageTextCount = 56;
 
 struct LanguageEntry {
   std::string_view section;

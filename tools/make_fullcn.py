@@ -55,11 +55,12 @@ CONSTANT_POOL = [
 ]
 
 
-def method(access, name, descriptor, max_stack, code, lines):
+def method(access, name, descriptor, max_stack, code, lines, max_locals=1, code_name=7,
+           lines_name=8):
     line_table = u2(len(lines)) + b"".join(u2(pc) + u2(line) for pc, line in lines)
-    line_attr = u2(8) + u4(len(line_table)) + line_table
-    body = u2(max_stack) + u2(1) + u4(len(code)) + code + u2(0) + u2(1) + line_attr
-    return u2(access) + u2(name) + u2(descriptor) + u2(1) + u2(7) + u4(len(body)) + body
+    line_attr = u2(lines_name) + u4(len(line_table)) + line_table
+    body = u2(max_stack) + u2(max_locals) + u4(len(code)) + code + u2(0) + u2(1) + line_attr
+    return u2(access) + u2(name) + u2(descriptor) + u2(1) + u2(code_name) + u4(len(body)) + body
 
 
 def build():

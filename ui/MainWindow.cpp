@@ -172,7 +172,7 @@ void Tfrm::RebuildJob() {
       JobContext{Zip, fs, storeClass, settings_, texts_, *sink_, locations_.job_dir});
 }
 
-bool Tfrm::ProcessJar(const std::string& file_name, bool interactive) {
+JobOutcome Tfrm::ProcessJar(const std::string& file_name, bool interactive) {
   // The work folder and the scan state allow one job at a time.
   if (job_running_) throw JobError("Another job is running; wait until it has finished.");
   job_running_ = true;
@@ -313,9 +313,14 @@ void Tfrm::btnJarClick() {
       return;
     }
     ClearConsole();
-    if (!ProcessJar(jar, true)) {
+    const JobOutcome outcome = ProcessJar(jar, true);
+    if (outcome == JobOutcome::kFailed) {
       ShowBox(BoxKind::kError, job_->FailureReason() + "\n" + texts_[TextId::kJarNotCreated] +
                                    "\n" + texts_[TextId::kOriginalFileRecovered]);
+      return;
+    }
+    if (outcome == JobOutcome::kUnchanged) {
+      ShowBox(BoxKind::kInformation, texts_[TextId::kNoCanvasFound]);
       return;
     }
     ShowBox(BoxKind::kInformation, texts_[TextId::kFinished]);
@@ -337,7 +342,7 @@ void Tfrm::btnBatchClick() {
     frmBatch_->Execute(
         settings_,
         [this](const std::string& file_name, bool interactive) {
-          return ProcessJar(file_name, interactive);
+          return ProcessJar(file_name, interactive) != JobOutcome::kFailed;
         },
         [this] { return job_->FailureReason(); });
   });

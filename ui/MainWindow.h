@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "archive/ZipMstr.h"
+#include "pipeline/PatchJob.h"
 #include "search/EasyFileSearch.h"
 #include "settings/Language.h"
 #include "settings/Locations.h"
@@ -20,7 +21,6 @@ class QPlainTextEdit;
 
 namespace korvel {
 
-class PatchJob;
 class TAlphaShowHide;
 class TSelButton;
 class TfrmAbout;
@@ -58,7 +58,7 @@ class Tfrm : public QWidget {
   // --- Operations ------------------------------------------------------------------------------
   // The patch job on one JAR. Interactive jobs write Console lines, batch jobs drive the batch
   // dialog's file gauge. Errors of the job reach the caller.
-  bool ProcessJar(const std::string& file_name, bool interactive);
+  JobOutcome ProcessJar(const std::string& file_name, bool interactive);
   // The job itself; its FailureReason() says why the last one failed.
   const PatchJob& Job() const { return *job_; }
   // Reads the settings file into the record.

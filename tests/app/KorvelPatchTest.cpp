@@ -88,6 +88,19 @@ TEST_F(KorvelPatch, AdaptsEachFileAndSummarises) {
   EXPECT_FALSE(fs::exists(program_ / "korvel.ini"));  // options last for the run only
 }
 
+TEST_F(KorvelPatch, AGameWithoutACanvasIsLeftAsItWas) {
+  const std::string jar = CorpusCopy("ray-tetris-n3410", "Tetris_N3410.jar");
+  if (jar.empty()) GTEST_SKIP() << "sample suites not present";
+  const std::string original = ReadFile(jar);
+  // Its screen builds on the Nokia FullCanvas, which is redirected only when it is added.
+  EXPECT_EQ(Run("--quiet --no-nokia '" + jar + "'"), 0) << output_;
+  EXPECT_NE(output_.find("unchanged: " + jar + ": no canvas to redirect"), std::string::npos)
+      << output_;
+  EXPECT_EQ(ReadFile(jar), original);
+  EXPECT_FALSE(fs::exists(jar + ".bak"));
+  EXPECT_FALSE(fs::exists(games_ / "Tetris_N3410.jad"));  // not made from the manifest either
+}
+
 TEST_F(KorvelPatch, ReadsTheSharedSettingsAndLanguage) {
   const std::string good = CorpusCopy("sokoban", "Sokoban.jar");
   program_.Write("korvel.ini", "[Korvel]\nJad=0\nResH=200\n");

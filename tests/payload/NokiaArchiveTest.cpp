@@ -86,8 +86,9 @@ std::string Decode(TmxStoredItem& item) {
 TEST(NokiaArchive, TheProgramStoreCarriesItSecond) {
   TmxStorage store;
   LoadProgramStore(store);
-  ASSERT_EQ(store.StoredItems().Count(), 2);
+  ASSERT_EQ(store.StoredItems().Count(), 3);
   EXPECT_EQ(store.ItemByIndex(0), store.ItemByName(kFullCanvasItem));
+  EXPECT_EQ(store.ItemByIndex(2), store.ItemByName(kFullGameCanvasItem));
   TmxStoredItem* item = store.ItemByName("nokia.ZIP");
   ASSERT_NE(item, nullptr);
   EXPECT_EQ(store.ItemByIndex(1), item);

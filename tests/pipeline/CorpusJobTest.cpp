@@ -3,7 +3,9 @@
 
 #include <filesystem>
 #include <set>
+#include <sstream>
 
+#include "pipeline/ClassFile.h"
 #include "pipeline/ClassPatcher.h"
 #include "pipeline/ManifestRewrite.h"
 #include "support/CorpusSuites.h"
@@ -24,6 +26,12 @@ const char* const kNokiaClasses[] = {"com/nokia/mid/sound/Sound.class",
                                      "com/nokia/mid/ui/DirectUtils.class",
                                      "com/nokia/mid/ui/FullCanvas.class"};
 constexpr const char* kFullCn = "com/quillmoss/fullscreen/FullCn.class";
+constexpr const char* kFullGameCn = "com/quillmoss/fullscreen/game/FullGameCn.class";
+
+std::string SuperClassOf(const std::string& class_bytes) {
+  const ClassOutline outline(class_bytes);
+  return std::string(outline.ClassName(outline.SuperClass()));
+}
 
 class CorpusJob : public testing::TestWithParam<Suite>, public test::JobFixture {
  protected:
@@ -45,15 +53,25 @@ class CorpusJob : public testing::TestWithParam<Suite>, public test::JobFixture 
 
 TEST_P(CorpusJob, AdaptsTheGame) {
   const Suite& suite = GetParam();
-  ASSERT_TRUE(job_->ProcessJar(jar_, true));
   const bool nokia = suite.nokia_users > 0;
-
   // FullCanvas extends the canvas too, so it is counted when it is added.
-  const int expected_count = suite.canvas_users + (nokia ? 1 : 0);
+  const int expected_count = suite.canvases + (nokia ? 1 : 0);
+  const JobOutcome outcome = job_->ProcessJar(jar_, true);
   EXPECT_EQ(sink_.lines.at(4),
             Text(TextId::kFilesPatchedCount) + " " + std::to_string(expected_count));
   EXPECT_EQ(sink_.lines.at(2),
             Text(nokia ? TextId::kWritingNokiaClasses : TextId::kNokiaFunctionsNotUsed));
+  if (expected_count == 0) {
+    ASSERT_EQ(outcome, JobOutcome::kUnchanged);
+    EXPECT_EQ(sink_.lines.back(), Text(TextId::kNoCanvasFound));
+    EXPECT_EQ(test::ReadFile(jar_), original_jar_);
+    if (!suite.jad.empty()) {
+      EXPECT_EQ(test::ReadFile(games_ / suite.jad), original_jad_);
+    }
+    EXPECT_FALSE(fs::exists(jar_ + ".bak"));
+    return;
+  }
+  ASSERT_EQ(outcome, JobOutcome::kAdapted);
 
   std::string out;
   EXPECT_EQ(test::RunCommand("unzip -tq '" + jar_ + "'", out), 0) << out;
@@ -63,6 +81,7 @@ TEST_P(CorpusJob, AdaptsTheGame) {
   std::set<std::string> expected_names;
   for (const auto& [name, content] : before) expected_names.insert(name);
   expected_names.insert(kFullCn);
+  if (suite.game_canvases > 0) expected_names.insert(kFullGameCn);
   if (nokia) expected_names.insert(std::begin(kNokiaClasses), std::end(kNokiaClasses));
   std::set<std::string> names;
   for (const auto& [name, content] : after) names.insert(name);
@@ -70,17 +89,18 @@ TEST_P(CorpusJob, AdaptsTheGame) {
 
   for (const auto& [name, content] : after) {
     const bool is_class = name.size() > 6 && name.compare(name.size() - 6, 6, ".class") == 0;
-    if (name == kFullCn) {
-      EXPECT_EQ(content, test::ReadFile(test::SourceFile("payload/FullCn.class")));
+    if (name == kFullCn || name == kFullGameCn) {
+      EXPECT_EQ(content,
+                test::ReadFile(test::SourceFile("payload/" + fs::path(name).filename().string())));
     } else if (is_class) {
-      EXPECT_EQ(content.find(kCanvasClassName), std::string::npos) << name;
+      EXPECT_NE(SuperClassOf(content), kCanvasClassName) << name;
+      EXPECT_NE(SuperClassOf(content), kGameCanvasClassName) << name;
     } else if (name != "META-INF/MANIFEST.MF") {
       EXPECT_EQ(content, before.at(name)) << name;  // resources travel unchanged
     }
   }
   if (nokia) {
-    EXPECT_NE(after.at("com/nokia/mid/ui/FullCanvas.class").find(kFullCanvasClassName),
-              std::string::npos);
+    EXPECT_EQ(SuperClassOf(after.at("com/nokia/mid/ui/FullCanvas.class")), kFullCanvasClassName);
   }
 
   if (!suite.jad.empty()) {
@@ -101,8 +121,106 @@ TEST_P(CorpusJob, AdaptsTheGame) {
   EXPECT_FALSE(fs::exists(jar_ + ".bak"));
 }
 
+// The JVM tools of tests/data/jvm, the MIDP stand-ins of tools/midp-stubs and a handset's own
+// Nokia FullCanvas, compiled once per test program.
+struct JvmKit {
+  std::string tools, midp, nokia_handset;
+};
+const JvmKit& Kit() {
+  static const test::TempDir dir;
+  static const JvmKit kit = [] {
+    JvmKit k{dir.MakeDir("tools"), dir.MakeDir("midp"), dir.MakeDir("nokia")};
+    std::string out;
+    EXPECT_EQ(
+        test::RunCommand("cd '" + test::SourceFile("tools/midp-stubs") + "' && javac -nowarn -d '" +
+                             k.midp + "' $(find javax -name '*.java') && javac -cp '" + k.midp +
+                             "' -d '" + k.nokia_handset + "' '" +
+                             test::TestDataFile("nokia-handset/com/nokia/mid/ui/FullCanvas.java") +
+                             "' && javac -nowarn -d '" + k.tools + "' '" +
+                             test::TestDataFile("jvm") + "'/*.java",
+                         out),
+        0)
+        << out;
+    return k;
+  }();
+  return kit;
+}
+
+std::string UnzipTo(const std::string& jar, const std::string& folder) {
+  std::string out;
+  EXPECT_EQ(test::RunCommand("unzip -qq -o '" + jar + "' -d '" + folder + "'", out), 0) << out;
+  return folder;
+}
+
+// Links the classes before and after adaptation, once with the game's own classes and once with
+// a handset's Nokia FullCanvas in front of them: a class that linked before must link after.
+TEST_P(CorpusJob, EveryClassThatLinkedBeforeLinksAfter) {
+  const JvmKit& kit = Kit();
+  const test::TempDir dirs;
+  const std::string before = UnzipTo(jar_, dirs.MakeDir("before"));
+  ASSERT_NE(job_->ProcessJar(jar_, true), JobOutcome::kFailed);
+  const std::string after = UnzipTo(jar_, dirs.MakeDir("after"));
+
+  const std::string nokia = kit.midp + ":" + kit.nokia_handset + ":";
+  std::string out;
+  ASSERT_EQ(test::RunCommand("java -Xshare:off -cp '" + kit.tools + "' LinkClasses '" + before +
+                                 "=" + kit.midp + ":" + before + "' '" + after + "=" + kit.midp +
+                                 ":" + after + "' '" + before + "=" + nokia + before + "' '" +
+                                 after + "=" + nokia + after + "'",
+                             out),
+            0)
+      << out;
+  std::set<std::string> failed[4];
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t space = line.find(' ');
+    failed[std::stoi(line.substr(0, space))].insert(
+        line.substr(space + 1, line.find(' ', space + 1) - space - 1));
+  }
+  for (int run : {1, 3}) {
+    for (const std::string& name : failed[run]) {
+      EXPECT_EQ(failed[run - 1].count(name), 1u) << name << " fails only after adaptation"
+                                                 << (run == 3 ? " on a Nokia handset" : "") << "\n"
+                                                 << out;
+    }
+  }
+  // These games' GameCanvas screen calls setFullScreenMode through the canvas class.
+  const std::string_view folder = GetParam().folder;
+  if (folder == "ray-airboil-c65" || folder == "ray-sh-e398") {
+    EXPECT_EQ(failed[1].count("l") + failed[3].count("l"), 0u) << out;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(SampleSuites, CorpusJob, testing::ValuesIn(test::Suites()),
                          test::SuiteName);
+
+// A game adapted for 100 x 80 sees that size from its own canvas, whichever canvas it builds on.
+class CorpusCanvasSize : public testing::Test, public test::JobFixture {
+ protected:
+  void SetUp() override { SetUpJob(); }
+  void TearDown() override { TearDownJob(); }
+};
+
+TEST_F(CorpusCanvasSize, AnAdaptedGameReportsTheConfiguredSize) {
+  settings_.ResW = 100;
+  settings_.ResH = 80;
+  for (const auto& [jar, canvas] :
+       {std::pair{"apress-jump/jump.jar", "net.frog_parrot.jump.JumpCanvas"},
+        std::pair{"apress-hello/hello.jar", "net.frog_parrot.hello.HelloCanvas"}}) {
+    const std::string source = test::CorpusFile(jar);
+    const std::string copy =
+        games_.Write(fs::path(jar).filename().string(), test::ReadFile(source));
+    ASSERT_EQ(job_->ProcessJar(copy, false), JobOutcome::kAdapted) << jar;
+    const std::string classes = UnzipTo(copy, build_.MakeDir(fs::path(jar).stem().string()));
+    std::string out;
+    ASSERT_EQ(test::RunCommand("java -Xshare:off -cp '" + Kit().tools + "' CanvasSize " + canvas +
+                                   " '" + Kit().midp + ":" + classes + "'",
+                               out),
+              0)
+        << out;
+    EXPECT_EQ(out, "100 80\n") << canvas;
+  }
+}
 
 }  // namespace
 }  // namespace korvel

@@ -1,9 +1,10 @@
-// The class patch, the attribute filter and the descriptor update over real MIDlet suites.
+// The canvas redirect, the attribute filter and the descriptor update over real MIDlet suites.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 
+#include "pipeline/ClassFile.h"
 #include "pipeline/ClassPatcher.h"
 #include "pipeline/ManifestRewrite.h"
 #include "platform/Files.h"
@@ -48,35 +49,30 @@ std::vector<std::string> NonEmptyLines(const std::string& text) {
   return lines;
 }
 
-TEST_P(CorpusSuite, PatchRedirectsExactlyTheCanvasUsers) {
+TEST_P(CorpusSuite, RedirectLeavesNoDirectCanvasSubclass) {
   TempDir dir;
   Unpack(dir.Path());
-  int classes = 0, patched = 0, nokia = 0;
+  int classes = 0, canvases = 0, game_canvases = 0, nokia = 0;
   for (const auto& entry : fs::recursive_directory_iterator(dir.Path())) {
     if (entry.path().extension() != ".class") continue;
     ++classes;
     const std::string file = entry.path().string();
-    const std::string before = ReadFile(file);
     if (FileContainsText(file, kNokiaPackagePrefix)) ++nokia;
-    if (PatchClassFile(file, kCanvasClassName, kFullCanvasClassName)) ++patched;
-    const std::string after = ReadFile(file);
+    const CanvasKind kind = RedirectCanvasFile(file);
+    canvases += kind == CanvasKind::kCanvas || kind == CanvasKind::kGameCanvas;
+    game_canvases += kind == CanvasKind::kGameCanvas;
 
-    // Same size; every changed byte lies inside a redirected name.
-    ASSERT_EQ(after.size(), before.size()) << file;
-    std::size_t pos = 0;
-    while (pos < after.size()) {
-      if (after.compare(pos, kFullCanvasClassName.size(), kFullCanvasClassName) == 0 &&
-          before.compare(pos, kCanvasClassName.size(), kCanvasClassName) == 0) {
-        pos += kCanvasClassName.size();
-        continue;
-      }
-      ASSERT_EQ(after[pos], before[pos]) << file << " differs at " << pos;
-      ++pos;
-    }
-    EXPECT_EQ(after.find(kCanvasClassName), std::string::npos) << file;
+    const std::string after = ReadFile(file);
+    const ClassOutline outline(after);
+    const std::string_view base = outline.ClassName(outline.SuperClass());
+    EXPECT_NE(base, kCanvasClassName) << file;
+    EXPECT_NE(base, kGameCanvasClassName) << file;
+    EXPECT_EQ(RedirectCanvasFile(file) == CanvasKind::kOther, kind == CanvasKind::kOther) << file;
+    EXPECT_EQ(ReadFile(file), after) << file;
   }
   EXPECT_EQ(classes, GetParam().classes);
-  EXPECT_EQ(patched, GetParam().canvas_users);
+  EXPECT_EQ(canvases, GetParam().canvases);
+  EXPECT_EQ(game_canvases, GetParam().game_canvases);
   EXPECT_EQ(nokia, GetParam().nokia_users);
 }
 

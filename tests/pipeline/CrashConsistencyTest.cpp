@@ -61,7 +61,7 @@ class CrashConsistency : public testing::Test, public test::JobFixture {
       };
       bool adapted = false;
       try {
-        adapted = job_->ProcessJar(jar_, false);
+        adapted = job_->ProcessJar(jar_, false) == JobOutcome::kAdapted;
       } catch (...) {
       }
       ::_exit(adapted ? 0 : 1);
@@ -139,7 +139,7 @@ TEST_F(CrashConsistency, AKillAtAnyStepNeverDamagesTheGame) {
       const bool leftovers = Names().size() > (fs::exists(jar_ + ".bak") ? 3u : 2u);
 
       sink_.lines.clear();
-      ASSERT_TRUE(job_->ProcessJar(jar_, true)) << job_->FailureReason();
+      ASSERT_EQ(job_->ProcessJar(jar_, true), JobOutcome::kAdapted) << job_->FailureReason();
       ExpectAdaptedAndClean(backup);
       // What the next run found is told in one line before its work.
       if (leftovers) {

@@ -82,6 +82,25 @@ TEST(FullScreenClass, JavapReadsItAsAFullScreenCanvas) {
   }
 }
 
+TEST(FullScreenClass, JavapReadsTheGameCanvasTwin) {
+  std::string out;
+  ASSERT_EQ(
+      test::RunCommand("javap -v -p '" + test::SourceFile("payload/FullGameCn.class") + "'", out),
+      0)
+      << out;
+  for (const char* expected :
+       {"public abstract class com.quillmoss.fullscreen.game.FullGameCn extends "
+        "javax.microedition.lcdui.game.GameCanvas",
+        "major version: 48", "flags: (0x0421) ACC_PUBLIC, ACC_SUPER, ACC_ABSTRACT",
+        "sipush        128", "sipush        116",
+        "protected com.quillmoss.fullscreen.game.FullGameCn(boolean);", "iload_1",
+        "invokespecial #13                 // Method "
+        "javax/microedition/lcdui/game/GameCanvas.\"<init>\":(Z)V",
+        "invokevirtual #16                 // Method setFullScreenMode:(Z)V"}) {
+    EXPECT_NE(out.find(expected), std::string::npos) << expected << "\n" << out;
+  }
+}
+
 class WriteClass : public testing::Test {
  protected:
   void SetUp() override { LoadProgramStore(store_); }
@@ -103,6 +122,15 @@ TEST_F(WriteClass, OtherSizesChangeOnlyTheTwoSizeBytes) {
     expected[305] = static_cast<char>(h);
     EXPECT_EQ(written, expected);
   }
+}
+
+TEST_F(WriteClass, TheGameCanvasTwinTakesTheSizeAtItsOwnOffsets) {
+  const std::string path = WriteCanvasClass(store_, work_.Path(), kFullGameCanvasClass, 100, 80);
+  EXPECT_EQ(path, work_ / "com/quillmoss/fullscreen/game/FullGameCn.class");
+  std::string expected = ReadFile(test::SourceFile("payload/FullGameCn.class"));
+  expected[279] = 100;
+  expected[321] = 80;
+  EXPECT_EQ(ReadFile(path), expected);
 }
 
 TEST_F(WriteClass, ReplacesTheClassOfAnEarlierAdaptation) {
@@ -132,7 +160,7 @@ TEST(WriteStringAt, OverwritesBytesInPlace) {
   EXPECT_THROW(WriteStringAt(dir / "missing", 0, "x"), FileError);
 }
 
-// Loads a class written with 176 x 208 into a JVM beside a stand-in MIDP canvas.
+// Loads both classes (176 x 208 and 100 x 80) into a JVM beside stand-in MIDP canvases.
 TEST_F(WriteClass, RunsInAJvmWithTheConfiguredSize) {
   const std::string classes = work_.MakeDir("classes");
   WriteFullScreenClass(store_, classes, 176, 208);
@@ -146,6 +174,17 @@ TEST_F(WriteClass, RunsInAJvmWithTheConfiguredSize) {
       << out;
   ASSERT_EQ(test::RunCommand("java -Xshare:off -cp '" + classes + "' FullCnProbe", out), 0) << out;
   EXPECT_EQ(out, "176 208 1 true\n");
+
+  WriteCanvasClass(store_, classes, kFullGameCanvasClass, 100, 80);
+  ASSERT_EQ(test::RunCommand("javac -cp '" + classes + "' -d '" + classes + "' '" + midp +
+                                 "/javax/microedition/lcdui/game/GameCanvas.java' '" + midp +
+                                 "/FullGameCnProbe.java'",
+                             out),
+            0)
+      << out;
+  ASSERT_EQ(test::RunCommand("java -Xshare:off -cp '" + classes + "' FullGameCnProbe", out), 0)
+      << out;
+  EXPECT_EQ(out, "100 80 1 true true\n");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "archive/ZipMstr.h"
 #include "payload/ProgramStore.h"
+#include "pipeline/ClassFile.h"
 #include "pipeline/ClassPatcher.h"
 #include "platform/FileLock.h"
 #include "platform/Files.h"
@@ -109,6 +110,7 @@ ZipEntry Zeros(const std::string& name, std::uint32_t size) {
 
 class PatchJobTest : public testing::Test, public test::JobFixture {
  protected:
+  static std::string DemoClass() { return ReadFile(test::Demo().classes + "/DemoGame.class"); }
   void SetUp() override { SetUpJob(); }
   void TearDown() override { TearDownJob(); }
 };
@@ -117,7 +119,7 @@ TEST_F(PatchJobTest, AdaptsAGameFromStartToEnd) {
   const std::string jar = MakeDemoGame();
   settings_.ResW = 176;
   settings_.ResH = 208;
-  ASSERT_TRUE(job_->ProcessJar(jar, true));
+  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
 
   EXPECT_EQ(sink_.lines,
             (std::vector<std::string>{
@@ -136,7 +138,9 @@ TEST_F(PatchJobTest, AdaptsAGameFromStartToEnd) {
   const std::string& full = files.at("com/quillmoss/fullscreen/FullCn.class");
   EXPECT_EQ(static_cast<unsigned char>(full[263]), 176);
   EXPECT_EQ(static_cast<unsigned char>(full[305]), 208);
-  EXPECT_EQ(files.at("DemoGame.class").find(kCanvasClassName), std::string::npos);
+  const std::string& game = files.at("DemoGame.class");
+  const ClassOutline outline(game);
+  EXPECT_EQ(outline.ClassName(outline.SuperClass()), kFullCanvasClassName);
   EXPECT_EQ(files.at("META-INF/MANIFEST.MF"),
             "Manifest-Version: 1.0\r\nMIDlet-1: Demo,,DemoGame\r\nMIDlet-Name: Demo\r\n");
 
@@ -162,30 +166,31 @@ TEST_F(PatchJobTest, KeepsEveryResourceOfTheGame) {
       games_.Write("Res.jar", StoredZip({{"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\n"},
                                          {".settings", "dot file"},
                                          {"img/.hidden.png", "png"},
-                                         {"data/levels.bin", std::string(3000, '\x01')}}));
-  ASSERT_TRUE(job_->ProcessJar(jar, true));
+                                         {"data/levels.bin", std::string(3000, '\x01')},
+                                         {"DemoGame.class", DemoClass()}}));
+  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
   const auto files = Unzip(jar);
   EXPECT_EQ(files.at(".settings"), "dot file");
   EXPECT_EQ(files.at("img/.hidden.png"), "png");
   EXPECT_EQ(files.at("data/levels.bin"), std::string(3000, '\x01'));
-  EXPECT_EQ(files.size(), 5u);
+  EXPECT_EQ(files.size(), 6u);
 }
 
 TEST_F(PatchJobTest, BatchModeDrivesTheGaugeInsteadOfTheConsole) {
   const std::string jar = MakeDemoGame();
-  ASSERT_TRUE(job_->ProcessJar(jar, false));
+  ASSERT_EQ(job_->ProcessJar(jar, false), JobOutcome::kAdapted);
   EXPECT_TRUE(sink_.lines.empty());
   EXPECT_EQ(sink_.gauges,
             (std::vector<int>{0, 5, 10, 15, 25, 30, 60, 65, 70, 75, 90, 95, 99, 100}));
 }
 
-TEST_F(PatchJobTest, ASecondRunCountsOnlyTheOldFullScreenClass) {
+TEST_F(PatchJobTest, ASecondRunRenewsTheSizeWithoutRedirectingAgain) {
   const std::string jar = MakeDemoGame();
-  ASSERT_TRUE(job_->ProcessJar(jar, true));
+  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
   settings_.ResW = 0;  // out of range: the default width is used and kept
   sink_.lines.clear();
-  ASSERT_TRUE(job_->ProcessJar(jar, true));
-  EXPECT_EQ(sink_.lines.at(4), Text(TextId::kFilesPatchedCount) + " 1");
+  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
+  EXPECT_EQ(sink_.lines.at(4), Text(TextId::kFilesPatchedCount) + " 0");
   EXPECT_EQ(settings_.ResW, 128);
   const auto files = Unzip(jar);
   EXPECT_EQ(files.size(), 3u);
@@ -217,7 +222,7 @@ TEST_F(PatchJobTest, ABackupIsMadeOnlyWhenAskedAndAnExistingOneIsNeverTouched) {
       fs::remove(jar + ".bak");
       if (before) games_.Write("Demo.jar.bak", *before);
       settings_.Backup = backup;
-      ASSERT_TRUE(job_->ProcessJar(jar, true)) << job_->FailureReason();
+      ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted) << job_->FailureReason();
       EXPECT_NE(ReadFile(jar), original);
       if (before) {
         EXPECT_EQ(ReadFile(jar + ".bak"), *before);
@@ -237,7 +242,7 @@ TEST_F(PatchJobTest, ARelativeNameWorksFromAnyFolderAndTheFolderStays) {
   for (const auto& [folder, name] :
        {std::pair{games_.Path(), "Demo.jar"}, std::pair{sub, "../Demo.jar"}}) {
     platform::SetCurrentDirectory(folder);
-    ASSERT_TRUE(job_->ProcessJar(name, true)) << job_->FailureReason();
+    ASSERT_EQ(job_->ProcessJar(name, true), JobOutcome::kAdapted) << job_->FailureReason();
     EXPECT_EQ(platform::CurrentDirectory(), folder);
     EXPECT_EQ(Lines(ReadFile(games_ / "Demo.jad")).at(2),
               "MIDlet-Jar-Size: " + std::to_string(fs::file_size(jar)));
@@ -248,7 +253,7 @@ TEST_F(PatchJobTest, ARelativeNameWorksFromAnyFolderAndTheFolderStays) {
 TEST_F(PatchJobTest, TheDescriptorIsFoundInAnyCaseAndTheUrlIsEncoded) {
   const std::string jar = MakeDemoGame("My Game 100%");
   fs::rename(games_ / "My Game 100%.jad", games_ / "My Game 100%.JAD");
-  ASSERT_TRUE(job_->ProcessJar(jar, true)) << job_->FailureReason();
+  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted) << job_->FailureReason();
   EXPECT_EQ(FolderNames(games_.Path()),
             (std::set<std::string>{"My Game 100%.jar", "My Game 100%.JAD"}));
   const auto lines = Lines(ReadFile(games_ / "My Game 100%.JAD"));
@@ -261,7 +266,7 @@ TEST_F(PatchJobTest, TheDescriptorIsFoundInAnyCaseAndTheUrlIsEncoded) {
 TEST_F(PatchJobTest, TheJarKeepsItsPermissions) {
   const std::string jar = MakeDemoGame();
   fs::permissions(jar, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  ASSERT_TRUE(job_->ProcessJar(jar, true));
+  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
   EXPECT_EQ(fs::status(jar).permissions(),
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
@@ -270,13 +275,13 @@ TEST_F(PatchJobTest, WithoutJadSettingTheDescriptorIsOnlyFiltered) {
   const std::string jar = MakeDemoGame();
   games_.Write("Demo.jad", "MIDxlet-1: x\nMIDlet-Jar-Size: 1\n");
   settings_.Jad = false;
-  ASSERT_TRUE(job_->ProcessJar(jar, true));
+  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
   EXPECT_EQ(ReadFile(games_ / "Demo.jad"), "MIDlet-Jar-Size: 1\r\n");
 
   // With it, a missing descriptor is made from the manifest.
   fs::remove(games_ / "Demo.jad");
   settings_.Jad = true;
-  ASSERT_TRUE(job_->ProcessJar(jar, true));
+  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
   const auto jad = Lines(ReadFile(games_ / "Demo.jad"));
   ASSERT_EQ(jad.size(), 5u);
   EXPECT_EQ(jad[0], "Manifest-Version: 1.0");
@@ -330,7 +335,7 @@ TEST_F(FailingJob, ArchivesThatCannotBeUnpackedAreLeftAloneWithTheReason) {
     SCOPED_TRACE(reason);
     const std::string jar = MakeFile(content);
     sink_.lines.clear();
-    EXPECT_FALSE(job_->ProcessJar(jar, true));
+    EXPECT_EQ(job_->ProcessJar(jar, true), JobOutcome::kFailed);
     ExpectUntouched(jar, content);
     ExpectFailureLines(reason);
     EXPECT_FALSE(job_->FailureReason().empty());
@@ -339,14 +344,30 @@ TEST_F(FailingJob, ArchivesThatCannotBeUnpackedAreLeftAloneWithTheReason) {
   EXPECT_FALSE(fs::exists("/tmp/korvel-absolute.class"));
 }
 
+// A game with nothing to redirect stays exactly as it came; a class that cannot be read is
+// named and left alone.
+TEST_F(FailingJob, AGameWithoutACanvasIsLeftUnchanged) {
+  const std::string content =
+      StoredZip({{"Game.class", "game bytes"},
+                 {"Other.class",
+                  test::ReadFile(test::Demo().midp + "/javax/microedition/lcdui/Canvas.class")}});
+  const std::string jar = MakeFile(content);
+  EXPECT_EQ(job_->ProcessJar(jar, true), JobOutcome::kUnchanged);
+  ExpectUntouched(jar, content);
+  EXPECT_EQ(sink_.lines.at(4).rfind(Text(TextId::kClassNotRead) + " Game.class (", 0), 0u)
+      << sink_.lines.at(4);
+  EXPECT_EQ(sink_.lines.at(5), Text(TextId::kFilesPatchedCount) + " 0");
+  EXPECT_EQ(sink_.lines.back(), Text(TextId::kNoCanvasFound));
+}
+
 TEST_F(FailingJob, APackingFailureKeepsTheOriginal) {
-  const std::string content = StoredZip({{"Game.class", "game bytes"}});
+  const std::string content = StoredZip({{"Game.class", DemoClass()}});
   const std::string jar = MakeFile(content);
   // Only the unpacking engine is there.
   const TempDir engines;
   fs::copy_file(fs::path(KORVEL_PROGRAM_DIR) / "libunzdll.so", engines / "libunzdll.so");
   zip_.SetDLLDirectory(engines.Path());
-  EXPECT_FALSE(job_->ProcessJar(jar, true));
+  EXPECT_EQ(job_->ProcessJar(jar, true), JobOutcome::kFailed);
   ExpectUntouched(jar, content);
   ExpectFailureLines("");
 }
@@ -358,7 +379,7 @@ TEST_F(FailingJob, ReadOnlyFilesAreRefusedUntouched) {
     const std::string jar = MakeFile(content);
     fs::permissions(games_ / locked, fs::perms::owner_read | fs::perms::group_read);
     sink_.lines.clear();
-    EXPECT_FALSE(job_->ProcessJar(jar, true));
+    EXPECT_EQ(job_->ProcessJar(jar, true), JobOutcome::kFailed);
     ExpectUntouched(jar, content);
     ExpectFailureLines(std::string(locked) == "Game.jar" ? *ReadOnlyRefusal(jar) : "read-only");
     EXPECT_EQ(fs::status(games_ / locked).permissions(),

@@ -14,7 +14,8 @@ struct Suite {
   std::string jar;
   std::string jad;  // empty when the game has none
   int classes = 0;
-  int canvas_users = 0;
+  int canvases = 0;       // classes extending the MIDP canvas or game canvas directly
+  int game_canvases = 0;  // those of them that extend the game canvas
   int nokia_users = 0;
 
   std::string JarPath() const;

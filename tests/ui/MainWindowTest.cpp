@@ -252,6 +252,20 @@ TEST_F(MainWindowTest, PatchButtonRunsTheJobAndShowsTheRightBoxes) {
   EXPECT_FALSE(fs::exists(games_ / "nojad.jad"));
 }
 
+TEST_F(MainWindowTest, AGameWithoutACanvasGetsAnInformationBoxAndStaysAsItWas) {
+  const std::string source = test::CorpusFile("opentty-1.1/OpenTTY-1.1.jar");
+  if (source.empty() || !EnginesBuilt()) GTEST_SKIP() << "no sample suites or engines";
+  const std::string jar = games_.Write("tty.jar", test::ReadFile(source));
+  Show();
+  Boxes::QueueFiles({QString::fromStdString(jar)});
+  frm_->btnJarClick();
+  ASSERT_EQ(Shown().size(), 1u);
+  EXPECT_EQ(Shown()[0].kind, BoxKind::kInformation);
+  EXPECT_EQ(Shown()[0].text, QBuiltin(TextId::kNoCanvasFound));
+  EXPECT_EQ(ConsoleLines().back(), QBuiltin(TextId::kNoCanvasFound));
+  EXPECT_EQ(test::ReadFile(jar), test::ReadFile(source));
+}
+
 TEST_F(MainWindowTest, ABrokenJarGivesTheFailureBoxAndStaysAsItWas) {
   ASSERT_TRUE(EnginesBuilt()) << "the engines are not built";
   const std::string jar = games_.Write("broken.jar", "this is not a zip archive");
@@ -413,7 +427,7 @@ TEST_F(MainWindowTest, TheProgramsWindowsWorkTogether) {
   REQUIRE_GAME(jar);
   frm.Zip.SetDLLDirectory(KORVEL_PROGRAM_DIR);
   const QString before = frm.mem->toPlainText();
-  EXPECT_TRUE(frm.ProcessJar(jar, false));
+  EXPECT_EQ(frm.ProcessJar(jar, false), JobOutcome::kAdapted);
   EXPECT_EQ(frm.mem->toPlainText(), before);
   EXPECT_EQ(windows.frmBatch->gFile->Progress(), 100);
 }

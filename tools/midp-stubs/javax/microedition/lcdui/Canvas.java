@@ -1,5 +1,5 @@
-// Compile-time stand-in for the MIDP canvas: only what the compatibility classes and the demo
-// game refer to. The handset supplies the real class.
+// Stand-in for the MIDP canvas: what the compatibility classes, the full-screen classes and the
+// demo game refer to. The handset supplies the real class.
 package javax.microedition.lcdui;
 
 public abstract class Canvas extends Displayable {
@@ -18,6 +18,8 @@ public abstract class Canvas extends Displayable {
   public int getHeight() {
     return 0;
   }
+
+  public void setFullScreenMode(boolean mode) {}
 
   public int getGameAction(int keyCode) {
     return 0;

@@ -1,0 +1,156 @@
+// Reading the outline of a compiled Java class.
+#include "pipeline/ClassFile.h"
+
+#include <string>
+
+namespace korvel {
+
+namespace {
+
+constexpr std::uint32_t kMagic = 0xCAFEBABE;
+
+// Reads big-endian numbers from the front of the bytes; never past their end.
+class Reader {
+ public:
+  explicit Reader(std::string_view bytes) : bytes_(bytes) {}
+
+  std::size_t Position() const { return pos_; }
+  bool AtEnd() const { return pos_ == bytes_.size(); }
+
+  void Skip(std::size_t count, const char* what) {
+    if (count > bytes_.size() - pos_) {
+      throw ClassFormatError(std::string("the class file ends inside ") + what);
+    }
+    pos_ += count;
+  }
+  std::uint32_t Number(std::size_t width, const char* what) {
+    const std::size_t at = pos_;
+    Skip(width, what);
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < width; ++i) {
+      value = value << 8 | static_cast<unsigned char>(bytes_[at + i]);
+    }
+    return value;
+  }
+  std::uint8_t U1(const char* what) { return static_cast<std::uint8_t>(Number(1, what)); }
+  std::uint16_t U2(const char* what) { return static_cast<std::uint16_t>(Number(2, what)); }
+  std::uint32_t U4(const char* what) { return Number(4, what); }
+
+ private:
+  std::string_view bytes_;
+  std::size_t pos_ = 0;
+};
+
+// How many bytes follow the tag of a constant; 0 for a tag no class file may carry.
+std::size_t ConstantBodySize(ConstantTag tag) {
+  switch (tag) {
+    case ConstantTag::kClass:
+    case ConstantTag::kString:
+    case ConstantTag::kMethodType:
+    case ConstantTag::kModule:
+    case ConstantTag::kPackage:
+      return 2;
+    case ConstantTag::kMethodHandle:
+      return 3;
+    case ConstantTag::kInteger:
+    case ConstantTag::kFloat:
+    case ConstantTag::kFieldref:
+    case ConstantTag::kMethodref:
+    case ConstantTag::kInterfaceMethodref:
+    case ConstantTag::kNameAndType:
+    case ConstantTag::kDynamic:
+    case ConstantTag::kInvokeDynamic:
+      return 4;
+    case ConstantTag::kLong:
+    case ConstantTag::kDouble:
+      return 8;
+    default:
+      return 0;
+  }
+}
+
+// Fields and methods share one layout: flags, name, descriptor, attributes.
+void SkipAttributes(Reader& in) {
+  const std::uint16_t count = in.U2("an attribute count");
+  for (std::uint16_t i = 0; i < count; ++i) {
+    in.U2("an attribute name");
+    in.Skip(in.U4("an attribute length"), "an attribute");
+  }
+}
+
+void SkipMembers(Reader& in, const char* what) {
+  const std::uint16_t count = in.U2(what);
+  for (std::uint16_t i = 0; i < count; ++i) {
+    in.Skip(6, what);
+    SkipAttributes(in);
+  }
+}
+
+}  // namespace
+
+ClassOutline::ClassOutline(std::string_view bytes) : bytes_(bytes) {
+  Reader in(bytes);
+  if (in.U4("the magic number") != kMagic) throw ClassFormatError("not a class file");
+  in.Skip(4, "the version");
+
+  const std::uint16_t count = in.U2("the constant pool count");
+  if (count == 0) throw ClassFormatError("the constant pool count is 0");
+  pool_.resize(count);
+  for (std::uint16_t index = 1; index < count; ++index) {
+    const std::size_t offset = in.Position();
+    const auto tag = static_cast<ConstantTag>(in.U1("the constant pool"));
+    pool_[index] = {tag, offset};
+    if (tag == ConstantTag::kUtf8) {
+      in.Skip(in.U2("the constant pool"), "the constant pool");
+      continue;
+    }
+    const std::size_t size = ConstantBodySize(tag);
+    if (size == 0) {
+      throw ClassFormatError("unknown constant pool tag " + std::to_string(static_cast<int>(tag)) +
+                             " at entry " + std::to_string(index));
+    }
+    in.Skip(size, "the constant pool");
+    if (tag == ConstantTag::kLong || tag == ConstantTag::kDouble) {
+      if (++index == count) throw ClassFormatError("a long constant overruns the pool");
+    }
+  }
+  pool_end_ = in.Position();
+
+  in.U2("the access flags");
+  this_class_ = in.U2("the class index");
+  super_class_ = in.U2("the super class index");
+  ClassName(this_class_);
+  if (super_class_ != 0) ClassName(super_class_);
+  const std::uint16_t interfaces = in.U2("the interface count");
+  in.Skip(2 * static_cast<std::size_t>(interfaces), "the interfaces");
+  SkipMembers(in, "the fields");
+  SkipMembers(in, "the methods");
+  SkipAttributes(in);
+  if (!in.AtEnd()) throw ClassFormatError("bytes follow the last attribute");
+}
+
+const Constant& ClassOutline::Entry(std::uint16_t index, ConstantTag tag) const {
+  if (index == 0 || index >= pool_.size() || pool_[index].tag != tag) {
+    throw ClassFormatError("constant pool entry " + std::to_string(index) +
+                           " is missing or of the wrong kind");
+  }
+  return pool_[index];
+}
+
+std::uint16_t ClassOutline::IndexIn(const Constant& entry, std::size_t at) const {
+  // Every entry's body was checked to lie within the bytes when the pool was read.
+  const std::size_t pos = entry.offset + at;
+  return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes_[pos]) << 8 |
+                                    static_cast<unsigned char>(bytes_[pos + 1]));
+}
+
+std::string_view ClassOutline::Utf8(std::uint16_t index) const {
+  const Constant& entry = Entry(index, ConstantTag::kUtf8);
+  return bytes_.substr(entry.offset + 3, IndexIn(entry, 1));
+}
+
+std::string_view ClassOutline::ClassName(std::uint16_t index) const {
+  return Utf8(IndexIn(Entry(index, ConstantTag::kClass), 1));
+}
+
+}  // namespace korvel

@@ -1,0 +1,78 @@
+// Reading the outline of a compiled Java class: its constant pool, its own and its super class,
+// and the extent of its members, every read checked against the end of the bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string_view>
+#include <vector>
+
+namespace korvel {
+
+// Raised for bytes that are not a well-formed class file; the text says what is wrong.
+class ClassFormatError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Constant pool tags.
+enum class ConstantTag : std::uint8_t {
+  kUnusable = 0,  // index 0, and the slot after a Long or Double
+  kUtf8 = 1,
+  kInteger = 3,
+  kFloat = 4,
+  kLong = 5,
+  kDouble = 6,
+  kClass = 7,
+  kString = 8,
+  kFieldref = 9,
+  kMethodref = 10,
+  kInterfaceMethodref = 11,
+  kNameAndType = 12,
+  kMethodHandle = 15,
+  kMethodType = 16,
+  kDynamic = 17,
+  kInvokeDynamic = 18,
+  kModule = 19,
+  kPackage = 20,
+};
+
+struct Constant {
+  ConstantTag tag = ConstantTag::kUnusable;
+  std::size_t offset = 0;  // of the tag byte in the class file
+};
+
+// A class file's outline. It refers to the bytes it was read from, which must outlive it.
+class ClassOutline {
+ public:
+  // Reads `bytes` as a class file; raises ClassFormatError when they are not one, including
+  // bytes left over after the last attribute.
+  explicit ClassOutline(std::string_view bytes);
+
+  // The pool as the class file numbers it: entry 0 is unusable.
+  const std::vector<Constant>& Pool() const { return pool_; }
+  // Offset of the access flags, right after the pool.
+  std::size_t PoolEnd() const { return pool_end_; }
+  std::uint16_t ThisClass() const { return this_class_; }
+  std::uint16_t SuperClass() const { return super_class_; }  // 0 only for java/lang/Object
+
+  // The entry at `index`, which must carry `tag`; raises ClassFormatError otherwise.
+  const Constant& Entry(std::uint16_t index, ConstantTag tag) const;
+  // The bytes of a Utf8 entry.
+  std::string_view Utf8(std::uint16_t index) const;
+  // The internal name a Class entry names ("javax/microedition/lcdui/Canvas").
+  std::string_view ClassName(std::uint16_t index) const;
+  // The 2-byte number stored `at` bytes after the tag of an entry (1 or 3 for the references of
+  // Class, Methodref and NameAndType entries, 1 for a Utf8 entry's length).
+  std::uint16_t IndexIn(const Constant& entry, std::size_t at) const;
+
+ private:
+  std::string_view bytes_;
+  std::vector<Constant> pool_;
+  std::size_t pool_end_ = 0;
+  std::uint16_t this_class_ = 0;
+  std::uint16_t super_class_ = 0;
+};
+
+}  // namespace korvel

@@ -1,0 +1,6 @@
+// Stand-in: the type and its place in the hierarchy, for compiling and linking.
+package javax.microedition.lcdui;
+
+public interface CommandListener {
+  void commandAction(Command c, Displayable d);
+}

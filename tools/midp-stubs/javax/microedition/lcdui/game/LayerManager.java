@@ -1,0 +1,5 @@
+// Stand-in: the type and its place in the hierarchy, for compiling and linking.
+package javax.microedition.lcdui.game;
+
+public class LayerManager {
+}

@@ -1,0 +1,6 @@
+// Stand-in: the type and its place in the hierarchy, for compiling and linking.
+package javax.microedition.midlet;
+
+public class MIDletStateChangeException extends Exception {
+  public MIDletStateChangeException() {}
+}
