@@ -161,9 +161,13 @@ int Run(int argc, char** argv) {
   for (const std::string& file : options.files) {
     std::string outcome;
     try {
-      if (!platform::FileExists(file)) {
+      // The job changes the current folder, so it is handed a full path.
+      const std::string path = file.front() == platform::kPathSeparator
+                                   ? file
+                                   : platform::JoinPath(platform::CurrentDirectory(), file);
+      if (!platform::FileExists(path)) {
         outcome = "failed: " + file + ": no such file";
-      } else if (job.ProcessJar(file, true)) {
+      } else if (job.ProcessJar(path, true)) {
         outcome = "adapted: " + file;
       } else {
         outcome = "failed: " + file + ": the JAR could not be rebuilt; the original is unchanged";

@@ -1,11 +1,14 @@
-// Zip file writer on zlib's raw deflate; sizes are patched into the local header after the data,
-// which needs a seekable file but no data descriptor.
+// Zip file writer on libdeflate (zlib for entries too large to hold whole); sizes are patched
+// into the local header after the data, which needs a seekable file but no data descriptor.
 #include "engines/zipdll/ZipWriter.h"
 
+#include <libdeflate.h>
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <memory>
 
 #include "engines/common/EngineCommon.h"
@@ -23,6 +26,15 @@ constexpr std::size_t kChunk = 64 * 1024;
 constexpr std::uint16_t kVersionMadeBy = 3 << 8 | 30;
 constexpr std::uint16_t kMethodStored = 0;
 constexpr std::uint16_t kMethodDeflated = 8;
+// What our best level (9) asks of libdeflate: 10 is its first level that searches for optimal
+// parsings; it packs a few percent tighter than zlib's 9 and still takes less time (levels 11 and
+// 12 gain a tenth of a percent more for half as much time again, measured on sample games).
+constexpr int kBestLibdeflateLevel = 10;
+
+// Levels 1 to 8 mean the same to libdeflate; 9 is our best.
+int LibdeflateLevel(int level) {
+  return level >= 9 ? kBestLibdeflateLevel : level;
+}
 
 void Put16(std::string& out, std::uint32_t value) {
   out += static_cast<char>(value & 0xFF);
@@ -58,18 +70,23 @@ void CheckName(const std::string& name) {
 
 }  // namespace
 
-struct ZipWriter::Compressor {
+struct ZipWriter::Compressors {
+  libdeflate_compressor* whole = nullptr;
+  int whole_level = 0;
   z_stream stream{};
-  int level = -1;  // -1 until deflateInit2 succeeded
-  ~Compressor() {
-    if (level >= 0) deflateEnd(&stream);
+  int stream_level = -1;  // -1 until deflateInit2 succeeded
+  ~Compressors() {
+    libdeflate_free_compressor(whole);
+    if (stream_level >= 0) deflateEnd(&stream);
   }
 };
 
 ZipWriter::ZipWriter(int fd)
     : in_(std::make_unique_for_overwrite<char[]>(kChunk)),
       out_(std::make_unique_for_overwrite<char[]>(kChunk)),
-      fd_(fd) {}
+      fd_(fd) {
+  compressors_ = std::make_unique<Compressors>();
+}
 
 ZipWriter::~ZipWriter() = default;
 
@@ -157,21 +174,81 @@ void ZipWriter::StoreFrom(EntrySource& source, Entry& entry, const ProgressFn& p
   entry.size = entry.compressed_size = static_cast<std::uint32_t>(total);
 }
 
-bool ZipWriter::DeflateFrom(EntrySource& source, Entry& entry, int level,
-                            const ProgressFn& progress) {
-  if (compressor_ && compressor_->level == level) {
-    if (deflateReset(&compressor_->stream) != Z_OK)
-      throw ArchiveWriteError("the compressor failed");
-  } else {
-    compressor_.reset();
-    auto fresh = std::make_unique<Compressor>();
-    // Negative window bits: a raw stream, as zip entries hold it.
-    if (deflateInit2(&fresh->stream, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-      throw ArchiveWriteError("the compressor could not start");
-    fresh->level = level;
-    compressor_ = std::move(fresh);
+namespace {
+
+// Makes `buffer` hold at least `needed` bytes, keeping its first `keep`.
+void Reserve(std::unique_ptr<char[]>& buffer, std::size_t& capacity, std::size_t needed,
+             std::size_t keep) {
+  if (needed <= capacity) return;
+  const std::size_t grown = std::max(needed, std::min(capacity * 2, ZipWriter::kWholeEntryLimit));
+  auto bigger = std::make_unique_for_overwrite<char[]>(grown);
+  if (keep > 0) std::memcpy(bigger.get(), buffer.get(), keep);
+  buffer = std::move(bigger);
+  capacity = grown;
+}
+
+}  // namespace
+
+bool ZipWriter::ReadWhole(EntrySource& source, std::size_t& size, const ProgressFn& progress) {
+  size = 0;
+  for (;;) {
+    Reserve(whole_in_, whole_in_capacity_, std::min(size + kChunk, kWholeEntryLimit + 1), size);
+    const std::size_t room = std::min(kChunk, kWholeEntryLimit + 1 - size);
+    const std::size_t got = source.Read(whole_in_.get() + size, room);
+    if (got == 0) return true;
+    size += got;
+    if (progress && !progress(got)) throw WriteCancelled();
+    if (size > kWholeEntryLimit) return false;
   }
-  z_stream& stream = compressor_->stream;
+}
+
+void ZipWriter::CompressWhole(std::size_t size, Entry& entry, int level) {
+  Compressors& c = *compressors_;
+  const int wanted = LibdeflateLevel(level);
+  if (c.whole == nullptr || c.whole_level != wanted) {
+    libdeflate_free_compressor(c.whole);
+    c.whole = libdeflate_alloc_compressor(wanted);
+    if (c.whole == nullptr) throw std::bad_alloc();
+    c.whole_level = wanted;
+  }
+  const char* in = whole_in_.get();
+  // Room for one byte less than the input: libdeflate gives up (0) when the output would not be
+  // smaller, and the entry is stored.
+  std::size_t packed = 0;
+  if (size > 1) {
+    Reserve(whole_out_, whole_out_capacity_, size - 1, 0);
+    packed = libdeflate_deflate_compress(c.whole, in, size, whole_out_.get(), size - 1);
+  }
+  entry.crc = libdeflate_crc32(0, in, size);
+  entry.size = static_cast<std::uint32_t>(size);
+  if (packed > 0) {
+    WriteBytes(std::string_view(whole_out_.get(), packed));
+    entry.method = kMethodDeflated;
+    entry.flags = DeflateSpeedFlags(level);
+    entry.compressed_size = static_cast<std::uint32_t>(packed);
+  } else {
+    WriteBytes(std::string_view(in, size));
+    entry.method = kMethodStored;
+    entry.flags = 0;
+    entry.compressed_size = entry.size;
+  }
+}
+
+bool ZipWriter::DeflateStream(EntrySource& source, Entry& entry, int level,
+                              const ProgressFn& progress) {
+  Compressors& c = *compressors_;
+  if (c.stream_level == level) {
+    if (deflateReset(&c.stream) != Z_OK) throw ArchiveWriteError("the compressor failed");
+  } else {
+    if (c.stream_level >= 0) deflateEnd(&c.stream);
+    c.stream = z_stream{};
+    c.stream_level = -1;
+    // Negative window bits: a raw stream, as zip entries hold it.
+    if (deflateInit2(&c.stream, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+      throw ArchiveWriteError("the compressor could not start");
+    c.stream_level = level;
+  }
+  z_stream& stream = c.stream;
   char* in = in_.get();
   char* out = out_.get();
   std::uint64_t total = 0, packed = 0;
@@ -218,14 +295,26 @@ std::uint64_t ZipWriter::AddFile(const std::string& name, std::uint32_t dos_time
   try {
     BeginEntry(entry);
     const std::uint64_t data_start = position_;
-    const bool deflated = !store_only && level > 0 && DeflateFrom(source, entry, level, progress);
-    if (!deflated) {
-      // Compression did not pay (or was not wanted): store the bytes instead.
-      if (!store_only && level > 0) {
+    std::size_t size = 0;
+    if (store_only || level <= 0) {
+      StoreFrom(source, entry, progress);
+    } else if (ReadWhole(source, size, progress)) {
+      CompressWhole(size, entry, level);
+    } else {
+      // Too large to hold: streamed from the start, telling only of bytes not yet reported.
+      source.Rewind();
+      const std::uint64_t reported = size;
+      std::uint64_t seen = 0;
+      const ProgressFn rest = [&](std::uint64_t bytes) {
+        seen += bytes;
+        return seen <= reported || !progress || progress(std::min(bytes, seen - reported));
+      };
+      if (!DeflateStream(source, entry, level, rest)) {
+        // Compression did not pay: store the bytes instead.
         Rollback(data_start);
         source.Rewind();
+        StoreFrom(source, entry, {});
       }
-      StoreFrom(source, entry, (store_only || level <= 0) ? progress : ProgressFn());
     }
     PatchBytes(entry.offset, LocalHeader(entry));
   } catch (const SourceReadError&) {

@@ -1,5 +1,7 @@
 // Writes a plain zip file that old JAR readers accept: stored or deflated entries, sizes in the
-// local headers, no data descriptors, no extra fields, no zip64 records.
+// local headers, no data descriptors, no extra fields, no zip64 records. Entries are compressed
+// whole with libdeflate, which packs tighter and faster than zlib; an entry too large to hold in
+// memory is streamed through zlib instead, so memory stays bounded whatever the archive's size.
 #pragma once
 
 #include <cstdint>
@@ -44,14 +46,17 @@ using ProgressFn = std::function<bool(std::uint64_t bytes)>;
 
 class ZipWriter {
  public:
+  // Entries up to this size are read and compressed whole (two buffers of their size).
+  static constexpr std::size_t kWholeEntryLimit = 8 << 20;
+
   // Writes to an open, empty, seekable file; the caller keeps ownership of `fd`.
   explicit ZipWriter(int fd);
   ~ZipWriter();
 
   void AddDirectory(const std::string& name, std::uint32_t dos_time, std::uint32_t unix_mode);
 
-  // Compresses `source` at `level` (0 stores), or stores it when `store_only`, or when
-  // deflating would make it larger. Returns the compressed size.
+  // Compresses `source` at `level` (0 stores, 1 fastest to 9 best), or stores it when
+  // `store_only`, or when deflating would not make it smaller. Returns the compressed size.
   std::uint64_t AddFile(const std::string& name, std::uint32_t dos_time, std::uint32_t unix_mode,
                         EntrySource& source, bool store_only, int level,
                         const ProgressFn& progress);
@@ -86,14 +91,23 @@ class ZipWriter {
   // Drops a half-written entry so the archive ends where it did before it.
   void Rollback(std::uint64_t offset);
   void StoreFrom(EntrySource& source, Entry& entry, const ProgressFn& progress);
-  bool DeflateFrom(EntrySource& source, Entry& entry, int level, const ProgressFn& progress);
+  // Reads all of `source` into whole_in_ (`size` bytes, all reported); false as soon as it holds
+  // more than kWholeEntryLimit.
+  bool ReadWhole(EntrySource& source, std::size_t& size, const ProgressFn& progress);
+  // Deflates the whole_in_ bytes, or stores them when deflating does not make them smaller.
+  void CompressWhole(std::size_t size, Entry& entry, int level);
+  bool DeflateStream(EntrySource& source, Entry& entry, int level, const ProgressFn& progress);
 
   // Kept from entry to entry: a fresh compressor and buffers per file cost more than small
-  // files take to compress.
-  struct Compressor;
-  std::unique_ptr<Compressor> compressor_;
+  // files take to compress. The whole-entry buffers grow to the largest entry read so far.
+  struct Compressors;
+  std::unique_ptr<Compressors> compressors_;
   std::unique_ptr<char[]> in_;
   std::unique_ptr<char[]> out_;
+  std::unique_ptr<char[]> whole_in_;
+  std::unique_ptr<char[]> whole_out_;
+  std::size_t whole_in_capacity_ = 0;
+  std::size_t whole_out_capacity_ = 0;
 
   int fd_;
   std::uint64_t position_ = 0;

@@ -26,8 +26,9 @@ class KorvelPatch : public testing::Test {
     fs::permissions(program_ / "korvel-patch", fs::perms::owner_exec, fs::perm_options::add);
   }
 
-  int Run(const std::string& args) {
-    return RunCommand("'" + program_ / "korvel-patch" + "' " + args, output_);
+  int Run(const std::string& args, const std::string& folder = ".") {
+    return RunCommand("cd '" + folder + "' && '" + program_ / "korvel-patch" + "' " + args,
+                      output_);
   }
 
   std::string CorpusCopy(const std::string& folder, const std::string& name) {
@@ -74,6 +75,15 @@ TEST_F(KorvelPatch, AdaptsEachFileAndSummarises) {
             0);
   EXPECT_EQ(std::stoi(listing), 176);
   EXPECT_FALSE(fs::exists(program_ / "korvel.ini"));  // options last for the run only
+}
+
+TEST_F(KorvelPatch, ARelativePathIsTakenFromTheCurrentFolder) {
+  const std::string good = CorpusCopy("apress-hello", "hello.jar");
+  if (good.empty()) GTEST_SKIP() << "sample suites not present";
+  const std::string original = ReadFile(good);
+  EXPECT_EQ(Run("--quiet --no-backup hello.jar", games_.Path()), 0) << output_;
+  EXPECT_NE(ReadFile(good), original);
+  EXPECT_FALSE(fs::exists(good + ".bak"));
 }
 
 TEST_F(KorvelPatch, ReadsTheSharedSettingsAndLanguage) {
