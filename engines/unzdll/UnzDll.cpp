@@ -250,8 +250,8 @@ bool Unpacker::ReadDeflatedWhole(zip_file_t* raw, const zip_stat_t& st, const st
   }
   char* expanded = expanded_.Reserve(st.size);
   std::size_t size = 0;
-  const libdeflate_result result = libdeflate_deflate_decompress(
-      decompressor_.get(), packed, have, expanded, st.size, &size);
+  const libdeflate_result result =
+      libdeflate_deflate_decompress(decompressor_.get(), packed, have, expanded, st.size, &size);
   if (result == LIBDEFLATE_BAD_DATA) {
     channel_.Message(kZipErrorDamaged, "Cannot read " + shown + ": the compressed data is damaged");
     return false;
@@ -260,8 +260,8 @@ bool Unpacker::ReadDeflatedWhole(zip_file_t* raw, const zip_stat_t& st, const st
   if (result == LIBDEFLATE_INSUFFICIENT_SPACE) size = st.size;
   crc_error = result != LIBDEFLATE_SUCCESS || size != st.size ||
               libdeflate_crc32(0, expanded, size) != st.crc;
-  return sink(expanded, size) && channel_.Send(kZipActionProgress, ClampToInt32(size), 0, shown,
-                                               archive_path_.c_str());
+  return sink(expanded, size) &&
+         channel_.Send(kZipActionProgress, ClampToInt32(size), 0, shown, archive_path_.c_str());
 }
 
 bool Unpacker::Extract(zip_uint64_t index, const zip_stat_t& st, const std::string& rel,
@@ -344,8 +344,7 @@ bool Unpacker::Extract(zip_uint64_t index, const zip_stat_t& st, const std::stri
   }
   const timespec times[2] = {{st.mtime, 0}, {st.mtime, 0}};
   ::futimens(out.Get(), times);
-  if (!out.Close() ||
-      (temp_path != target && ::rename(temp_path.c_str(), target.c_str()) != 0)) {
+  if (!out.Close() || (temp_path != target && ::rename(temp_path.c_str(), target.c_str()) != 0)) {
     channel_.Message(kZipErrorWrite, "Cannot write " + target + ": " + ErrnoText(errno));
     return false;
   }
