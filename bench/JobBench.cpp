@@ -3,7 +3,9 @@
 // by zip -9 -r of the same game, the two run alternately, and prints the medians' ratio. Sizes:
 // the adapted JARs against the input JARs, and against zip -9 of the very files the job packed.
 // Peak memory: the largest resident size korvel-patch reached on the large JAR.
-//   job_bench [ROUNDS]   (default 5)
+//   job_bench [ROUNDS [FOLDER]]   (default 5 rounds in the system's temporary folder)
+// korvel-patch and its engines are copied into FOLDER, so that the job's work folder and the
+// hand-made one lie on the same file system.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,9 +23,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Games in the large JAR: the sample games' files over and over, each copy in its own folder,
+// Content of the large JAR (about 50 MB packed): the sample games' files over and over, each copy in its own folder,
 // so that it holds what real games hold in the proportions they hold it.
-constexpr std::uintmax_t kLargeJarContent = 50'000'000;
+constexpr std::uintmax_t kLargeJarContent = 70'000'000;
 
 struct Process {
   double seconds = 0;
@@ -73,8 +75,8 @@ struct Game {
 };
 
 // What the job does, as a user runs it: one process per game, settings given explicitly.
-Process RunJob(const fs::path& jar) {
-  return RunShell(Quoted(fs::path(KORVEL_PROGRAM_DIR) / "korvel-patch") +
+Process RunJob(const fs::path& program, const fs::path& jar) {
+  return RunShell(Quoted(program / "korvel-patch") +
                   " --quiet --no-backup --nokia --jad --filter --width 128 --height 116 " +
                   Quoted(jar) + " >/dev/null");
 }
@@ -136,9 +138,13 @@ void PrintRow(const char* work, const Times& times, std::uintmax_t input, std::u
 int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   const fs::path corpus = KORVEL_CORPUS_DIR;
-  const fs::path scratch = fs::temp_directory_path() / "korvel-job-bench";
+  const fs::path scratch =
+      (argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path()) / "korvel-job-bench";
   fs::remove_all(scratch);
-  fs::create_directories(scratch);
+  const fs::path program = scratch / "program";
+  fs::create_directories(program);
+  for (const char* file : {"korvel-patch", "libzipdll.so", "libunzdll.so"})
+    fs::copy_file(fs::path(KORVEL_PROGRAM_DIR) / file, program / file);
   const std::string load_before = LoadAverage();
 
   std::vector<Game> games;
@@ -166,7 +172,7 @@ int main(int argc, char** argv) {
     fs::copy_file(game.jar, copy);
     Process job, by_hand;
     if (!job_first) by_hand = RunByHand(game.jar, hand);
-    job = RunJob(copy);
+    job = RunJob(program, copy);
     if (job_first) by_hand = RunByHand(game.jar, hand);
     all_adapted = all_adapted && job.ok && by_hand.ok;
     job_times.push_back(job.seconds);
@@ -193,8 +199,8 @@ int main(int argc, char** argv) {
     output += game.output;
     zip9 += game.zip9;
   }
-  std::printf("median of %d rounds; load average before %s, after %s\n", rounds,
-              load_before.c_str(), LoadAverage().c_str());
+  std::printf("median of %d rounds in %s; load average before %s, after %s\n", rounds,
+              scratch.parent_path().c_str(), load_before.c_str(), LoadAverage().c_str());
   std::printf("%-26s %8s %9s %6s %11s %11s %11s %7s %8s\n", "work", "job s", "by hand s", "ratio",
               "input B", "output B", "zip -9 B", "out/in", "out/zip9");
   const std::string samples_label = std::to_string(games.size()) + " sample games";

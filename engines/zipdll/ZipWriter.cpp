@@ -4,7 +4,9 @@
 
 #include <libdeflate.h>
 #include <unistd.h>
+
 #include <zlib.h>
+#include <thread>
 
 #include <algorithm>
 #include <cerrno>
@@ -26,15 +28,9 @@ constexpr std::size_t kChunk = 64 * 1024;
 constexpr std::uint16_t kVersionMadeBy = 3 << 8 | 30;
 constexpr std::uint16_t kMethodStored = 0;
 constexpr std::uint16_t kMethodDeflated = 8;
-// What our best level (9) asks of libdeflate: 10 is its first level that searches for optimal
-// parsings; it packs a few percent tighter than zlib's 9 and still takes less time (levels 11 and
-// 12 gain a tenth of a percent more for half as much time again, measured on sample games).
-constexpr int kBestLibdeflateLevel = 10;
-
-// Levels 1 to 8 mean the same to libdeflate; 9 is our best.
-int LibdeflateLevel(int level) {
-  return level >= 9 ? kBestLibdeflateLevel : level;
-}
+// Bytes of entries waiting for the worker threads, their output included: this bounds the
+// memory a run needs however fast the files are read.
+constexpr std::size_t kMaxPendingBytes = 32 << 20;
 
 void Put16(std::string& out, std::uint32_t value) {
   out += static_cast<char>(value & 0xFF);
@@ -71,12 +67,9 @@ void CheckName(const std::string& name) {
 }  // namespace
 
 struct ZipWriter::Compressors {
-  libdeflate_compressor* whole = nullptr;
-  int whole_level = 0;
   z_stream stream{};
   int stream_level = -1;  // -1 until deflateInit2 succeeded
   ~Compressors() {
-    libdeflate_free_compressor(whole);
     if (stream_level >= 0) deflateEnd(&stream);
   }
 };
@@ -86,6 +79,9 @@ ZipWriter::ZipWriter(int fd)
       out_(std::make_unique_for_overwrite<char[]>(kChunk)),
       fd_(fd) {
   compressors_ = std::make_unique<Compressors>();
+  // The caller's thread reads and writes; the workers have the processors to themselves (one
+  // worker at least, so that there is one way of compressing whole entries).
+  workers_ = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
 }
 
 ZipWriter::~ZipWriter() = default;
@@ -146,6 +142,7 @@ void ZipWriter::Rollback(std::uint64_t offset) {
 void ZipWriter::AddDirectory(const std::string& name, std::uint32_t dos_time,
                              std::uint32_t unix_mode) {
   CheckName(name);
+  WritePending(true);
   Entry entry;
   entry.name = name.back() == '/' ? name : name + '/';
   entry.dos_time = dos_time;
@@ -202,38 +199,6 @@ bool ZipWriter::ReadWhole(EntrySource& source, std::size_t& size, const Progress
   }
 }
 
-void ZipWriter::CompressWhole(std::size_t size, Entry& entry, int level) {
-  Compressors& c = *compressors_;
-  const int wanted = LibdeflateLevel(level);
-  if (c.whole == nullptr || c.whole_level != wanted) {
-    libdeflate_free_compressor(c.whole);
-    c.whole = libdeflate_alloc_compressor(wanted);
-    if (c.whole == nullptr) throw std::bad_alloc();
-    c.whole_level = wanted;
-  }
-  const char* in = whole_in_.get();
-  // Room for one byte less than the input: libdeflate gives up (0) when the output would not be
-  // smaller, and the entry is stored.
-  std::size_t packed = 0;
-  if (size > 1) {
-    Reserve(whole_out_, whole_out_capacity_, size - 1, 0);
-    packed = libdeflate_deflate_compress(c.whole, in, size, whole_out_.get(), size - 1);
-  }
-  entry.crc = libdeflate_crc32(0, in, size);
-  entry.size = static_cast<std::uint32_t>(size);
-  if (packed > 0) {
-    WriteBytes(std::string_view(whole_out_.get(), packed));
-    entry.method = kMethodDeflated;
-    entry.flags = DeflateSpeedFlags(level);
-    entry.compressed_size = static_cast<std::uint32_t>(packed);
-  } else {
-    WriteBytes(std::string_view(in, size));
-    entry.method = kMethodStored;
-    entry.flags = 0;
-    entry.compressed_size = entry.size;
-  }
-}
-
 bool ZipWriter::DeflateStream(EntrySource& source, Entry& entry, int level,
                               const ProgressFn& progress) {
   Compressors& c = *compressors_;
@@ -283,38 +248,53 @@ bool ZipWriter::DeflateStream(EntrySource& source, Entry& entry, int level,
   return true;
 }
 
-std::uint64_t ZipWriter::AddFile(const std::string& name, std::uint32_t dos_time,
-                                 std::uint32_t unix_mode, EntrySource& source, bool store_only,
-                                 int level, const ProgressFn& progress) {
+void ZipWriter::AddFile(const std::string& name, std::uint32_t dos_time, std::uint32_t unix_mode,
+                        EntrySource& source, bool store_only, int level, const ProgressFn& progress,
+                        const WrittenFn& written) {
   CheckName(name);
   Entry entry;
   entry.name = name;
   entry.dos_time = dos_time;
   entry.external_attributes = ExternalAttributes(unix_mode, false);
+  if (!store_only && level > 0) {
+    if (entries_.size() + pending_.size() >= kMaxEntries)
+      throw ArchiveWriteError("more than 65535 entries, which this format cannot hold");
+    std::size_t size = 0;
+    if (ReadWhole(source, size, progress)) {
+      Submit(std::move(entry), size, level, written);
+      WritePending(false);
+      return;
+    }
+    // Too large to hold: streamed from the start, telling only of bytes not yet reported.
+    source.Rewind();
+    WritePending(true);
+    std::uint64_t seen = 0;
+    const ProgressFn rest = [&](std::uint64_t bytes) {
+      seen += bytes;
+      return seen <= size || !progress || progress(std::min<std::uint64_t>(bytes, seen - size));
+    };
+    const std::uint64_t packed = WriteNow(entry, source, level, rest);
+    if (written) written(packed);
+    return;
+  }
+  WritePending(true);
+  const std::uint64_t packed = WriteNow(entry, source, 0, progress);
+  if (written) written(packed);
+}
+
+std::uint64_t ZipWriter::WriteNow(Entry& entry, EntrySource& source, int level,
+                                  const ProgressFn& progress) {
   const std::uint64_t start = position_;
   try {
     BeginEntry(entry);
     const std::uint64_t data_start = position_;
-    std::size_t size = 0;
-    if (store_only || level <= 0) {
+    if (level <= 0) {
       StoreFrom(source, entry, progress);
-    } else if (ReadWhole(source, size, progress)) {
-      CompressWhole(size, entry, level);
-    } else {
-      // Too large to hold: streamed from the start, telling only of bytes not yet reported.
+    } else if (!DeflateStream(source, entry, level, progress)) {
+      // Compression did not pay: store the bytes instead.
+      Rollback(data_start);
       source.Rewind();
-      const std::uint64_t reported = size;
-      std::uint64_t seen = 0;
-      const ProgressFn rest = [&](std::uint64_t bytes) {
-        seen += bytes;
-        return seen <= reported || !progress || progress(std::min(bytes, seen - reported));
-      };
-      if (!DeflateStream(source, entry, level, rest)) {
-        // Compression did not pay: store the bytes instead.
-        Rollback(data_start);
-        source.Rewind();
-        StoreFrom(source, entry, {});
-      }
+      StoreFrom(source, entry, {});
     }
     PatchBytes(entry.offset, LocalHeader(entry));
   } catch (const SourceReadError&) {
@@ -329,10 +309,56 @@ std::uint64_t ZipWriter::AddFile(const std::string& name, std::uint32_t dos_time
   return packed;
 }
 
+void ZipWriter::Submit(Entry entry, std::size_t size, int level, const WrittenFn& written) {
+  // Not make_shared: its type tag is a unique symbol, which would keep the library from ever
+  // being unloaded.
+  std::shared_ptr<DeflatePool::Job> job(new DeflatePool::Job);
+  job->data = std::make_unique_for_overwrite<char[]>(size);
+  if (size > 0) std::memcpy(job->data.get(), whole_in_.get(), size);
+  job->size = size;
+  job->libdeflate_level = LibdeflateLevel(level);
+  pending_bytes_ += 2 * size;
+  pending_.push_back(Pending{std::move(entry), job, level, written});
+  if (!pool_) pool_ = std::make_unique<DeflatePool>(workers_);
+  pool_->Submit(std::move(job));
+}
+
+void ZipWriter::WritePending(bool all) {
+  const std::size_t max_waiting = 2 * std::size_t{workers_} + 2;
+  while (!pending_.empty()) {
+    const bool must = all || pending_.size() > max_waiting || pending_bytes_ > kMaxPendingBytes;
+    if (!must && !pool_->Done(*pending_.front().job)) return;
+    WriteOldest();
+  }
+}
+
+void ZipWriter::WriteOldest() {
+  Pending pending = std::move(pending_.front());
+  pending_.pop_front();
+  DeflatePool::Job& job = *pending.job;
+  pending_bytes_ -= 2 * job.size;
+  pool_->Wait(job);
+  if (job.error) std::rethrow_exception(job.error);
+  Entry& entry = pending.entry;
+  entry.crc = job.crc;
+  entry.size = static_cast<std::uint32_t>(job.size);
+  const bool deflated = job.packed_size > 0;
+  entry.method = deflated ? kMethodDeflated : kMethodStored;
+  entry.flags = deflated ? DeflateSpeedFlags(pending.level) : 0;
+  entry.compressed_size = static_cast<std::uint32_t>(deflated ? job.packed_size : job.size);
+  BeginEntry(entry);
+  WriteBytes(deflated ? std::string_view(job.packed.get(), job.packed_size)
+                      : std::string_view(job.data.get(), job.size));
+  const std::uint64_t packed = entry.compressed_size;
+  entries_.push_back(std::move(entry));
+  if (pending.written) pending.written(packed);
+}
+
 void ZipWriter::AddRaw(const std::string& name, std::uint32_t dos_time, std::uint32_t unix_mode,
                        std::uint16_t method, std::uint32_t crc, std::uint64_t compressed_size,
                        std::uint64_t size, EntrySource& raw) {
   CheckName(name);
+  WritePending(true);
   if (compressed_size > kMaxZip32 || size > kMaxZip32)
     throw SourceReadError("larger than 4 GB, which this archive format cannot hold");
   Entry entry;
@@ -361,6 +387,7 @@ void ZipWriter::AddRaw(const std::string& name, std::uint32_t dos_time, std::uin
 }
 
 void ZipWriter::Finish(std::string_view comment) {
+  WritePending(true);
   const std::uint64_t directory_start = position_;
   std::string directory;
   for (const Entry& entry : entries_) {
