@@ -23,8 +23,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Content of the large JAR (about 50 MB packed): the sample games' files over and over, each copy in its own folder,
-// so that it holds what real games hold in the proportions they hold it.
+// Content of the large JAR (about 50 MB packed): the sample games' files over and over, each copy
+// in its own folder, so that it holds what real games hold in the proportions they hold it.
 constexpr std::uintmax_t kLargeJarContent = 70'000'000;
 
 struct Process {
