@@ -176,6 +176,10 @@ int Run(int argc, char** argv) {
 
   TZipMaster zip;
   ApplyPatchJobSettings(zip);
+  // Loaded once for the whole run, as the desktop program does, rather than for every operation
+  // of every job. A missing engine is reported by the operation that needs it.
+  zip.LoadUnzEngine(true);
+  zip.LoadZipEngine(true);
   TEasyFileSearch fs;
   ApplyPatchJobSettings(fs);
   TmxStorage store;

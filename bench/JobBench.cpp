@@ -1,90 +1,214 @@
-// Adapts a copy of every sample suite and compares the job's time with Info-ZIP unpacking and
-// repacking the same content (unzip, then zip -9 -r), with the output sizes side by side.
-//   job_bench [CORPUS_DIR]
+// The patch job against doing the same by hand. For every sample game (a fresh copy each time)
+// and for one generated large JAR it times korvel-patch as a whole process against unzip followed
+// by zip -9 -r of the same game, the two run alternately, and prints the medians' ratio. Sizes:
+// the adapted JARs against the input JARs, and against zip -9 of the very files the job packed.
+// Peak memory: the largest resident size korvel-patch reached on the large JAR.
+//   job_bench [ROUNDS [FOLDER]]   (default 5 rounds in the system's temporary folder)
+// korvel-patch and its engines are copied into FOLDER, so that the job's work folder and the
+// hand-made one lie on the same file system.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <iostream>
+#include <fstream>
 #include <string>
-
-#include "archive/ZipMstr.h"
-#include "payload/ProgramStore.h"
-#include "pipeline/PatchJob.h"
-#include "search/EasyFileSearch.h"
-#include "store/mxStorage.h"
+#include <vector>
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
-class SilentSink : public korvel::JobSink {
- public:
-  void ConsoleLine(const std::string&) override {}
-  void SetGauge(int) override {}
+// Content of the large JAR (about 50 MB packed): the sample games' files over and over, each copy
+// in its own folder, so that it holds what real games hold in the proportions they hold it.
+constexpr std::uintmax_t kLargeJarContent = 70'000'000;
+
+struct Process {
+  double seconds = 0;
+  long peak_kib = 0;
+  bool ok = false;
 };
 
-double Seconds(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
+Process RunShell(const std::string& command) {
+  Process result;
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  if (pid > 0 && wait4(pid, &status, 0, &usage) == pid) {
+    result.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    result.peak_kib = usage.ru_maxrss;
+  }
+  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return result;
+}
+
+std::string Quoted(const fs::path& path) {
+  return "'" + path.string() + "'";
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+std::string LoadAverage() {
+  std::ifstream file("/proc/loadavg");
+  std::string one, five;
+  file >> one >> five;
+  return one + " " + five;
+}
+
+struct Game {
+  std::string name;
+  fs::path jar;
+  std::uintmax_t input = 0, output = 0, zip9 = 0;
+};
+
+// What the job does, as a user runs it: one process per game, settings given explicitly.
+Process RunJob(const fs::path& program, const fs::path& jar) {
+  return RunShell(Quoted(program / "korvel-patch") +
+                  " --quiet --no-backup --nokia --jad --filter --width 128 --height 116 " +
+                  Quoted(jar) + " >/dev/null");
+}
+
+// The same by hand: unpack, then pack again at the best level.
+Process RunByHand(const fs::path& jar, const fs::path& work) {
+  fs::remove_all(work);
+  fs::create_directories(work / "files");
+  return RunShell("unzip -qq " + Quoted(jar) + " -d " + Quoted(work / "files") + " && cd " +
+                  Quoted(work / "files") + " && zip -q -9 -r ../by-hand.zip .");
+}
+
+// zip -9 of the files inside `jar`.
+std::uintmax_t ZipNineSize(const fs::path& jar, const fs::path& work) {
+  return RunByHand(jar, work).ok ? fs::file_size(work / "by-hand.zip") : 0;
+}
+
+fs::path MakeLargeJar(const std::vector<Game>& games, const fs::path& scratch,
+                      std::size_t& entries) {
+  const fs::path tree = scratch / "large";
+  fs::create_directories(tree / "META-INF");
+  std::ofstream(tree / "META-INF" / "MANIFEST.MF")
+      << "Manifest-Version: 1.0\r\nMIDlet-1: Large,,Large\r\nMIDlet-Name: Large\r\n"
+         "MIDlet-Version: 1.0\r\nMicroEdition-Profile: MIDP-2.0\r\n"
+         "MicroEdition-Configuration: CLDC-1.1\r\n";
+  std::uintmax_t content = 0;
+  for (int copy = 0; content < kLargeJarContent; ++copy) {
+    for (const Game& game : games) {
+      const fs::path folder = tree / ("copy" + std::to_string(copy)) / game.name;
+      fs::create_directories(folder);
+      RunShell("unzip -qq " + Quoted(game.jar) + " -x 'META-INF/*' -d " + Quoted(folder));
+    }
+    content = 0;
+    for (const auto& file : fs::recursive_directory_iterator(tree))
+      if (file.is_regular_file()) content += file.file_size();
+  }
+  entries = 0;
+  for (const auto& file : fs::recursive_directory_iterator(tree)) (void)file, ++entries;
+  const fs::path jar = scratch / "Large.jar";
+  RunShell("cd " + Quoted(tree) + " && zip -q -r " + Quoted(jar) + " .");
+  fs::remove_all(tree);
+  return jar;
+}
+
+struct Times {
+  std::vector<double> job, by_hand;
+};
+
+void PrintRow(const char* work, const Times& times, std::uintmax_t input, std::uintmax_t output,
+              std::uintmax_t zip9) {
+  const double job = Median(times.job), by_hand = Median(times.by_hand);
+  std::printf("%-26s %8.3f %9.3f %6.2f %11ju %11ju %11ju %7.3f %8.3f\n", work, job, by_hand,
+              job / by_hand, input, output, zip9, double(output) / double(input),
+              double(output) / double(zip9));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const fs::path corpus = argc > 1 ? argv[1] : KORVEL_CORPUS_DIR;
-  const fs::path scratch = fs::temp_directory_path() / "korvel-job-bench";
+  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  const fs::path corpus = KORVEL_CORPUS_DIR;
+  const fs::path scratch =
+      (argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path()) / "korvel-job-bench";
   fs::remove_all(scratch);
-  fs::create_directories(scratch / "program");
+  const fs::path program = scratch / "program";
+  fs::create_directories(program);
+  for (const char* file : {"korvel-patch", "libzipdll.so", "libunzdll.so"})
+    fs::copy_file(fs::path(KORVEL_PROGRAM_DIR) / file, program / file);
+  const std::string load_before = LoadAverage();
 
-  korvel::TZipMaster zip;
-  korvel::ApplyPatchJobSettings(zip);
-  zip.SetDLLDirectory(KORVEL_PROGRAM_DIR);
-  korvel::TEasyFileSearch search;
-  korvel::ApplyPatchJobSettings(search);
-  korvel::TmxStorage store;
-  korvel::LoadProgramStore(store);
-  korvel::Settings settings;
-  korvel::Language texts;
-  SilentSink sink;
-  korvel::PatchJob job({zip, search, store, settings, texts, sink, (scratch / "program").string()});
-
-  std::printf("%-24s %10s %12s %12s %12s\n", "suite", "job s", "unzip+zip s", "job bytes",
-              "zip bytes");
-  double job_total = 0, info_total = 0;
-  std::uintmax_t job_bytes = 0, info_bytes = 0;
+  std::vector<Game> games;
   for (const auto& folder : fs::directory_iterator(corpus)) {
     if (!folder.is_directory()) continue;
-    for (const auto& file : fs::directory_iterator(folder.path())) {
-      if (file.path().extension() != ".jar") continue;
-      const fs::path work = scratch / folder.path().filename();
-      fs::create_directories(work / "unpacked");
-      const fs::path copy = work / file.path().filename();
-      fs::copy_file(file.path(), copy);
-
-      auto start = Clock::now();
-      const bool adapted = job.ProcessJar(copy.string(), false) == JobOutcome::kAdapted;
-      const double job_seconds = Seconds(start);
-
-      start = Clock::now();
-      const std::string command = "unzip -qq '" + file.path().string() + "' -d '" +
-                                  (work / "unpacked").string() + "' && cd '" +
-                                  (work / "unpacked").string() + "' && zip -q -9 -r ../info.zip .";
-      const int status = std::system(command.c_str());
-      const double info_seconds = Seconds(start);
-
-      const std::uintmax_t ours = adapted ? fs::file_size(copy) : 0;
-      const std::uintmax_t theirs = status == 0 ? fs::file_size(work / "info.zip") : 0;
-      std::printf("%-24s %10.3f %12.3f %12ju %12ju%s\n", folder.path().filename().c_str(),
-                  job_seconds, info_seconds, ours, theirs, adapted ? "" : "  (job failed)");
-      job_total += job_seconds;
-      info_total += info_seconds;
-      job_bytes += ours;
-      info_bytes += theirs;
-    }
+    for (const auto& file : fs::directory_iterator(folder.path()))
+      if (file.path().extension() == ".jar")
+        games.push_back({folder.path().filename().string(), file.path()});
   }
-  std::printf("%-24s %10.3f %12.3f %12ju %12ju\n", "total", job_total, info_total, job_bytes,
-              info_bytes);
+  std::sort(games.begin(), games.end(),
+            [](const Game& a, const Game& b) { return a.name < b.name; });
+  std::size_t large_entries = 0;
+  Game large{"large", MakeLargeJar(games, scratch, large_entries)};
+
+  Times samples, large_times;
+  long large_peak_kib = 0;
+  bool all_adapted = true;
+  const fs::path copies = scratch / "copies";
+  const fs::path hand = scratch / "by-hand";
+  auto measure = [&](Game& game, bool job_first, std::vector<double>& job_times,
+                     std::vector<double>& hand_times, long* peak) {
+    fs::remove_all(copies);
+    fs::create_directories(copies);
+    const fs::path copy = copies / game.jar.filename();
+    fs::copy_file(game.jar, copy);
+    Process job, by_hand;
+    if (!job_first) by_hand = RunByHand(game.jar, hand);
+    job = RunJob(program, copy);
+    if (job_first) by_hand = RunByHand(game.jar, hand);
+    all_adapted = all_adapted && job.ok && by_hand.ok;
+    job_times.push_back(job.seconds);
+    hand_times.push_back(by_hand.seconds);
+    if (peak != nullptr) *peak = std::max(*peak, job.peak_kib);
+    game.input = fs::file_size(game.jar);
+    game.output = fs::file_size(copy);
+    if (game.zip9 == 0) game.zip9 = ZipNineSize(copy, hand);
+  };
+  for (int round = 0; round < rounds; ++round) {
+    std::vector<double> job_round, hand_round;
+    for (Game& game : games) measure(game, round % 2 == 0, job_round, hand_round, nullptr);
+    double job_sum = 0, hand_sum = 0;
+    for (double s : job_round) job_sum += s;
+    for (double s : hand_round) hand_sum += s;
+    samples.job.push_back(job_sum);
+    samples.by_hand.push_back(hand_sum);
+    measure(large, round % 2 != 0, large_times.job, large_times.by_hand, &large_peak_kib);
+  }
+
+  std::uintmax_t input = 0, output = 0, zip9 = 0;
+  for (const Game& game : games) {
+    input += game.input;
+    output += game.output;
+    zip9 += game.zip9;
+  }
+  std::printf("median of %d rounds in %s; load average before %s, after %s\n", rounds,
+              scratch.parent_path().c_str(), load_before.c_str(), LoadAverage().c_str());
+  std::printf("%-26s %8s %9s %6s %11s %11s %11s %7s %8s\n", "work", "job s", "by hand s", "ratio",
+              "input B", "output B", "zip -9 B", "out/in", "out/zip9");
+  const std::string samples_label = std::to_string(games.size()) + " sample games";
+  PrintRow(samples_label.c_str(), samples, input, output, zip9);
+  const std::string large_label = "large JAR, " + std::to_string(large_entries) + " entries";
+  PrintRow(large_label.c_str(), large_times, large.input, large.output, large.zip9);
+  std::printf("peak memory of the job on the large JAR: %.1f MiB\n", large_peak_kib / 1024.0);
+  if (!all_adapted) std::printf("SOME RUNS FAILED: the figures above are not valid\n");
   fs::remove_all(scratch);
-  return 0;
+  return all_adapted ? 0 : 1;
 }

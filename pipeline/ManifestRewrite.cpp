@@ -134,8 +134,10 @@ std::int64_t GetFileSizeOf(const std::string& file_name) {
 bool FilterAttributes(const std::string& file_name) {
   const auto text = ReadText(file_name);
   if (!text) return false;
-  return SaveTextFile(file_name, NormalizeLineBreaks(KeepLinesExcept(
-                                     *text, {kObfuscatedMidletPrefix, kInstallNotifyPrefix})));
+  return platform::WriteFileAtomically(
+      file_name,
+      NormalizeLineBreaks(KeepLinesExcept(*text, {kObfuscatedMidletPrefix, kInstallNotifyPrefix})),
+      platform::WriteSafety::kAtomicOnly);
 }
 
 bool UpdateDescriptor(const std::string& jad_file, std::int64_t jar_size,
@@ -149,7 +151,8 @@ bool UpdateDescriptor(const std::string& jad_file, std::int64_t jar_size,
   updated += kLineEnd;
   updated += "MIDlet-Jar-URL: ";
   updated += JarUrlOf(jar_name);
-  return SaveTextFile(jad_file, NormalizeLineBreaks(updated));
+  return platform::WriteFileAtomically(jad_file, NormalizeLineBreaks(updated),
+                                       platform::WriteSafety::kAtomicOnly);
 }
 
 }  // namespace korvel

@@ -37,6 +37,10 @@ bool SaveTextFile(const std::string& file_name, std::string_view text);
 // Length of the file in bytes, or -1 when there is no file to measure.
 std::int64_t GetFileSizeOf(const std::string& file_name);
 
+// The attribute filter and the descriptor update rewrite the patch job's working copies (the
+// manifest in the work folder, the staged descriptor); SaveTextFile writes the user's file. So
+// these two replace the file atomically but do not wait for the disk.
+
 // The attribute filter: drops the "MIDxlet" and "MIDlet-Install-Notify" lines and normalises the
 // line ends. A file that cannot be read is left as it is. True when the file was rewritten.
 bool FilterAttributes(const std::string& file_name);

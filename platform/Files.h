@@ -85,7 +85,11 @@ std::string ReadWholeFile(const std::string& path);
 // Replaces the content of `path` with `data` so that the file holds either its old or its new
 // content, never a mix: the data goes to a temporary file beside it, which then takes its place.
 // An existing file keeps its permissions; a read-only file is refused. False on any failure.
-bool WriteFileAtomically(const std::string& path, std::string_view data);
+// kDurable also waits until the data is on disk before the swap (a user's file must survive a
+// power cut); kAtomicOnly skips that wait, which costs milliseconds, for working copies.
+enum class WriteSafety { kDurable, kAtomicOnly };
+bool WriteFileAtomically(const std::string& path, std::string_view data,
+                         WriteSafety safety = WriteSafety::kDurable);
 
 // An open file of bytes (an untyped file, record size 1).
 class BinaryFile {

@@ -43,6 +43,36 @@ mode_t CurrentUmask() {
   return m;
 }
 
+enum class KernelCopy { kDone, kFailed, kUnsupported };
+
+// Copies the rest of `in` to `out` inside the kernel (file systems that share blocks then copy
+// no data at all). kUnsupported when nothing was copied because these files do not allow it.
+KernelCopy CopyInKernel(int in, int out) {
+  bool copied = false;
+  for (;;) {
+    const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, std::size_t{1} << 30, 0);
+    if (n > 0) {
+      copied = true;
+      continue;
+    }
+    if (n == 0) return KernelCopy::kDone;
+    if (errno == EINTR) continue;
+    const bool unsupported =
+        errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP;
+    return !copied && unsupported ? KernelCopy::kUnsupported : KernelCopy::kFailed;
+  }
+}
+
+bool CopyByReading(int in, int out) {
+  std::vector<char> buffer(1 << 16);
+  for (;;) {
+    const ssize_t n = ::read(in, buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n == 0;
+    if (!WriteAll(out, std::string_view(buffer.data(), static_cast<std::size_t>(n)))) return false;
+  }
+}
+
 }  // namespace
 
 std::string FolderPart(const std::string& path) {
@@ -136,20 +166,9 @@ bool CopyFileNoOverwrite(const std::string& from, const std::string& to) {
     ::close(in);
     return false;
   }
-  bool ok = true;
-  std::vector<char> buffer(1 << 16);
-  for (;;) {
-    const ssize_t n = ::read(in, buffer.data(), buffer.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = n == 0;
-      break;
-    }
-    if (!WriteAll(out, std::string_view(buffer.data(), static_cast<std::size_t>(n)))) {
-      ok = false;
-      break;
-    }
-  }
+  const KernelCopy kernel = CopyInKernel(in, out);
+  bool ok =
+      kernel == KernelCopy::kDone || (kernel == KernelCopy::kUnsupported && CopyByReading(in, out));
   ::close(in);
   if (::close(out) != 0) ok = false;
   if (ok) {
@@ -263,7 +282,7 @@ std::string ReadWholeFile(const std::string& path) {
   return data;
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view data) {
+bool WriteFileAtomically(const std::string& path, std::string_view data, WriteSafety safety) {
   mode_t mode = 0666 & ~CurrentUmask();
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0) {
@@ -276,7 +295,8 @@ bool WriteFileAtomically(const std::string& path, std::string_view data) {
   std::string temp = JoinPath(FolderPart(path), temp_name);
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) return false;
-  bool ok = WriteAll(fd, data) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+  bool ok = WriteAll(fd, data) && ::fchmod(fd, mode) == 0 &&
+            (safety == WriteSafety::kAtomicOnly || ::fsync(fd) == 0);
   if (::close(fd) != 0) ok = false;
   if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
   if (!ok) ::unlink(temp.c_str());

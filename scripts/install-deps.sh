@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake make libgtest-dev
-  zlib1g-dev libzip-dev
+  zlib1g-dev libzip-dev libdeflate-dev
   qt6-base-dev
   fonts-liberation
   openjdk-17-jdk-headless

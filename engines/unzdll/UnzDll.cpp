@@ -2,6 +2,7 @@
 // Every file is written to a temporary name in its folder and renamed only after its checksum
 // held, so a damaged entry never replaces a good file; no entry can land outside the base folder.
 #include <fcntl.h>
+#include <libdeflate.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,9 +10,11 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <new>
 #include <random>
+#include <set>
 #include <type_traits>
 
 #include "archive/ZipRecords.h"
@@ -25,6 +28,9 @@ namespace {
 
 std::atomic<bool> g_unpacking{false};
 constexpr std::size_t kChunk = 64 * 1024;
+// Deflated entries up to this size are expanded whole with libdeflate, which is several times
+// faster than zlib's stream; larger ones are streamed, so memory stays bounded.
+constexpr std::size_t kWholeEntryLimit = 8 << 20;
 
 std::int32_t ClampToInt32(std::uint64_t value) {
   return static_cast<std::int32_t>(std::min<std::uint64_t>(value, INT32_MAX));
@@ -72,6 +78,22 @@ std::string BaseOf(const std::string& rel) {
   return slash == std::string::npos ? rel : rel.substr(slash + 1);
 }
 
+// A buffer kept from entry to entry, grown to the largest one needed so far.
+class GrowingBuffer {
+ public:
+  char* Reserve(std::size_t size) {
+    if (size > capacity_) {
+      data_ = std::make_unique_for_overwrite<char[]>(size);
+      capacity_ = size;
+    }
+    return data_.get();
+  }
+
+ private:
+  std::unique_ptr<char[]> data_;
+  std::size_t capacity_ = 0;
+};
+
 class Unpacker {
  public:
   Unpacker(const UnzCommandRecord& record, CallbackChannel& channel)
@@ -85,8 +107,17 @@ class Unpacker {
   bool MakeFolders(const std::string& rel, const std::string& entry_name);
   // Opens an entry, asking for a password when it is encrypted and none fits.
   ZipFilePtr OpenEntry(zip_uint64_t index, const zip_stat_t& st, const std::string& shown);
-  // Writes (or, testing, only reads) one file entry; true when it was written or tested.
-  bool Extract(zip_uint64_t index, const zip_stat_t& st, const std::string& rel);
+  // Writes (or, testing, only reads) one file entry; true when it was written or tested. A file
+  // that `exists` is replaced only once the new one is complete and checked.
+  bool Extract(zip_uint64_t index, const zip_stat_t& st, const std::string& rel, bool exists);
+  // Where an entry's bytes go; false stops (it has said why).
+  using Sink = std::function<bool(const char*, std::size_t)>;
+  // Reads an opened entry in pieces into `sink`; false (with a message) when it cannot be read;
+  // `crc_error` when it was read but does not match its checksum.
+  bool ReadStream(zip_file_t* file, const std::string& shown, bool& crc_error, const Sink& sink);
+  // The same for a deflated entry opened raw, expanded in one piece.
+  bool ReadDeflatedWhole(zip_file_t* raw, const zip_stat_t& st, const std::string& shown,
+                         bool& crc_error, const Sink& sink);
   bool Selected(const std::string& name) const;
 
   const UnzCommandRecord& record_;
@@ -100,6 +131,12 @@ class Unpacker {
   std::int32_t password_requests_ = 0;
   std::mt19937 random_{std::random_device{}()};
   std::unique_ptr<char[]> buffer_ = std::make_unique_for_overwrite<char[]>(kChunk);
+  GrowingBuffer packed_;
+  GrowingBuffer expanded_;
+  std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> decompressor_{
+      nullptr, libdeflate_free_decompressor};
+  // Folders below the base made or found to be real folders during this run.
+  std::set<std::string> known_folders_;
 };
 
 bool Unpacker::Selected(const std::string& name) const {
@@ -111,25 +148,31 @@ bool Unpacker::Selected(const std::string& name) const {
 }
 
 bool Unpacker::MakeFolders(const std::string& rel, const std::string& entry_name) {
+  if (rel.empty() || known_folders_.count(rel) > 0) return true;
   std::string path = base_;
+  std::string folder;
   for (const std::string& part : SplitList(rel, "/")) {
     path += '/' + part;
-    if (::mkdir(path.c_str(), 0777) == 0) continue;
-    const int err = errno;
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) {
-      channel_.Message(kZipErrorWrite, "Cannot create folder " + path + ": " + ErrnoText(err));
-      return false;
+    folder += (folder.empty() ? "" : "/") + part;
+    if (known_folders_.count(folder) > 0) continue;
+    if (::mkdir(path.c_str(), 0777) != 0) {
+      const int err = errno;
+      struct stat st {};
+      if (::lstat(path.c_str(), &st) != 0) {
+        channel_.Message(kZipErrorWrite, "Cannot create folder " + path + ": " + ErrnoText(err));
+        return false;
+      }
+      if (S_ISLNK(st.st_mode)) {
+        channel_.Message(kZipErrorUnsafeName,
+                         "Refused " + entry_name + ": its path leads through the link " + path);
+        return false;
+      }
+      if (!S_ISDIR(st.st_mode)) {
+        channel_.Message(kZipErrorWrite, "Cannot create folder " + path + ": a file is in the way");
+        return false;
+      }
     }
-    if (S_ISLNK(st.st_mode)) {
-      channel_.Message(kZipErrorUnsafeName,
-                       "Refused " + entry_name + ": its path leads through the link " + path);
-      return false;
-    }
-    if (!S_ISDIR(st.st_mode)) {
-      channel_.Message(kZipErrorWrite, "Cannot create folder " + path + ": a file is in the way");
-      return false;
-    }
+    known_folders_.insert(folder);
   }
   return true;
 }
@@ -166,23 +209,96 @@ ZipFilePtr Unpacker::OpenEntry(zip_uint64_t index, const zip_stat_t& st, const s
   }
 }
 
-bool Unpacker::Extract(zip_uint64_t index, const zip_stat_t& st, const std::string& rel) {
+bool Unpacker::ReadStream(zip_file_t* file, const std::string& shown, bool& crc_error,
+                          const Sink& sink) {
+  char* buffer = buffer_.get();
+  for (;;) {
+    const zip_int64_t got = zip_fread(file, buffer, kChunk);
+    if (got == 0) return true;
+    if (got < 0) {
+      if (zip_error_code_zip(zip_file_get_error(file)) == ZIP_ER_CRC) {
+        crc_error = true;
+        return true;
+      }
+      channel_.Message(kZipErrorDamaged, "Cannot read " + shown + ": " + zip_file_strerror(file));
+      return false;
+    }
+    if (!sink(buffer, static_cast<std::size_t>(got))) return false;
+    if (!channel_.Send(kZipActionProgress, ClampToInt32(static_cast<std::uint64_t>(got)), 0, shown,
+                       archive_path_.c_str()))
+      return false;
+  }
+}
+
+bool Unpacker::ReadDeflatedWhole(zip_file_t* raw, const zip_stat_t& st, const std::string& shown,
+                                 bool& crc_error, const Sink& sink) {
+  char* packed = packed_.Reserve(st.comp_size);
+  std::size_t have = 0;
+  while (have < st.comp_size) {
+    const zip_int64_t got = zip_fread(raw, packed + have, st.comp_size - have);
+    if (got <= 0) {
+      channel_.Message(kZipErrorDamaged,
+                       "Cannot read " + shown + ": " +
+                           (got < 0 ? zip_file_strerror(raw) : "the data ends too soon"));
+      return false;
+    }
+    have += static_cast<std::size_t>(got);
+  }
+  if (!decompressor_) {
+    decompressor_.reset(libdeflate_alloc_decompressor());
+    if (!decompressor_) throw std::bad_alloc();
+  }
+  char* expanded = expanded_.Reserve(st.size);
+  std::size_t size = 0;
+  const libdeflate_result result =
+      libdeflate_deflate_decompress(decompressor_.get(), packed, have, expanded, st.size, &size);
+  if (result == LIBDEFLATE_BAD_DATA) {
+    channel_.Message(kZipErrorDamaged, "Cannot read " + shown + ": the compressed data is damaged");
+    return false;
+  }
+  // Data longer than its recorded size (the first part is kept) fails the check as well.
+  if (result == LIBDEFLATE_INSUFFICIENT_SPACE) size = st.size;
+  crc_error = result != LIBDEFLATE_SUCCESS || size != st.size ||
+              libdeflate_crc32(0, expanded, size) != st.crc;
+  return sink(expanded, size) &&
+         channel_.Send(kZipActionProgress, ClampToInt32(size), 0, shown, archive_path_.c_str());
+}
+
+bool Unpacker::Extract(zip_uint64_t index, const zip_stat_t& st, const std::string& rel,
+                       bool exists) {
   const std::string shown = rel;
-  ZipFilePtr file = OpenEntry(index, st, shown);
+  constexpr zip_uint64_t kNeeded = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC;
+  const bool whole = st.encryption_method == ZIP_EM_NONE && st.comp_method == ZIP_CM_DEFLATE &&
+                     (st.valid & kNeeded) == kNeeded && st.size <= kWholeEntryLimit &&
+                     st.comp_size <= kWholeEntryLimit;
+  ZipFilePtr file;
+  if (whole) {
+    file.reset(zip_fopen_index(archive_.get(), index, ZIP_FL_COMPRESSED));
+    if (!file)
+      channel_.Message(kZipErrorDamaged,
+                       "Cannot read " + shown + ": " + zip_strerror(archive_.get()));
+  } else {
+    file = OpenEntry(index, st, shown);
+  }
   if (!file) return false;
   if (!channel_.Send(kZipActionNewFile, ClampToInt32(st.size), 0, shown, archive_path_.c_str()))
     return false;
 
-  // The temporary file sits in the target's folder so that the rename cannot cross devices.
+  // A new file is written under its own name (removed again if it fails); an existing one is
+  // replaced through a temporary file in its folder, so the rename cannot cross devices.
   const std::string target = base_ + '/' + rel;
   const std::string folder = base_ + (ParentOf(rel).empty() ? "" : '/' + ParentOf(rel));
+  constexpr int kCreate = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
   std::string temp_path;
   UniqueFd out;
   if (!test_) {
+    if (!exists) {
+      out = UniqueFd(::open(target.c_str(), kCreate, 0666));
+      if (out.Valid()) temp_path = target;
+    }
     for (int attempt = 0; attempt < 100 && !out.Valid(); ++attempt) {
       temp_path = folder + "/.kz" + std::to_string(random_()) + ".tmp";
-      out = UniqueFd(
-          ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+      out = UniqueFd(::open(temp_path.c_str(), kCreate, 0666));
       if (!out.Valid() && errno != EEXIST) break;
     }
     if (!out.Valid()) {
@@ -197,36 +313,24 @@ bool Unpacker::Extract(zip_uint64_t index, const zip_stat_t& st, const std::stri
     }
   } remover{&temp_path};
 
-  char* buffer = buffer_.get();
+  const Sink write = [&](const char* data, std::size_t size) {
+    if (test_) return true;
+    while (size > 0) {
+      const ssize_t written = ::write(out.Get(), data, size);
+      if (written < 0 && errno == EINTR) continue;
+      if (written < 0) {
+        channel_.Message(kZipErrorWrite, "Cannot write " + target + ": " + ErrnoText(errno));
+        return false;
+      }
+      data += written;
+      size -= static_cast<std::size_t>(written);
+    }
+    return true;
+  };
   bool crc_error = false;
-  for (;;) {
-    const zip_int64_t got = zip_fread(file.get(), buffer, kChunk);
-    if (got == 0) break;
-    if (got < 0) {
-      if (zip_error_code_zip(zip_file_get_error(file.get())) == ZIP_ER_CRC) {
-        crc_error = true;
-        break;
-      }
-      channel_.Message(kZipErrorDamaged,
-                       "Cannot read " + shown + ": " + zip_file_strerror(file.get()));
-      return false;
-    }
-    if (!test_) {
-      for (zip_int64_t done = 0; done < got;) {
-        const ssize_t written =
-            ::write(out.Get(), buffer + done, static_cast<std::size_t>(got - done));
-        if (written < 0 && errno == EINTR) continue;
-        if (written < 0) {
-          channel_.Message(kZipErrorWrite, "Cannot write " + target + ": " + ErrnoText(errno));
-          return false;
-        }
-        done += written;
-      }
-    }
-    if (!channel_.Send(kZipActionProgress, ClampToInt32(static_cast<std::uint64_t>(got)), 0, shown,
-                       archive_path_.c_str()))
-      return false;
-  }
+  if (!(whole ? ReadDeflatedWhole(file.get(), st, shown, crc_error, write)
+              : ReadStream(file.get(), shown, crc_error, write)))
+    return false;
   if (crc_error) {
     // Asked first; only a yes keeps the damaged data (1 or -1; 2 means nobody decided).
     if (!channel_.Send(kZipActionCrcError, 0, 0, shown, archive_path_.c_str())) return false;
@@ -240,7 +344,7 @@ bool Unpacker::Extract(zip_uint64_t index, const zip_stat_t& st, const std::stri
   }
   const timespec times[2] = {{st.mtime, 0}, {st.mtime, 0}};
   ::futimens(out.Get(), times);
-  if (!out.Close() || ::rename(temp_path.c_str(), target.c_str()) != 0) {
+  if (!out.Close() || (temp_path != target && ::rename(temp_path.c_str(), target.c_str()) != 0)) {
     channel_.Message(kZipErrorWrite, "Cannot write " + target + ": " + ErrnoText(errno));
     return false;
   }
@@ -348,7 +452,7 @@ std::int32_t Unpacker::Run() {
     }
     const std::string rel = dir_names ? *safe : BaseOf(*safe);
     if (test_) {
-      if (Extract(item.index, item.st, rel)) ++done;
+      if (Extract(item.index, item.st, rel, false)) ++done;
       continue;
     }
     const std::string target = base_ + '/' + rel;
@@ -376,7 +480,7 @@ std::int32_t Unpacker::Run() {
         continue;
       }
     }
-    if (Extract(item.index, item.st, rel)) ++done;
+    if (Extract(item.index, item.st, rel, exists)) ++done;
   }
   if (channel_.Stopped()) return channel_.StopResult();
   channel_.Send(kZipActionEndOfBatch, 0, 0, archive_path_, archive_path_.c_str());

@@ -319,21 +319,23 @@ std::int32_t RunPack(const ZipCommandRecord& record, CallbackChannel& channel) {
       const bool store_only = EndsWithAnySuffix(item.entry_name, store_suffixes);
       try {
         FileSource source(item.path);
-        const std::uint64_t packed =
-            writer.AddFile(item.entry_name, ToDosDateTime(item.mtime), item.mode, source,
-                           store_only, level, [&](std::uint64_t bytes) {
-                             return channel.Send(kZipActionProgress, ClampToInt32(bytes), 0,
-                                                 item.entry_name, item.path.c_str());
-                           });
-        ++added;
-        written.push_back(&item);
-        if (IsOn(record.Verbose)) {
+        const auto progress = [&](std::uint64_t bytes) {
+          return channel.Send(kZipActionProgress, ClampToInt32(bytes), 0, item.entry_name,
+                              item.path.c_str());
+        };
+        // Told when the entry is in the archive, which may be after later files were read.
+        const auto report = [&channel, &record, &item](std::uint64_t packed) {
+          if (!IsOn(record.Verbose)) return;
           const std::uint64_t saved =
               item.size > packed && item.size > 0 ? (item.size - packed) * 100 / item.size : 0;
           channel.Message(0, "  adding: " + item.entry_name + " (" +
                                  (packed < item.size ? "deflated " : "stored ") +
                                  std::to_string(saved) + "%)");
-        }
+        };
+        writer.AddFile(item.entry_name, ToDosDateTime(item.mtime), item.mode, source, store_only,
+                       level, progress, report);
+        ++added;
+        written.push_back(&item);
       } catch (const SourceReadError& error) {
         channel.Message(kZipErrorRead, "Not added, cannot read " + item.path + ": " + error.what());
       }

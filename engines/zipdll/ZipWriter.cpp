@@ -1,11 +1,16 @@
-// Zip file writer on zlib's raw deflate; sizes are patched into the local header after the data,
-// which needs a seekable file but no data descriptor.
+// Zip file writer on libdeflate (zlib for entries too large to hold whole); sizes are patched
+// into the local header after the data, which needs a seekable file but no data descriptor.
 #include "engines/zipdll/ZipWriter.h"
 
+#include <libdeflate.h>
 #include <unistd.h>
-#include <zlib.h>
 
+#include <zlib.h>
+#include <thread>
+
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <memory>
 
 #include "engines/common/EngineCommon.h"
@@ -23,6 +28,9 @@ constexpr std::size_t kChunk = 64 * 1024;
 constexpr std::uint16_t kVersionMadeBy = 3 << 8 | 30;
 constexpr std::uint16_t kMethodStored = 0;
 constexpr std::uint16_t kMethodDeflated = 8;
+// Bytes of entries waiting for the worker threads, their output included: this bounds the
+// memory a run needs however fast the files are read.
+constexpr std::size_t kMaxPendingBytes = 32 << 20;
 
 void Put16(std::string& out, std::uint32_t value) {
   out += static_cast<char>(value & 0xFF);
@@ -58,18 +66,23 @@ void CheckName(const std::string& name) {
 
 }  // namespace
 
-struct ZipWriter::Compressor {
+struct ZipWriter::Compressors {
   z_stream stream{};
-  int level = -1;  // -1 until deflateInit2 succeeded
-  ~Compressor() {
-    if (level >= 0) deflateEnd(&stream);
+  int stream_level = -1;  // -1 until deflateInit2 succeeded
+  ~Compressors() {
+    if (stream_level >= 0) deflateEnd(&stream);
   }
 };
 
 ZipWriter::ZipWriter(int fd)
     : in_(std::make_unique_for_overwrite<char[]>(kChunk)),
       out_(std::make_unique_for_overwrite<char[]>(kChunk)),
-      fd_(fd) {}
+      fd_(fd) {
+  compressors_ = std::make_unique<Compressors>();
+  // The caller's thread reads and writes; the workers have the processors to themselves (one
+  // worker at least, so that there is one way of compressing whole entries).
+  workers_ = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+}
 
 ZipWriter::~ZipWriter() = default;
 
@@ -129,6 +142,7 @@ void ZipWriter::Rollback(std::uint64_t offset) {
 void ZipWriter::AddDirectory(const std::string& name, std::uint32_t dos_time,
                              std::uint32_t unix_mode) {
   CheckName(name);
+  WritePending(true);
   Entry entry;
   entry.name = name.back() == '/' ? name : name + '/';
   entry.dos_time = dos_time;
@@ -157,21 +171,49 @@ void ZipWriter::StoreFrom(EntrySource& source, Entry& entry, const ProgressFn& p
   entry.size = entry.compressed_size = static_cast<std::uint32_t>(total);
 }
 
-bool ZipWriter::DeflateFrom(EntrySource& source, Entry& entry, int level,
-                            const ProgressFn& progress) {
-  if (compressor_ && compressor_->level == level) {
-    if (deflateReset(&compressor_->stream) != Z_OK)
-      throw ArchiveWriteError("the compressor failed");
-  } else {
-    compressor_.reset();
-    auto fresh = std::make_unique<Compressor>();
-    // Negative window bits: a raw stream, as zip entries hold it.
-    if (deflateInit2(&fresh->stream, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-      throw ArchiveWriteError("the compressor could not start");
-    fresh->level = level;
-    compressor_ = std::move(fresh);
+namespace {
+
+// Makes `buffer` hold at least `needed` bytes, keeping its first `keep`.
+void Reserve(std::unique_ptr<char[]>& buffer, std::size_t& capacity, std::size_t needed,
+             std::size_t keep) {
+  if (needed <= capacity) return;
+  const std::size_t grown = std::max(needed, std::min(capacity * 2, ZipWriter::kWholeEntryLimit));
+  auto bigger = std::make_unique_for_overwrite<char[]>(grown);
+  if (keep > 0) std::memcpy(bigger.get(), buffer.get(), keep);
+  buffer = std::move(bigger);
+  capacity = grown;
+}
+
+}  // namespace
+
+bool ZipWriter::ReadWhole(EntrySource& source, std::size_t& size, const ProgressFn& progress) {
+  size = 0;
+  for (;;) {
+    Reserve(whole_in_, whole_in_capacity_, std::min(size + kChunk, kWholeEntryLimit + 1), size);
+    const std::size_t room = std::min(kChunk, kWholeEntryLimit + 1 - size);
+    const std::size_t got = source.Read(whole_in_.get() + size, room);
+    if (got == 0) return true;
+    size += got;
+    if (progress && !progress(got)) throw WriteCancelled();
+    if (size > kWholeEntryLimit) return false;
   }
-  z_stream& stream = compressor_->stream;
+}
+
+bool ZipWriter::DeflateStream(EntrySource& source, Entry& entry, int level,
+                              const ProgressFn& progress) {
+  Compressors& c = *compressors_;
+  if (c.stream_level == level) {
+    if (deflateReset(&c.stream) != Z_OK) throw ArchiveWriteError("the compressor failed");
+  } else {
+    if (c.stream_level >= 0) deflateEnd(&c.stream);
+    c.stream = z_stream{};
+    c.stream_level = -1;
+    // Negative window bits: a raw stream, as zip entries hold it.
+    if (deflateInit2(&c.stream, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+      throw ArchiveWriteError("the compressor could not start");
+    c.stream_level = level;
+  }
+  z_stream& stream = c.stream;
   char* in = in_.get();
   char* out = out_.get();
   std::uint64_t total = 0, packed = 0;
@@ -206,26 +248,53 @@ bool ZipWriter::DeflateFrom(EntrySource& source, Entry& entry, int level,
   return true;
 }
 
-std::uint64_t ZipWriter::AddFile(const std::string& name, std::uint32_t dos_time,
-                                 std::uint32_t unix_mode, EntrySource& source, bool store_only,
-                                 int level, const ProgressFn& progress) {
+void ZipWriter::AddFile(const std::string& name, std::uint32_t dos_time, std::uint32_t unix_mode,
+                        EntrySource& source, bool store_only, int level, const ProgressFn& progress,
+                        const WrittenFn& written) {
   CheckName(name);
   Entry entry;
   entry.name = name;
   entry.dos_time = dos_time;
   entry.external_attributes = ExternalAttributes(unix_mode, false);
+  if (!store_only && level > 0) {
+    if (entries_.size() + pending_.size() >= kMaxEntries)
+      throw ArchiveWriteError("more than 65535 entries, which this format cannot hold");
+    std::size_t size = 0;
+    if (ReadWhole(source, size, progress)) {
+      Submit(std::move(entry), size, level, written);
+      WritePending(false);
+      return;
+    }
+    // Too large to hold: streamed from the start, telling only of bytes not yet reported.
+    source.Rewind();
+    WritePending(true);
+    std::uint64_t seen = 0;
+    const ProgressFn rest = [&](std::uint64_t bytes) {
+      seen += bytes;
+      return seen <= size || !progress || progress(std::min<std::uint64_t>(bytes, seen - size));
+    };
+    const std::uint64_t packed = WriteNow(entry, source, level, rest);
+    if (written) written(packed);
+    return;
+  }
+  WritePending(true);
+  const std::uint64_t packed = WriteNow(entry, source, 0, progress);
+  if (written) written(packed);
+}
+
+std::uint64_t ZipWriter::WriteNow(Entry& entry, EntrySource& source, int level,
+                                  const ProgressFn& progress) {
   const std::uint64_t start = position_;
   try {
     BeginEntry(entry);
     const std::uint64_t data_start = position_;
-    const bool deflated = !store_only && level > 0 && DeflateFrom(source, entry, level, progress);
-    if (!deflated) {
-      // Compression did not pay (or was not wanted): store the bytes instead.
-      if (!store_only && level > 0) {
-        Rollback(data_start);
-        source.Rewind();
-      }
-      StoreFrom(source, entry, (store_only || level <= 0) ? progress : ProgressFn());
+    if (level <= 0) {
+      StoreFrom(source, entry, progress);
+    } else if (!DeflateStream(source, entry, level, progress)) {
+      // Compression did not pay: store the bytes instead.
+      Rollback(data_start);
+      source.Rewind();
+      StoreFrom(source, entry, {});
     }
     PatchBytes(entry.offset, LocalHeader(entry));
   } catch (const SourceReadError&) {
@@ -240,10 +309,56 @@ std::uint64_t ZipWriter::AddFile(const std::string& name, std::uint32_t dos_time
   return packed;
 }
 
+void ZipWriter::Submit(Entry entry, std::size_t size, int level, const WrittenFn& written) {
+  // Not make_shared: its type tag is a unique symbol, which would keep the library from ever
+  // being unloaded.
+  std::shared_ptr<DeflatePool::Job> job(new DeflatePool::Job);
+  job->data = std::make_unique_for_overwrite<char[]>(size);
+  if (size > 0) std::memcpy(job->data.get(), whole_in_.get(), size);
+  job->size = size;
+  job->libdeflate_level = LibdeflateLevel(level);
+  pending_bytes_ += 2 * size;
+  pending_.push_back(Pending{std::move(entry), job, level, written});
+  if (!pool_) pool_ = std::make_unique<DeflatePool>(workers_);
+  pool_->Submit(std::move(job));
+}
+
+void ZipWriter::WritePending(bool all) {
+  const std::size_t max_waiting = 2 * std::size_t{workers_} + 2;
+  while (!pending_.empty()) {
+    const bool must = all || pending_.size() > max_waiting || pending_bytes_ > kMaxPendingBytes;
+    if (!must && !pool_->Done(*pending_.front().job)) return;
+    WriteOldest();
+  }
+}
+
+void ZipWriter::WriteOldest() {
+  Pending pending = std::move(pending_.front());
+  pending_.pop_front();
+  DeflatePool::Job& job = *pending.job;
+  pending_bytes_ -= 2 * job.size;
+  pool_->Wait(job);
+  if (job.error) std::rethrow_exception(job.error);
+  Entry& entry = pending.entry;
+  entry.crc = job.crc;
+  entry.size = static_cast<std::uint32_t>(job.size);
+  const bool deflated = job.packed_size > 0;
+  entry.method = deflated ? kMethodDeflated : kMethodStored;
+  entry.flags = deflated ? DeflateSpeedFlags(pending.level) : 0;
+  entry.compressed_size = static_cast<std::uint32_t>(deflated ? job.packed_size : job.size);
+  BeginEntry(entry);
+  WriteBytes(deflated ? std::string_view(job.packed.get(), job.packed_size)
+                      : std::string_view(job.data.get(), job.size));
+  const std::uint64_t packed = entry.compressed_size;
+  entries_.push_back(std::move(entry));
+  if (pending.written) pending.written(packed);
+}
+
 void ZipWriter::AddRaw(const std::string& name, std::uint32_t dos_time, std::uint32_t unix_mode,
                        std::uint16_t method, std::uint32_t crc, std::uint64_t compressed_size,
                        std::uint64_t size, EntrySource& raw) {
   CheckName(name);
+  WritePending(true);
   if (compressed_size > kMaxZip32 || size > kMaxZip32)
     throw SourceReadError("larger than 4 GB, which this archive format cannot hold");
   Entry entry;
@@ -272,6 +387,7 @@ void ZipWriter::AddRaw(const std::string& name, std::uint32_t dos_time, std::uin
 }
 
 void ZipWriter::Finish(std::string_view comment) {
+  WritePending(true);
   const std::uint64_t directory_start = position_;
   std::string directory;
   for (const Entry& entry : entries_) {

@@ -157,6 +157,38 @@ TEST(UnzDll, TestOnlyWritesNothingAndFindsChecksumErrors) {
   EXPECT_EQ(ReadFile(dir / "base/sub/a.txt"), "jello world");
 }
 
+// Damage inside deflated data is found whichever way it shows (undecodable data or a wrong
+// checksum): nothing is written, not even a partial new file, and the other entries still are.
+TEST(UnzDll, DamagedDeflatedEntriesAreNeverWritten) {
+  TempDir dir;
+  std::string text;
+  for (int i = 0; i < 3000; ++i) text += "line " + std::to_string(i * 7919 % 1000) + "\n";
+  dir.Write("tree/a.txt", text);
+  dir.Write("tree/b.txt", text + "b");
+  ASSERT_EQ(Shell("cd " + Quoted(dir / "tree") + " && zip -q -9 ../good.zip a.txt b.txt"), 0);
+  const std::string good = ReadFile(dir / "good.zip");
+  auto le16 = [&](std::size_t at) {
+    return static_cast<std::size_t>(static_cast<unsigned char>(good[at]) |
+                                    static_cast<unsigned char>(good[at + 1]) << 8);
+  };
+  const std::size_t data = 30 + le16(26) + le16(28);  // behind a.txt's local header
+  for (std::size_t at : {data + 2, data + 200, data + 600}) {
+    std::string damaged = good;
+    damaged[at] = static_cast<char>(damaged[at] ^ 0x5A);
+    const std::string archive = dir.Write("bad.zip", damaged);
+    const std::string base = dir / ("out" + std::to_string(at));
+    fs::create_directories(base);
+    UnpackRun unpack(archive, base);
+    EXPECT_EQ(unpack.Run(), 1) << at;
+    EXPECT_EQ(unpack.recorder.Errors(kZipErrorCrc).size() +
+                  unpack.recorder.Errors(kZipErrorDamaged).size(),
+              1u)
+        << at;
+    EXPECT_EQ(TreeOf(base).size(), 1u) << at;  // b.txt alone
+    EXPECT_EQ(ReadFile(base + "/b.txt"), text + "b");
+  }
+}
+
 TEST(UnzDll, ANonZeroAnswerStopsTheRun) {
   TempDir dir;
   const std::string path =

@@ -254,7 +254,7 @@ TEST_F(MainWindowTest, PatchButtonRunsTheJobAndShowsTheRightBoxes) {
 
 TEST_F(MainWindowTest, AGameWithoutACanvasGetsAnInformationBoxAndStaysAsItWas) {
   const std::string source = test::CorpusFile("opentty-1.1/OpenTTY-1.1.jar");
-  if (source.empty() || !EnginesBuilt()) GTEST_SKIP() << "no sample suites or engines";
+  ASSERT_TRUE(EnginesBuilt()) << "the engines are not built";
   const std::string jar = games_.Write("tty.jar", test::ReadFile(source));
   Show();
   Boxes::QueueFiles({QString::fromStdString(jar)});

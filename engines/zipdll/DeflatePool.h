@@ -1,0 +1,81 @@
+// Whole-entry compression with libdeflate, on worker threads so that a packing run compresses
+// several entries at once while its own thread reads the next files and writes finished ones.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+struct libdeflate_compressor;
+
+namespace korvel::engine {
+
+// The libdeflate level for one of ours: 1 to 8 mean the same to it; our best, 9, asks for its
+// level 10, the first that searches for optimal parsings. That packs a few percent tighter than
+// zlib's 9 in about the same time; 11 and 12 gain a tenth of a percent for half as much again
+// (measured on the sample games).
+int LibdeflateLevel(int level);
+
+// One libdeflate compressor for one level, freed with its owner.
+class WholeCompressor {
+ public:
+  explicit WholeCompressor(int libdeflate_level);
+  ~WholeCompressor();
+  WholeCompressor(const WholeCompressor&) = delete;
+  WholeCompressor& operator=(const WholeCompressor&) = delete;
+
+  int Level() const { return level_; }
+  // Deflates `size` bytes into `out`, which has room for size - 1; 0 when the result would not
+  // be smaller than the input (the entry is then stored).
+  std::size_t Deflate(const char* in, std::size_t size, char* out);
+
+ private:
+  libdeflate_compressor* compressor_;
+  int level_;
+};
+
+class DeflatePool {
+ public:
+  struct Job {
+    std::unique_ptr<char[]> data;
+    std::size_t size = 0;
+    int libdeflate_level = 0;
+    // Results, valid once Wait returned: the deflated bytes (packed_size 0: store `data`), the
+    // CRC of `data`, or the error that stopped the compression.
+    std::unique_ptr<char[]> packed;
+    std::size_t packed_size = 0;
+    std::uint32_t crc = 0;
+    std::exception_ptr error;
+    bool done = false;  // guarded by the pool
+  };
+
+  explicit DeflatePool(unsigned workers);
+  // Lets the running jobs finish and stops the workers; queued jobs are dropped.
+  ~DeflatePool();
+  DeflatePool(const DeflatePool&) = delete;
+  DeflatePool& operator=(const DeflatePool&) = delete;
+
+  unsigned Workers() const { return static_cast<unsigned>(threads_.size()); }
+  void Submit(std::shared_ptr<Job> job);
+  bool Done(const Job& job);
+  // Blocks until `job` is done.
+  void Wait(const Job& job);
+
+ private:
+  void Work();
+
+  std::mutex mutex_;
+  std::condition_variable work_ready_;
+  std::condition_variable job_done_;
+  std::deque<std::shared_ptr<Job>> queue_;
+  bool stopping_ = false;
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace korvel::engine
