@@ -10,6 +10,7 @@
 #include "settings/Settings.h"
 
 class QListWidget;
+class QListWidgetItem;
 
 namespace korvel {
 
@@ -22,7 +23,8 @@ class TfrmBatch : public QDialog {
   Q_OBJECT
  public:
   // Runs the patch job on one file in batch mode (Interactive false); the main window's
-  // ProcessJar. It may raise; the dialog shows the error and finishes the run as after a stop.
+  // ProcessJar. False or an error ends that file only: its list entry shows it as failed, with
+  // the error's text as the reason (a generic one for false), and the run goes on.
   using ProcessJarFn = std::function<bool(const std::string& file_name, bool interactive)>;
 
   explicit TfrmBatch(QWidget* parent = nullptr);
@@ -77,6 +79,8 @@ class TfrmBatch : public QDialog {
 
  private:
   const Language& Texts() const { return *texts_; }
+  void AddEntry(const QString& path);
+  void SetResult(QListWidgetItem* item, bool adapted, const QString& reason);
   void ResetGauges();
   void FinishRun();
 
@@ -85,6 +89,7 @@ class TfrmBatch : public QDialog {
   ProcessJarFn process_jar_;
   bool running_ = false;
   bool stop_ = false;
+  bool close_after_run_ = false;
 };
 
 }  // namespace korvel
