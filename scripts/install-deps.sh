@@ -11,6 +11,7 @@ packages=(
   proguard-cli zip unzip
   g++-multilib
   clang
+  xvfb xdotool openbox
 )
 
 missing=()
