@@ -1,8 +1,11 @@
-// korvel-render OUTPUT_DIR: draws each window to OUTPUT_DIR/<class>.png for a look by eye.
+// korvel-render [--lang FILE] OUTPUT_DIR: draws each window to OUTPUT_DIR/<class>.png as a
+// freshly started program shows it (default settings), in the built-in texts or those of FILE
+// (a name in the program directory, as korvel.ini's LangFile).
 #include <QDir>
 #include <QPixmap>
 #include <QWidget>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "ui/AboutDialog.h"
@@ -13,21 +16,30 @@
 #include "ui/OptionsDialog.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "Usage: korvel-render OUTPUT_DIR\n");
+  std::string lang_file;
+  if (argc == 4 && std::string(argv[1]) == "--lang") {
+    lang_file = argv[2];
+  } else if (argc != 2) {
+    std::fprintf(stderr, "Usage: korvel-render [--lang FILE] OUTPUT_DIR\n");
     return 2;
   }
   // Rendering needs no display; a platform chosen by the caller (xcb under Xvfb) is kept.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   korvel::KorvelApplication app(argc, argv);
-  const QString out_dir = QString::fromLocal8Bit(argv[1]);
+  const QString out_dir = QString::fromLocal8Bit(argv[argc - 1]);
   if (!QDir().mkpath(out_dir)) {
-    std::fprintf(stderr, "korvel-render: cannot create %s\n", argv[1]);
+    std::fprintf(stderr, "korvel-render: cannot create %s\n", argv[argc - 1]);
     return 1;
   }
   korvel::ProgramWindows windows = korvel::CreateProgramWindows();
-  // The built-in texts, whatever korvel.ini beside the program says.
-  windows.frm->ApplyLanguage("");
+  // The chosen texts and the default settings, whatever korvel.ini beside the program says;
+  // the language list holds the language files installed beside the program.
+  korvel::Tfrm& frm = *windows.frm;
+  frm.ApplyLanguage(lang_file);
+  korvel::Settings settings;
+  settings.LangFile = lang_file;
+  windows.frmOptions->Load(settings);
+  windows.frmLang->FillList(frm.ProgramDirectory(), lang_file);
   const std::vector<std::pair<const char*, QWidget*>> targets = {
       {"Tfrm", windows.frm.get()},         {"TfrmAbout", windows.frmAbout},
       {"TfrmOptions", windows.frmOptions}, {"TfrmBatch", windows.frmBatch},

@@ -12,6 +12,7 @@ packages=(
   g++-multilib
   clang libclang-rt-dev
   desktop-file-utils man-db dpkg-dev lintian librsvg2-bin
+  xvfb xdotool openbox
 )
 
 missing=()

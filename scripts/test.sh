@@ -20,6 +20,11 @@ build_and_test() {
 
 build_and_test build -DCMAKE_BUILD_TYPE=Release
 
+# The desktop program as a user sees it, under a real X server when one can be started.
+if command -v xvfb-run >/dev/null; then
+  bash scripts/xvfb-check.sh build
+fi
+
 # Sanitizer reports abort the test (no recovery), so ctest sees them as failures.
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   build_and_test build-sanitize -DCMAKE_BUILD_TYPE=Debug -DKORVEL_SANITIZE=ON

@@ -1,4 +1,4 @@
-// The Language table: the 56 captions and messages of the program, each named by a section and a
+// The Language table: the 74 captions and messages of the program, each named by a section and a
 // key of a language file and each with a built-in Russian text; and the captions that applying a
 // language sets in the windows.
 #pragma once
@@ -73,9 +73,28 @@ enum class TextId : std::size_t {
   kPixels,
   kDragDrop,
   kConfirmDrop,
+  // Texts added later, read in the same way.
+  kMainCaption,
+  kOpenJarTitle,
+  kJarFilesFilter,
+  kAllFilesFilter,
+  kNotAJar,
+  kAddJarsTitle,
+  kAdapted,
+  kFailed,
+  kAdaptedCount,
+  kFailedCount,
+  kStopAfterCurrent,
+  kMidwayDialogTitle,
+  kProgramsFilter,
+  kMidwayAllFilesFilter,
+  kAboutCaption,
+  kAboutCommunity,
+  kAboutAuthor,
+  kAboutEditor,
 };
 
-inline constexpr std::size_t kLanguageTextCount = 56;
+inline constexpr std::size_t kLanguageTextCount = 74;
 
 struct LanguageEntry {
   std::string_view section;

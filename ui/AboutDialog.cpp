@@ -2,6 +2,7 @@
 #include "ui/AboutDialog.h"
 
 #include <QLabel>
+#include <algorithm>
 
 #include "ui/Look.h"
 #include "ui/MainShape.h"
@@ -22,10 +23,9 @@ QFont BoxFont(int points, bool bold) {
 
 }  // namespace
 
-TfrmAbout::TfrmAbout(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
-  setWindowTitle(QString::fromUtf8(kAboutTitle));
+TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent, kDialogFlags) {
   PrepareWindow(this, "frmAbout", 297, 137);
+  CentreAndDefaultOk(this);
   setFont(BoxFont(8, false));
 
   shpBg = new TPanelShape(this, kPanel, kAccent);
@@ -44,10 +44,10 @@ TfrmAbout::TfrmAbout(QWidget* parent)
   lblName1 = label("lblName1", kAboutNameFirst, 18, 16, BoxFont(10, false));
   lblName2 = label("lblName2", kAboutNameSecond, 47, 16, BoxFont(10, true));
   lblEdition = label("lblEdition", kAboutEdition, 114, 18, BoxFont(8, false));
-  lblCommunity = label("lblCommunity", kAboutCommunity, 31, 33, BoxFont(8, false));
-  lblAuthorCapt = label("lblAuthorCapt", "Разработка:", 18, 57, BoxFont(8, false));
+  lblCommunity = label("lblCommunity", "", 31, 33, BoxFont(8, false));
+  lblAuthorCapt = label("lblAuthorCapt", "", 18, 57, BoxFont(8, false));
   lblAuthor = label("lblAuthor", kAboutAuthor, 94, 57, BoxFont(8, false));
-  lblEditorCapt = label("lblEditorCapt", "Перебил под Virel:", 18, 80, BoxFont(8, false));
+  lblEditorCapt = label("lblEditorCapt", "", 18, 80, BoxFont(8, false));
   lblEditor = label("lblEditor", kAboutEditor, 135, 80, BoxFont(8, false));
 
   btnOk = MakeFlatButton(this, "btnOk", QRect(197, 110, 92, 20), taCenter, BoxFont(8, true));
@@ -55,6 +55,21 @@ TfrmAbout::TfrmAbout(QWidget* parent)
   btnOk->OnClick = [this] { btnOkClick(); };
 
   AlphaShowHide = MakeWindowFade(this);
+  ApplyLanguage(Language());
+}
+
+void TfrmAbout::ApplyLanguage(const Language& texts) {
+  auto set = [](QLabel* label, const std::string& text) {
+    label->setText(QString::fromStdString(text));
+    label->adjustSize();
+  };
+  setWindowTitle(QString::fromStdString(texts[TextId::kAboutCaption]));
+  set(lblCommunity, texts[TextId::kAboutCommunity]);
+  set(lblAuthorCapt, texts[TextId::kAboutAuthor]);
+  set(lblEditorCapt, texts[TextId::kAboutEditor]);
+  // The values keep their places unless a caption reaches them.
+  lblAuthor->move(std::max(94, lblAuthorCapt->geometry().right() + 5), lblAuthor->y());
+  lblEditor->move(std::max(135, lblEditorCapt->geometry().right() + 5), lblEditor->y());
 }
 
 void TfrmAbout::btnOkClick() {

@@ -3,6 +3,8 @@
 
 #include <QDialog>
 
+#include "settings/Language.h"
+
 class QLabel;
 
 namespace korvel {
@@ -11,12 +13,10 @@ class TAlphaShowHide;
 class TPanelShape;
 class TSelButton;
 
-// The fixed texts of the box.
-inline constexpr const char* kAboutTitle = "О Korvel";
+// The texts of the box that no language changes (the others come from the Language table).
 inline constexpr const char* kAboutNameFirst = "Korv";
 inline constexpr const char* kAboutNameSecond = "el";
 inline constexpr const char* kAboutEdition = "v0.1";
-inline constexpr const char* kAboutCommunity = "Для владельцев телефонов Virel";
 inline constexpr const char* kAboutAuthor = "the Korvel developers";
 inline constexpr const char* kAboutEditor = "the Korvel developers";
 
@@ -24,6 +24,10 @@ class TfrmAbout : public QDialog {
   Q_OBJECT
  public:
   explicit TfrmAbout(QWidget* parent = nullptr);
+
+  // The title, the community line and the two line captions in the current language; a longer
+  // caption moves its value to the right.
+  void ApplyLanguage(const Language& texts);
 
   void btnOkClick();
 

@@ -25,8 +25,10 @@ namespace korvel {
 
 namespace {
 
-constexpr const char* kAddTitle = "Add Jar files";
-constexpr const char* kAddFilter = "Jar files (*.jar);;All files (*)";
+// What a list entry holds besides its text: the file's path, and the run's result for it.
+constexpr int kPathRole = Qt::UserRole;
+constexpr int kResultRole = Qt::UserRole + 1;
+enum Result { kPending = 0, kAdapted, kFailed };
 
 const QColor kGaugeFill = BgrColor(15195083);  // #CBDBE7
 
@@ -52,17 +54,18 @@ QString DisplayName(const std::string& path) {
 }
 
 bool IsJarName(const std::string& path) {
-  return path.size() >= 4 && path.compare(path.size() - 4, 4, ".jar") == 0;
+  return QFile::decodeName(QByteArray::fromStdString(path))
+      .endsWith(QLatin1String(".jar"), Qt::CaseInsensitive);
 }
 
 }  // namespace
 
-TfrmBatch::TfrmBatch(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+TfrmBatch::TfrmBatch(QWidget* parent) : QDialog(parent, kDialogFlags) {
   static const Language kBuiltIn;
   texts_ = &kBuiltIn;
 
   PrepareWindow(this, "frmBatch", 437, 384);
+  CentreAndDefaultOk(this);
   setAcceptDrops(true);
 
   auto shape = [this](const char* name, QRect geometry, QColor fill, QColor outline) {
@@ -168,8 +171,25 @@ void TfrmBatch::SetFileGauge(int percent) {
 void TfrmBatch::btnAddClick() {
   if (running_) return;
   const QStringList files =
-      Boxes::OpenFiles(this, QString::fromLatin1(kAddTitle), QString::fromLatin1(kAddFilter));
-  for (const QString& file : files) lbFiles->addItem(file);
+      Boxes::OpenFiles(this, Q(Texts()[TextId::kAddJarsTitle]), JarFileFilter(Texts()));
+  for (const QString& file : files) AddEntry(file);
+}
+
+void TfrmBatch::AddEntry(const QString& path) {
+  auto* item = new QListWidgetItem(path, lbFiles);
+  item->setData(kPathRole, path);
+  item->setData(kResultRole, kPending);
+}
+
+void TfrmBatch::SetResult(QListWidgetItem* item, bool adapted, const QString& reason) {
+  const QString path = item->data(kPathRole).toString();
+  item->setData(kResultRole, adapted ? kAdapted : kFailed);
+  QString text =
+      path + QStringLiteral(" \u2014 ") + Q(Texts()[adapted ? TextId::kAdapted : TextId::kFailed]);
+  if (!adapted) text += QStringLiteral(": ") + reason;
+  item->setText(text);
+  item->setToolTip(text);
+  if (!adapted) item->setForeground(QColor(0xB0, 0x00, 0x00));
 }
 
 void TfrmBatch::btnDelClick() {
@@ -201,71 +221,71 @@ void TfrmBatch::reject() {
 }
 
 void TfrmBatch::closeEvent(QCloseEvent* event) {
-  // The file being adapted must finish first, and the list is the run's until it ends.
+  // The file being adapted must finish first; the user may have the run stop after it and the
+  // dialog close then.
   if (running_) {
     event->ignore();
+    if (!stop_ && Boxes::Ask(this, Q(Texts()[TextId::kStopAfterCurrent]))) {
+      stop_ = true;
+      close_after_run_ = true;
+    }
     return;
   }
   QDialog::closeEvent(event);
 }
 
 void TfrmBatch::btnStartClick() {
-  if (running_ || lbFiles->count() == 0 || !process_jar_) return;
+  if (running_ || !process_jar_) return;
+  // Entries with a result stay as they are until the list is cleared; a run takes the others.
+  std::vector<QListWidgetItem*> pending;
+  for (int i = 0; i < lbFiles->count(); ++i) {
+    if (lbFiles->item(i)->data(kResultRole).toInt() == kPending)
+      pending.push_back(lbFiles->item(i));
+  }
+  if (pending.empty()) return;
   running_ = true;
   stop_ = false;
+  close_after_run_ = false;
   btnCancel->SetCaption(Q(Texts()[TextId::kStop]));
   btnStart->SetEnabled(false);
 
-  // The list cannot change during the run (its commands and drops are ignored), so the paths
-  // are taken once, with the count.
-  std::vector<std::string> files;
-  for (int i = 0; i < lbFiles->count(); ++i) files.push_back(FileNameOf(lbFiles->item(i)->text()));
-  const int count = static_cast<int>(files.size());
+  // The list cannot change during the run (its commands and drops are ignored).
+  const int count = static_cast<int>(pending.size());
   gBatch->SetMaxValue(count);
-
-  failures_.clear();
-  for (int i = 0; i < count; ++i) {
-    gFile->SetText(Literal(DisplayName(platform::FileNamePart(files[i]))));
+  int adapted = 0;
+  int failed = 0;
+  for (int i = 0; i < count && !stop_; ++i) {
+    const std::string file = FileNameOf(pending[i]->data(kPathRole).toString());
+    gFile->SetText(Literal(DisplayName(platform::FileNamePart(file))));
+    bool ok = false;
+    QString reason = Q(Texts()[TextId::kJarNotCreated]);
     try {
-      if (!process_jar_(files[i], false)) {
-        const std::string reason = failure_reason_ ? failure_reason_() : std::string();
-        failures_ << DisplayName(files[i]) +
-                         (reason.empty() ? QString() : ": " + QString::fromStdString(reason));
-      }
+      ok = process_jar_(file, false);
+      const std::string why = ok || !failure_reason_ ? std::string() : failure_reason_();
+      if (!why.empty()) reason = QString::fromStdString(why).replace(QLatin1Char('\n'), QLatin1Char(' '));
     } catch (const std::exception& error) {
-      // The run ends at this file, as after a stop, so that the dialog can be used again.
-      Boxes::Show(this, BoxKind::kError, QString::fromUtf8(error.what()));
-      ResetGauges();
-      FinishRun();
-      return;
+      reason = QString::fromUtf8(error.what());
     } catch (...) {
       ResetGauges();
       FinishRun();
       throw;
     }
+    // One file's failure is its own: it is shown in its entry and the run goes on.
+    SetResult(pending[i], ok, reason);
+    ++(ok ? adapted : failed);
     gBatch->SetProgress(i + 1);
     QCoreApplication::processEvents();  // the close button's stop is seen here
-    if (stop_) {
-      ResetGauges();
-      ShowFailures(QString());
-      FinishRun();
-      return;
-    }
   }
   ResetGauges();
-  if (failures_.isEmpty()) {
-    Boxes::Show(this, BoxKind::kInformation, Q(Texts()[TextId::kProcessingFinished]));
-  } else {
-    ShowFailures(Q(Texts()[TextId::kProcessingFinished]));
+  if (!stop_) {
+    Boxes::Show(this, failed ? BoxKind::kError : BoxKind::kInformation,
+                Q(Texts()[TextId::kProcessingFinished] + "\n" + Texts()[TextId::kAdaptedCount] +
+                  " " + std::to_string(adapted) + "\n" + Texts()[TextId::kFailedCount] + " " +
+                  std::to_string(failed)));
   }
+  const bool close_now = close_after_run_;
   FinishRun();
-}
-
-void TfrmBatch::ShowFailures(const QString& heading) {
-  if (failures_.isEmpty()) return;
-  QStringList lines = failures_;
-  if (!heading.isEmpty()) lines.prepend(heading);
-  Boxes::Show(this, BoxKind::kError, lines.join(QLatin1Char('\n')));
+  if (close_now) QDialog::reject();
 }
 
 void TfrmBatch::ResetGauges() {
@@ -276,9 +296,9 @@ void TfrmBatch::ResetGauges() {
 }
 
 void TfrmBatch::FinishRun() {
-  lbFiles->clear();
   running_ = false;
   stop_ = false;
+  close_after_run_ = false;
   btnCancel->SetCaption(Q(Texts()[TextId::kClose]));
   btnStart->SetEnabled(true);
 }
@@ -287,7 +307,7 @@ void TfrmBatch::FilesDropped(const std::vector<std::string>& paths) {
   if (running_) return;
   if (confirm_drop_ && !Boxes::Ask(this, Q(Texts()[TextId::kAcceptFiles]))) return;
   for (const std::string& path : paths) {
-    if (IsJarName(path) && platform::FileExists(path)) lbFiles->addItem(DisplayName(path));
+    if (IsJarName(path) && platform::FileExists(path)) AddEntry(DisplayName(path));
   }
 }
 

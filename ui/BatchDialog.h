@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QStringList>
 #include <functional>
 #include <string>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "settings/Settings.h"
 
 class QListWidget;
+class QListWidgetItem;
 
 namespace korvel {
 
@@ -23,9 +23,10 @@ class TfrmBatch : public QDialog {
   Q_OBJECT
  public:
   // Runs the patch job on one file in batch mode (Interactive false); the main window's
-  // ProcessJar. It may raise; the dialog shows the error and finishes the run as after a stop.
+  // ProcessJar. False or an error ends that file only: its list entry shows it as failed, with
+  // the error's text or the job's reason, and the run goes on.
   using ProcessJarFn = std::function<bool(const std::string& file_name, bool interactive)>;
-  // Why the file just processed failed (the job's FailureReason).
+  // Why the file just processed failed (the job's FailureReason); "" when it cannot say.
   using FailureReasonFn = std::function<std::string()>;
 
   explicit TfrmBatch(QWidget* parent = nullptr);
@@ -34,8 +35,7 @@ class TfrmBatch : public QDialog {
   // its boxes, so the reference must stay valid.
   void ApplyLanguage(const Language& texts);
 
-  // Shows the dialog modally; `settings` is read for ConfirmDrop. Files that fail are listed
-  // with their reasons in the box that ends the run.
+  // Shows the dialog modally; `settings` is read for ConfirmDrop.
   void Execute(const Settings& settings, ProcessJarFn process_jar,
                FailureReasonFn failure_reason = nullptr);
 
@@ -82,18 +82,18 @@ class TfrmBatch : public QDialog {
 
  private:
   const Language& Texts() const { return *texts_; }
+  void AddEntry(const QString& path);
+  void SetResult(QListWidgetItem* item, bool adapted, const QString& reason);
   void ResetGauges();
-  // One error box listing the files that failed, under `heading` (none: no heading).
-  void ShowFailures(const QString& heading);
   void FinishRun();
 
   const Language* texts_;
   bool confirm_drop_ = true;
   ProcessJarFn process_jar_;
   FailureReasonFn failure_reason_;
-  QStringList failures_;  // "name: reason" of the files of this run that failed
   bool running_ = false;
   bool stop_ = false;
+  bool close_after_run_ = false;
 };
 
 }  // namespace korvel

@@ -14,6 +14,7 @@ struct TestState {
   std::deque<bool> answers;
   std::deque<QStringList> files;
   std::deque<BoxRecord> shown;
+  QString folder;  // where the last file dialog started
 };
 
 TestState& State() {
@@ -72,12 +73,18 @@ QStringList Boxes::OpenFiles(QWidget* parent, const QString& title, const QStrin
   return QFileDialog::getOpenFileNames(parent, title, QString(), filter);
 }
 
-QString Boxes::OpenFile(QWidget* parent, const QString& title, const QString& filter) {
+QString Boxes::OpenFile(QWidget* parent, const QString& title, const QString& filter,
+                        const QString& folder) {
   if (State().on) {
     const QStringList files = OpenFiles(parent, title, filter);
+    State().folder = folder;
     return files.isEmpty() ? QString() : files.front();
   }
-  return QFileDialog::getOpenFileName(parent, title, QString(), filter);
+  return QFileDialog::getOpenFileName(parent, title, folder, filter);
+}
+
+QString Boxes::LastFolder() {
+  return State().folder;
 }
 
 void Boxes::EnableTestMode(bool on) {

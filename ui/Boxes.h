@@ -25,9 +25,10 @@ class Boxes {
   // "Confirm" box with "&Yes" and "&No"; true only for Yes.
   static bool Ask(QWidget* parent, const QString& text);
 
-  // Open dialog: title, filter ("Jar files (*.jar);;All files (*)"), one existing file. Returns
-  // the chosen path, or an empty string on cancel.
-  static QString OpenFile(QWidget* parent, const QString& title, const QString& filter);
+  // Open dialog: title, filter ("Jar files (*.jar);;All files (*)"), the folder it starts in ("":
+  // the current one), one existing file. Returns the chosen path, or an empty string on cancel.
+  static QString OpenFile(QWidget* parent, const QString& title, const QString& filter,
+                          const QString& folder = QString());
   // The same with several files.
   static QStringList OpenFiles(QWidget* parent, const QString& title, const QString& filter);
 
@@ -38,6 +39,8 @@ class Boxes {
   static void QueueAnswer(bool yes);
   static void QueueFiles(const QStringList& files);
   static std::deque<BoxRecord>& Shown();
+  // The folder the last open dialog was asked to start in.
+  static QString LastFolder();
 };
 
 // The text a box shows in its title bar.

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QStyledItemDelegate>
+#include <algorithm>
 
 #include "platform/Files.h"
 #include "settings/Language.h"
@@ -33,10 +34,10 @@ std::string WithSeparator(std::string folder) {
 
 }  // namespace
 
-TfrmLang::TfrmLang(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+TfrmLang::TfrmLang(QWidget* parent) : QDialog(parent, kDialogFlags) {
   setWindowTitle(QStringLiteral("Language"));
   PrepareWindow(this, "frmLang", 443, 218);
+  CentreAndDefaultOk(this);
 
   auto label = [this](const char* name, const QString& text, int x, int y, bool bold) {
     auto* label = new QLabel(text, this);
@@ -113,9 +114,15 @@ void TfrmLang::FillList(const std::vector<std::string>& language_dirs,
   }
   fSe.OnFileFound = nullptr;
 
-  // Every showing starts without a selection.
+  // Every showing starts with the current language selected (none when it is not listed), so
+  // OK as it opens keeps what the dialog shows as current.
   lbLang->clearSelection();
-  lbLang->setCurrentRow(-1, QItemSelectionModel::NoUpdate);
+  const auto found = std::find(paths_.begin(), paths_.end(), current);
+  if (found != paths_.end()) {
+    lbLang->setCurrentRow(static_cast<int>(found - paths_.begin()));
+  } else {
+    lbLang->setCurrentRow(-1, QItemSelectionModel::NoUpdate);
+  }
 }
 
 std::optional<std::string> TfrmLang::Execute(const std::vector<std::string>& language_dirs,
@@ -128,9 +135,10 @@ std::optional<std::string> TfrmLang::Execute(const std::vector<std::string>& lan
 }
 
 int TfrmLang::SelectedIndex() const {
+  // The entry drawn as current counts as chosen even when the list has not selected it (the
+  // list makes its first entry current when it takes the focus).
   const QList<QListWidgetItem*> selected = lbLang->selectedItems();
-  if (selected.isEmpty()) return -1;
-  const int row = lbLang->row(selected.front());
+  const int row = selected.isEmpty() ? lbLang->currentRow() : lbLang->row(selected.front());
   return row >= 0 && row < static_cast<int>(paths_.size()) ? row : -1;
 }
 

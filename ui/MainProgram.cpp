@@ -16,6 +16,8 @@ namespace korvel {
 
 namespace {
 
+ZipBoxCapture* g_capture = nullptr;
+
 int ModalResultOf(TZipDlgButton button) {
   switch (button) {
     case TZipDlgButton::Yes:
@@ -63,7 +65,11 @@ int ShowZipDialog(TZipDialogRequest& request) {
   const BoxKind kind = request.Kind == TZipDlgKind::kInformation ? BoxKind::kInformation
                        : request.Kind == TZipDlgKind::kQuestion  ? BoxKind::kInformation
                                                                  : BoxKind::kError;
-  Boxes::Show(parent, kind, text);
+  if (g_capture) {
+    g_capture->Add(request.Message);
+  } else {
+    Boxes::Show(parent, kind, text);
+  }
   for (int i = 0; i < 10; ++i) {
     const auto button = static_cast<TZipDlgButton>(i);
     if (buttons.Contains(button)) return ModalResultOf(button);
@@ -72,6 +78,14 @@ int ShowZipDialog(TZipDialogRequest& request) {
 }
 
 }  // namespace
+
+ZipBoxCapture::ZipBoxCapture() : outer_(g_capture) {
+  g_capture = this;
+}
+
+ZipBoxCapture::~ZipBoxCapture() {
+  g_capture = outer_;
+}
 
 ProgramWindows CreateProgramWindows() {
   ProgramWindows windows;

@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace korvel {
 
@@ -30,6 +32,24 @@ ProgramWindows CreateProgramWindows();
 // The archive component's boxes become the program's boxes, its wait cursor the override
 // cursor, and at every engine callback pending events are processed.
 void InstallZipUiHooks();
+
+// While one exists, the archive component's message boxes are kept instead of shown (its
+// questions are still asked): a job that fails then says why once, with its file's name, rather
+// than in a modal box that stops a batch run. Captures nest; the innermost one keeps the texts.
+class ZipBoxCapture {
+ public:
+  ZipBoxCapture();
+  ~ZipBoxCapture();
+  ZipBoxCapture(const ZipBoxCapture&) = delete;
+  ZipBoxCapture& operator=(const ZipBoxCapture&) = delete;
+
+  const std::vector<std::string>& Messages() const { return messages_; }
+  void Add(std::string message) { messages_.push_back(std::move(message)); }
+
+ private:
+  ZipBoxCapture* outer_;
+  std::vector<std::string> messages_;
+};
 
 // Shows any error that escapes an event handler in an "Error" box and goes on.
 class KorvelApplication : public QApplication {

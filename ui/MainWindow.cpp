@@ -5,11 +5,14 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
+#include <QLocale>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QUrl>
@@ -19,11 +22,13 @@
 #include "payload/ProgramStore.h"
 #include "pipeline/PatchJob.h"
 #include "platform/Files.h"
+#include "platform/Profile.h"
 #include "ui/AboutDialog.h"
 #include "ui/BatchDialog.h"
 #include "ui/Boxes.h"
 #include "ui/LanguageDialog.h"
 #include "ui/Look.h"
+#include "ui/MainProgram.h"
 #include "ui/MainShape.h"
 #include "ui/OptionsDialog.h"
 #include "ui/controls/AlphaShowHide.h"
@@ -93,7 +98,8 @@ Tfrm::Tfrm(QWidget* parent)
 
   mem = new QPlainTextEdit(this);
   mem->setObjectName(QStringLiteral("mem"));
-  mem->setGeometry(172, 13, 432, 142);
+  // The Console leaves room at the foot of its panel for the language command.
+  mem->setGeometry(172, 13, 432, 114);
   mem->setFrameShape(QFrame::NoFrame);
   mem->setReadOnly(true);
   mem->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -108,15 +114,11 @@ Tfrm::Tfrm(QWidget* parent)
   mem->setAcceptDrops(false);
   mem->viewport()->setAcceptDrops(false);
 
-  // The language command: a small button in the strip under the Console panel, so that the
-  // command layout above stays as it is. Its caption is fixed, like the language dialog's.
-  btnLang = MakeButton("btnLang", 553, 159, 56, 11);
-  QFont small_font = WindowFont();
-  small_font.setPointSize(6);
-  btnLang->SetFont(small_font);
-  btnLang->SetAlignment(taCenter);
+  // The language command: a button like the others at the foot of the Console panel. Its
+  // caption is fixed, like the language dialog's, so a user who cannot read the current language
+  // still finds it.
+  btnLang = MakeButton("btnLang", 463, 133, 141, 20);
   btnLang->SetCaption(QStringLiteral("Language"));
-  btnLang->SetHint(QStringLiteral("Language"));
 
   btnJar->OnClick = [this] { btnJarClick(); };
   btnBatch->OnClick = [this] { btnBatchClick(); };
@@ -124,6 +126,20 @@ Tfrm::Tfrm(QWidget* parent)
   btnAbout->OnClick = [this] { btnAboutClick(); };
   btnExit->OnClick = [this] { btnExitClick(); };
   btnLang->OnClick = [this] { btnLangClick(); };
+
+  // Keyboard use: Tab runs down the commands, Alt and a caption's first letter press a button,
+  // Ctrl+O opens a JAR.
+  for (TSelButton* button : {btnJar, btnBatch, btnOptions, btnAbout, btnExit, btnLang}) {
+    button->SetMnemonic(true);
+  }
+  QWidget::setTabOrder(btnJar, btnBatch);
+  QWidget::setTabOrder(btnBatch, btnOptions);
+  QWidget::setTabOrder(btnOptions, btnAbout);
+  QWidget::setTabOrder(btnAbout, btnExit);
+  QWidget::setTabOrder(btnExit, btnLang);
+  mem->setFocusPolicy(Qt::ClickFocus);
+  auto* open_shortcut = new QShortcut(QKeySequence::Open, this);
+  connect(open_shortcut, &QShortcut::activated, this, [this] { btnJarClick(); });
 
   AlphaShowHide = MakeWindowFade(this);
 
@@ -181,30 +197,64 @@ JobOutcome Tfrm::ProcessJar(const std::string& file_name, bool interactive) {
     ~Reset() { flag = false; }
   } reset{job_running_};
   PrepareJobDirectory(locations_);
-  return job_->ProcessJar(file_name, interactive);
+  // The archive component's boxes would stop a job with a modal window; the job tells its own
+  // reasons, and what the component said on the way is kept.
+  const ZipBoxCapture capture;
+  const JobOutcome outcome = job_->ProcessJar(file_name, interactive);
+  if (outcome != JobOutcome::kFailed && interactive) {
+    for (const std::string& message : capture.Messages()) AddConsoleLine(Q(message));
+  }
+  return outcome;
+}
+
+JobOutcome Tfrm::RunConsoleJob(const std::string& jar) {
+  // Jobs are told apart by an empty line and the name of the file each one works on.
+  if (!console_blank_ && !mem->document()->lastBlock().text().isEmpty()) AddConsoleLine({});
+  AddConsoleLine(QFile::decodeName(jar.c_str()));
+  try {
+    return ProcessJar(jar, true);  // a failed job's Console lines end with its reason
+  } catch (const std::exception& e) {
+    AddConsoleLine(QString::fromUtf8(e.what()));
+    throw;
+  }
 }
 
 void Tfrm::LoadSettings() {
   settings_ = korvel::LoadSettings(locations_.settings_file);
+  last_folder_ = platform::ProfileFile(locations_.settings_file)
+                     .ReadString(kSettingsSection, kLastFolderKey, "");
 }
 
 void Tfrm::SaveSettings() {
   PrepareSettingsDirectory(locations_);
   korvel::SaveSettings(settings_, locations_.settings_file);
+  // The open dialog's folder is this window's own: it is kept beside the settings.
+  platform::ProfileFile file(locations_.settings_file);
+  file.WriteString(kSettingsSection, kLastFolderKey, last_folder_);
+  file.Save();
 }
 
 std::string Tfrm::LanguagePath(const std::string& lang_file) const {
   return ResolveLanguageFile(locations_.language_dirs, lang_file);
 }
 
+std::string Tfrm::LocaleLanguageFile(const QLocale& locale) const {
+  if (locale.language() == QLocale::C) return {};
+  // Language files are named after their language in English: English.lng, German.lng...
+  const std::string name = QLocale::languageToString(locale.language()).toStdString() + ".lng";
+  return platform::FileExists(LanguagePath(name)) ? name : std::string();
+}
+
 void Tfrm::ApplyLanguage(const std::string& lang_file) {
   texts_.Load(LanguagePath(lang_file));
+  setWindowTitle(Q(texts_[TextId::kMainCaption]));
   for (const LanguageCaption& caption : kLanguageCaptions) {
     if (caption.window != LanguageWindow::kMain) continue;
     auto* button =
         findChild<TSelButton*>(QString::fromLatin1(caption.control.data(), caption.control.size()));
     if (button) button->SetCaption(Q(CaptionText(caption, texts_)));
   }
+  if (frmAbout_) frmAbout_->ApplyLanguage(texts_);
   if (frmBatch_) frmBatch_->ApplyLanguage(texts_);
   if (frmOptions_) frmOptions_->ApplyLanguage(texts_);
 }
@@ -270,6 +320,11 @@ void Tfrm::showEvent(QShowEvent* event) {
 
 void Tfrm::FormShow() {
   LoadSettings();
+  // On the first start (no language chosen yet) the system's language is taken when a file
+  // for it is installed.
+  if (!platform::ProfileFile(locations_.settings_file).Find(kSettingsSection, "LangFile")) {
+    settings_.LangFile = LocaleLanguageFile(QLocale());
+  }
   ApplyLanguage(settings_.LangFile);
   setAcceptDrops(true);
 }
@@ -303,9 +358,11 @@ void Tfrm::FormCloseQuery(bool& can_close) {
 
 void Tfrm::btnJarClick() {
   RunCommand([this] {
-    const QString chosen = Boxes::OpenFile(this, QString::fromLatin1(kOpenJarTitle),
-                                           QString::fromLatin1(kOpenJarFilter));
+    const QString chosen =
+        Boxes::OpenFile(this, Q(texts_[TextId::kOpenJarTitle]), JarFileFilter(texts_),
+                        QString::fromStdString(last_folder_));
     if (chosen.isEmpty()) return;
+    last_folder_ = FileNameOf(QFileInfo(chosen).absolutePath());
     const std::string jar = FileNameOf(chosen);
     // The open dialog refuses read-only files at once, with the text every route gives.
     if (const auto refusal = ReadOnlyRefusal(jar)) {
@@ -313,7 +370,7 @@ void Tfrm::btnJarClick() {
       return;
     }
     ClearConsole();
-    const JobOutcome outcome = ProcessJar(jar, true);
+    const JobOutcome outcome = RunConsoleJob(jar);
     if (outcome == JobOutcome::kFailed) {
       ShowBox(BoxKind::kError, job_->FailureReason() + "\n" + texts_[TextId::kJarNotCreated] +
                                    "\n" + texts_[TextId::kOriginalFileRecovered]);
@@ -326,10 +383,8 @@ void Tfrm::btnJarClick() {
     ShowBox(BoxKind::kInformation, texts_[TextId::kFinished]);
     const std::string jad = FindDescriptor(jar);
     if (!settings_.AskMidway || !platform::FileExists(jad)) return;
-    if (settings_.Midway.empty() || !platform::FileExists(settings_.Midway)) {
-      ShowBox(BoxKind::kError, texts_[TextId::kMidwayNotConfigured]);
-      return;
-    }
+    // The offer makes sense only with a tool set up; without one a success stays a success.
+    if (settings_.Midway.empty() || !platform::FileExists(settings_.Midway)) return;
     if (Boxes::Ask(this, Q(texts_[TextId::kUploadToPhone]))) {
       StartUploadTool(settings_.Midway, jad);  // what the tool does is its own affair
     }
@@ -381,13 +436,16 @@ void Tfrm::FilesDropped(const std::vector<std::string>& paths) {
   RunCommand([&] {
     for (const std::string& path : paths) {
       if (!platform::FileExists(path)) return;  // a folder or a vanished file ends the drop
-      const std::string name = platform::FileNamePart(path);
-      if (name.size() < 4 || name.compare(name.size() - 4, 4, ".jar") != 0) continue;
+      if (!QFile::decodeName(path.c_str()).endsWith(QLatin1String(".jar"), Qt::CaseInsensitive)) {
+        AddConsoleLine(Q(texts_[TextId::kNotAJar]) + QLatin1Char(' ') +
+                       QFile::decodeName(path.c_str()));
+        continue;
+      }
       // Only the first JAR of a drop is taken. Without confirmation it is processed at once.
       if (settings_.ConfirmDrop && !Boxes::Ask(this, Q(texts_[TextId::kAcceptFile]) + "\n" +
                                                          QFile::decodeName(path.c_str())))
         return;
-      ProcessJar(path, true);  // the job's Console lines report the outcome
+      RunConsoleJob(path);  // the job's Console lines report the outcome
       return;
     }
   });

@@ -17,6 +17,7 @@
 #include "store/mxStorage.h"
 #include "ui/Boxes.h"
 
+class QLocale;
 class QPlainTextEdit;
 
 namespace korvel {
@@ -29,9 +30,8 @@ class TfrmLang;
 class TfrmOptions;
 class TPanelShape;
 
-// The open dialog's fixed title and filter.
-inline constexpr const char* kOpenJarTitle = "Open Jar";
-inline constexpr const char* kOpenJarFilter = "Jar files (*.jar);;All files (*)";
+// The korvel.ini key (in the settings' section) of the folder the open dialog starts in.
+inline constexpr const char* kLastFolderKey = "LastFolder";
 
 class Tfrm : public QWidget {
   Q_OBJECT
@@ -61,9 +61,9 @@ class Tfrm : public QWidget {
   JobOutcome ProcessJar(const std::string& file_name, bool interactive);
   // The job itself; its FailureReason() says why the last one failed.
   const PatchJob& Job() const { return *job_; }
-  // Reads the settings file into the record.
+  // Reads the settings file into the record (and the open dialog's last folder).
   void LoadSettings();
-  // Writes the record; raises FileError when the file cannot be written.
+  // Writes the record and the last folder; raises FileError when the file cannot be written.
   void SaveSettings();
   // Reads the texts from `lang_file` ("" for the built-in ones; a relative name is looked up in
   // the language folders) and sets the captions of this window and of the dialogs.
@@ -130,13 +130,19 @@ class Tfrm : public QWidget {
   // box, and a close asked for meanwhile carried out when it ends.
   void RunCommand(const std::function<void()>& command);
   void ShowBox(BoxKind kind, const std::string& text);
+  // An interactive job started from this window: the Console names the file first and ends
+  // with the reason of a failure. Errors of the job reach the caller.
+  JobOutcome RunConsoleJob(const std::string& jar);
   std::string LanguagePath(const std::string& lang_file) const;
+  // The installed language file for `locale` (a name in a language folder), or "".
+  std::string LocaleLanguageFile(const QLocale& locale) const;
 
   Settings settings_;
   Language texts_;
   Locations locations_;
   std::unique_ptr<ConsoleSink> sink_;
   std::unique_ptr<PatchJob> job_;
+  std::string last_folder_;           // where the open dialog starts
 
   TfrmAbout* frmAbout_ = nullptr;
   TfrmOptions* frmOptions_ = nullptr;

@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -87,9 +88,9 @@ QString FinalResolutionText(const QString& text, const QString& empty_default) {
   return text;
 }
 
-TfrmOptions::TfrmOptions(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+TfrmOptions::TfrmOptions(QWidget* parent) : QDialog(parent, kDialogFlags) {
   PrepareWindow(this, "frmOptions", 590, 218);
+  CentreAndDefaultOk(this);
 
   auto shape = [this](const char* name, QRect geometry, QColor fill) {
     auto* shape = new TPanelShape(this, fill, kAccent);
@@ -110,7 +111,9 @@ TfrmOptions::TfrmOptions(QWidget* parent)
   auto check_box = [&](const char* name, int x, int y) {
     auto* box = new TBitCheckBox(this);
     box->setObjectName(QString::fromLatin1(name));
-    box->setGeometry(x, y, 270, 17);
+    // As wide as the panel allows (one pixel short of its outline), so the longest captions keep
+    // a margin.
+    box->setGeometry(x, y, 273, 17);
     box->SetColor(kPanel);
     box->SetCheckedGlyph(checked);
     box->SetGrayedGlyph(grayed);
@@ -216,21 +219,30 @@ void TfrmOptions::ApplyLanguage(const Language& texts) {
       label->adjustSize();
     }
   }
+  auto q = [&texts](TextId id) { return QString::fromStdString(texts[id]); };
+  midway_caption_ = btnMidway->Caption();
+  midway_title_ = q(TextId::kMidwayDialogTitle);
+  midway_filter_ = QStringLiteral("MIDway.exe (midway*.exe);;") + q(TextId::kProgramsFilter) +
+                   QStringLiteral(" (*.exe);;") + q(TextId::kMidwayAllFilesFilter) +
+                   QStringLiteral(" (*)");
+  ShowMidwayPath();
+}
+
+void TfrmOptions::ShowMidwayPath() {
+  if (midway_.empty()) {
+    btnMidway->SetCaption(midway_caption_);
+    btnMidway->SetHint(QString());
+    return;
+  }
+  const QString path = QFile::decodeName(midway_.c_str());
+  const QString full = midway_caption_ + QStringLiteral(": ") + QFileInfo(path).fileName();
+  btnMidway->SetCaption(
+      QFontMetrics(btnMidway->Font()).elidedText(full, Qt::ElideMiddle, btnMidway->width() - 12));
+  btnMidway->SetHint(path);
 }
 
 bool TfrmOptions::Execute(Settings& settings) {
-  cbBackup->SetChecked(settings.Backup);
-  cbNokia->SetChecked(settings.Nokia);
-  cbJad->SetChecked(settings.Jad);
-  cbFilterAttr->SetChecked(settings.FilterAttr);
-  cbAskMidway->SetChecked(settings.AskMidway);
-  midway_ = settings.Midway;
-  // The change check runs on the whole number: the edit's length limit would cut "1000" to
-  // "100" before the check could see it.
-  edResW->setText(CheckedResolutionText(QString::number(settings.ResW)));
-  edResH->setText(CheckedResolutionText(QString::number(settings.ResH)));
-  cbConfirmDrop->SetChecked(settings.ConfirmDrop);
-
+  Load(settings);
   if (exec() != QDialog::Accepted) return false;
 
   settings.Backup = cbBackup->Checked();
@@ -243,6 +255,21 @@ bool TfrmOptions::Execute(Settings& settings) {
   settings.ResH = edResH->text().toInt();
   settings.ConfirmDrop = cbConfirmDrop->Checked();
   return true;
+}
+
+void TfrmOptions::Load(const Settings& settings) {
+  cbBackup->SetChecked(settings.Backup);
+  cbNokia->SetChecked(settings.Nokia);
+  cbJad->SetChecked(settings.Jad);
+  cbFilterAttr->SetChecked(settings.FilterAttr);
+  cbAskMidway->SetChecked(settings.AskMidway);
+  midway_ = settings.Midway;
+  ShowMidwayPath();
+  // The change check runs on the whole number: the edit's length limit would cut "1000" to
+  // "100" before the check could see it.
+  edResW->setText(CheckedResolutionText(QString::number(settings.ResW)));
+  edResH->setText(CheckedResolutionText(QString::number(settings.ResH)));
+  cbConfirmDrop->SetChecked(settings.ConfirmDrop);
 }
 
 void TfrmOptions::CheckResolutionEdit(QLineEdit* edit) {
@@ -279,11 +306,11 @@ void TfrmOptions::btnRes128x128Click() {
 }
 
 void TfrmOptions::btnMidwayClick() {
-  // The file dialog seam takes no initial file name; the title and filter are fixed.
-  const QString chosen = Boxes::OpenFile(this, QString::fromUtf8(kMidwayDialogTitle),
-                                         QString::fromUtf8(kMidwayDialogFilter));
+  // The file dialog seam takes no initial file name.
+  const QString chosen = Boxes::OpenFile(this, midway_title_, midway_filter_);
   if (chosen.isEmpty()) return;
   midway_ = QFile::encodeName(QFileInfo(chosen).absoluteFilePath()).toStdString();
+  ShowMidwayPath();
 }
 
 }  // namespace korvel

@@ -18,11 +18,6 @@ class TBitCheckBox;
 class TPanelShape;
 class TSelButton;
 
-// The upload tool dialog's fixed title and filter.
-inline constexpr const char* kMidwayDialogTitle = "MIDway...";
-inline constexpr const char* kMidwayDialogFilter =
-    "MIDway.exe (midway*.exe);;Все программы (*.exe);;Все файлы (*)";
-
 // What the change check of a resolution edit makes of `text`: empty stays empty, above 255
 // gives "255", below 1 or not an integer gives "1", anything else stays as it is.
 QString CheckedResolutionText(const QString& text);
@@ -35,12 +30,15 @@ class TfrmOptions : public QDialog {
  public:
   explicit TfrmOptions(QWidget* parent = nullptr);
 
-  // Sets the captions this dialog takes from the Language table.
+  // Sets the captions this dialog takes from the Language table, and the texts of its file
+  // dialog.
   void ApplyLanguage(const Language& texts);
 
   // The Options exchange: fills the controls from `settings`, shows the dialog modally and, only
   // when it ends with OK, copies the values back. True on OK.
   bool Execute(Settings& settings);
+  // Fills the controls from `settings` as a showing does (Execute's first part).
+  void Load(const Settings& settings);
 
   // The upload tool path the dialog holds until OK.
   const std::string& MidwayPath() const { return midway_; }
@@ -89,8 +87,13 @@ class TfrmOptions : public QDialog {
 
  private:
   static void CheckResolutionEdit(QLineEdit* edit);
+  // The upload tool button names the chosen tool after its caption (the whole path in its hint).
+  void ShowMidwayPath();
 
   std::string midway_;
+  QString midway_caption_;
+  QString midway_title_;
+  QString midway_filter_;
 };
 
 }  // namespace korvel

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
+#include <vector>
 
 #include "platform/CodePage.h"
 #include "platform/Files.h"
@@ -26,13 +28,18 @@ std::string Cp1251(std::string_view utf8) {
 // A language file (UTF-8 text here) that gives every entry a Russian text of its own.
 std::string FullFileText() {
   std::string text = "[Korvel Language File]\nName=Проверка\n";
-  std::string_view section;
+  // Each section once, as a language file has it, though the table comes back to some.
+  std::vector<std::string_view> sections;
   for (const LanguageEntry& e : kLanguageTable) {
-    if (e.section != section) {
-      section = e.section;
-      text += "[" + std::string(section) + "]\n";
+    if (std::find(sections.begin(), sections.end(), e.section) == sections.end())
+      sections.push_back(e.section);
+  }
+  for (std::string_view section : sections) {
+    text += "[" + std::string(section) + "]\n";
+    for (const LanguageEntry& e : kLanguageTable) {
+      if (e.section == section)
+        text += std::string(e.key) + "=Ключ " + std::string(e.key) + " ёЁ №\n";
     }
-    text += std::string(e.key) + "=Ключ " + std::string(e.key) + " ёЁ №\n";
   }
   return text;
 }

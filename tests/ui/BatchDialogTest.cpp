@@ -38,6 +38,19 @@ QString T(TextId id) {
   return QString::fromStdString(built_in[id]);
 }
 
+QString Adapted(const QString& path) {
+  return path + QString::fromUtf8(" — ") + T(TextId::kAdapted);
+}
+
+QString Failed(const QString& path, const QString& reason) {
+  return path + QString::fromUtf8(" — ") + T(TextId::kFailed) + ": " + reason;
+}
+
+QString FinalBox(int adapted, int failed) {
+  return T(TextId::kProcessingFinished) + "\n" + T(TextId::kAdaptedCount) + " " +
+         QString::number(adapted) + "\n" + T(TextId::kFailedCount) + " " + QString::number(failed);
+}
+
 class BatchDialogTest : public testing::Test {
  protected:
   // Adds `files` through the add button's open dialog.
@@ -54,7 +67,6 @@ class BatchDialogTest : public testing::Test {
 
   void ExpectIdleAndReset() {
     EXPECT_FALSE(dialog_.Running());
-    EXPECT_EQ(dialog_.lbFiles->count(), 0);
     EXPECT_EQ(dialog_.gBatch->ShownText(), "Пакет: 0%");
     EXPECT_EQ(dialog_.gBatch->MaxValue(), 100);
     EXPECT_EQ(dialog_.gFile->ShownText(), T(TextId::kFile));
@@ -132,7 +144,7 @@ TEST_F(BatchDialogTest, StartWithAnEmptyListDoesNothing) {
 
 // A run over three files, one of them twice and one with "%" in its name: the batch gauge after
 // each file, the file gauge's name during each job, the reset and the final box.
-TEST_F(BatchDialogTest, RunShowsEachStepThenResetsAndEmptiesTheList) {
+TEST_F(BatchDialogTest, RunShowsEachStepThenResetsAndKeepsTheResults) {
   const QString odd = QString::fromStdString(games_ / "50%d.jar");
   std::vector<std::string> called;
   QStringList file_texts;
@@ -156,6 +168,9 @@ TEST_F(BatchDialogTest, RunShowsEachStepThenResetsAndEmptiesTheList) {
     QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);
     ExpectIdleAndReset();
     EXPECT_TRUE(dialog_.isVisible());
+    EXPECT_EQ(Entries(dialog_),
+              QStringList({Adapted("/g/a.jar"), Adapted(odd), Adapted("/g/a.jar")}));
+    QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);  // nothing left to adapt
   });
   EXPECT_EQ(called, (std::vector<std::string>{"/g/a.jar", odd.toStdString(), "/g/a.jar"}));
   EXPECT_EQ(file_texts, QStringList({"a.jar", "50%d.jar", "a.jar"}));
@@ -163,13 +178,13 @@ TEST_F(BatchDialogTest, RunShowsEachStepThenResetsAndEmptiesTheList) {
   EXPECT_EQ(batch_texts, QStringList({"Пакет: 33%", "Пакет: 67%", "Пакет: 100%"}));
   ASSERT_EQ(Boxes::Shown().size(), 1u);
   EXPECT_EQ(Boxes::Shown().front().kind, BoxKind::kInformation);
-  EXPECT_EQ(Boxes::Shown().front().text, T(TextId::kProcessingFinished));
+  EXPECT_EQ(Boxes::Shown().front().text, FinalBox(3, 0));
 }
 
 // The close button pressed while the second file is being adapted: the dialog stays, the
-// second file is finished, the third is skipped, and no box is shown. Meanwhile nothing else
-// of the dialog reacts.
-TEST_F(BatchDialogTest, StopDuringTheSecondFileSkipsTheThirdAndOnlyTellsTheFailure) {
+// second file is finished, the third stays in the list to do, and no box is shown. Meanwhile
+// nothing else of the dialog reacts.
+TEST_F(BatchDialogTest, StopDuringTheSecondFileSkipsTheThirdWithoutABox) {
   std::vector<std::string> called;
   auto job = [&](const std::string& file, bool) {
     called.push_back(file);
@@ -194,29 +209,50 @@ TEST_F(BatchDialogTest, StopDuringTheSecondFileSkipsTheThirdAndOnlyTellsTheFailu
     QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);
     ExpectIdleAndReset();
     EXPECT_TRUE(dialog_.isVisible());
+    EXPECT_EQ(Entries(dialog_),
+              QStringList({Adapted("/g/1.jar"), Failed("/g/2.jar", T(TextId::kJarNotCreated)),
+                           "/g/3.jar"}));
   });
   EXPECT_EQ(called, (std::vector<std::string>{"/g/1.jar", "/g/2.jar"}));
-  // No "finished" box; the file that failed is named.
-  ASSERT_EQ(Boxes::Shown().size(), 1u);
-  EXPECT_EQ(Boxes::Shown().front().kind, BoxKind::kError);
-  EXPECT_EQ(Boxes::Shown().front().text, "/g/2.jar");
+  EXPECT_TRUE(Boxes::Shown().empty());
 }
 
-TEST_F(BatchDialogTest, TheEndOfARunListsTheFailedFilesWithTheirReasons) {
+// A file the job could not adapt shows the job's own reason in the list.
+TEST_F(BatchDialogTest, AFailedFileShowsTheJobsReason) {
   auto job = [&](const std::string& file, bool) { return file != "/g/bad.jar"; };
   WhenShown(dialog_, [&] {
     AddFiles({"/g/1.jar", "/g/bad.jar"});
     QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);
     ExpectIdleAndReset();
+    EXPECT_EQ(Entries(dialog_), QStringList({Adapted("/g/1.jar"),
+                                             Failed("/g/bad.jar", "x.class: damaged (checksum)")}));
   });
   dialog_.Execute(settings_, job, [] { return std::string("x.class: damaged (checksum)"); });
   ASSERT_EQ(Boxes::Shown().size(), 1u);
-  EXPECT_EQ(Boxes::Shown().front().kind, BoxKind::kError);
-  EXPECT_EQ(Boxes::Shown().front().text,
-            T(TextId::kProcessingFinished) + "\n/g/bad.jar: x.class: damaged (checksum)");
+  EXPECT_EQ(Boxes::Shown().front().text, FinalBox(1, 1));
 }
 
-TEST_F(BatchDialogTest, AJobErrorIsShownAndTheRunFinishesAsAfterAStop) {
+// Closing the window during a run asks; yes stops after the current file, then closes.
+TEST_F(BatchDialogTest, ACloseDuringARunAsksToStopAfterTheCurrentFile) {
+  std::vector<std::string> called;
+  auto job = [&](const std::string& file, bool) {
+    called.push_back(file);
+    Boxes::QueueAnswer(called.size() == 2);
+    EXPECT_FALSE(dialog_.close());
+    EXPECT_TRUE(dialog_.isVisible());
+    return true;
+  };
+  Run(job, [&] {
+    AddFiles({"/g/1.jar", "/g/2.jar", "/g/3.jar"});
+    QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);
+    EXPECT_FALSE(dialog_.isVisible());
+  });
+  EXPECT_EQ(called, (std::vector<std::string>{"/g/1.jar", "/g/2.jar"}));
+  ASSERT_EQ(Boxes::Shown().size(), 2u);  // the two questions, no final box
+  EXPECT_EQ(Boxes::Shown().back().text, T(TextId::kStopAfterCurrent));
+}
+
+TEST_F(BatchDialogTest, AFailedFileIsListedWithItsReasonAndTheRunGoesOn) {
   std::vector<std::string> called;
   auto job = [&](const std::string& file, bool) -> bool {
     called.push_back(file);
@@ -227,19 +263,23 @@ TEST_F(BatchDialogTest, AJobErrorIsShownAndTheRunFinishesAsAfterAStop) {
     AddFiles({"/g/1.jar", "/g/2.jar", "/g/3.jar"});
     QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);
     ExpectIdleAndReset();
+    EXPECT_EQ(Entries(dialog_),
+              QStringList({Adapted("/g/1.jar"),
+                           Failed("/g/2.jar", "Cannot open file \"/g/2.jar\". 100% wrong"),
+                           Adapted("/g/3.jar")}));
     ASSERT_EQ(Boxes::Shown().size(), 1u);
     EXPECT_EQ(Boxes::Shown().front().kind, BoxKind::kError);
-    EXPECT_EQ(Boxes::Shown().front().text, "Cannot open file \"/g/2.jar\". 100% wrong");
+    EXPECT_EQ(Boxes::Shown().front().text, FinalBox(2, 1));
 
-    // Usable again: a new run goes through to its box, and the dialog closes.
+    // A new run takes only the new file; the dialog then closes.
     AddFiles({"/g/4.jar"});
     QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);
     ASSERT_EQ(Boxes::Shown().size(), 2u);
-    EXPECT_EQ(Boxes::Shown().back().text, T(TextId::kProcessingFinished));
+    EXPECT_EQ(Boxes::Shown().back().text, FinalBox(1, 0));
     QTest::mouseClick(dialog_.btnCancel, Qt::LeftButton);
     EXPECT_FALSE(dialog_.isVisible());
   });
-  EXPECT_EQ(called, (std::vector<std::string>{"/g/1.jar", "/g/2.jar", "/g/4.jar"}));
+  EXPECT_EQ(called, (std::vector<std::string>{"/g/1.jar", "/g/2.jar", "/g/3.jar", "/g/4.jar"}));
 }
 
 class BatchDropTest : public BatchDialogTest {
@@ -271,7 +311,8 @@ TEST_F(BatchDropTest, OnlyExistingFilesEndingInJarAreAdded) {
   settings_.ConfirmDrop = false;
   Run(nullptr, [&] {
     Drop({folder_, text_, upper_, games_ / "missing.jar", jar_});
-    EXPECT_EQ(Entries(dialog_), QStringList({QString::fromStdString(jar_)}));
+    EXPECT_EQ(Entries(dialog_),
+              QStringList({QString::fromStdString(upper_), QString::fromStdString(jar_)}));
   });
   EXPECT_TRUE(Boxes::Shown().empty());
 }
@@ -380,7 +421,7 @@ TEST_F(BatchDialogTest, RealJobsOverThreeSampleSuites) {
     EXPECT_NE(adapted.find("FullCn.class"), std::string::npos) << jars[i].toStdString();
   }
   ASSERT_EQ(Boxes::Shown().size(), 1u);
-  EXPECT_EQ(Boxes::Shown().front().text, T(TextId::kProcessingFinished));
+  EXPECT_EQ(Boxes::Shown().front().text, FinalBox(3, 0));
 }
 
 }  // namespace

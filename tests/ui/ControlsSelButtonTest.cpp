@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCursor>
 #include <QEnterEvent>
 #include <QFontMetrics>
 #include <QTest>
@@ -63,7 +64,7 @@ struct Fixture {
 TEST(ControlsSelButton, DefaultsAndCaptionFromName) {
   TSelButton button;
   EXPECT_EQ(button.size(), QSize(105, 20));
-  EXPECT_EQ(button.focusPolicy(), Qt::NoFocus);
+  EXPECT_EQ(button.focusPolicy(), Qt::TabFocus);
   EXPECT_EQ(button.ColorOver(), QColor(0x84, 0xB9, 0xA4));
   EXPECT_EQ(button.ColorBorder(), QColor(0x80, 0x80, 0x80));
   button.setObjectName("btnJar");
@@ -106,6 +107,8 @@ TEST(ControlsSelButton, NormalLookFramesAndCaptionPlaces) {
 
 TEST(ControlsSelButton, HoverAndPressedLooks) {
   Fixture f;
+  f.parent.show();
+  QCoreApplication::processEvents();
   const QPoint normal = f.Origin(kFill);
   f.Enter();
   QImage image = Grab(*f.button);
@@ -119,6 +122,7 @@ TEST(ControlsSelButton, HoverAndPressedLooks) {
   EXPECT_EQ(image.pixelColor(1, 1), QColor(Qt::yellow));
   EXPECT_TRUE(InkColorIs(image, QRect(1, 1, 103, 18), Qt::yellow, Qt::white));
   EXPECT_EQ(f.Origin(Qt::yellow), normal + QPoint(1, 1));
+  QCursor::setPos(f.button->mapToGlobal(QPoint(5, 5)));  // the look after a click follows it
   QTest::mouseRelease(f.button, Qt::LeftButton, {}, QPoint(5, 5));
   EXPECT_EQ(f.button->State(), TSelButton::DrawState::kHover);
 
@@ -135,6 +139,8 @@ TEST(ControlsSelButton, HoverAndPressedLooks) {
 
 TEST(ControlsSelButton, MouseSequenceAndTheEnabledFlag) {
   Fixture f;
+  f.parent.show();
+  QCursor::setPos(f.button->mapToGlobal(QPoint(7, 8)));
   f.Enter();
   QTest::mouseClick(f.button, Qt::LeftButton, {}, QPoint(7, 8));
   // The click sees the normal look, so a dialog it opens does too; hover comes back after.
@@ -159,6 +165,32 @@ TEST(ControlsSelButton, MouseSequenceAndTheEnabledFlag) {
   QTest::mouseRelease(f.button, Qt::LeftButton, {}, QPoint(5, 5));
   EXPECT_EQ(Grab(*f.button), normal);
   EXPECT_TRUE(f.log.empty());
+}
+
+// A click whose handler runs a modal window: the pointer moved meanwhile, so the release point
+// says nothing about where it is now.
+TEST(ControlsSelButton, LookFollowsThePointerAfterAClick) {
+  Fixture f;
+  f.parent.show();
+  for (bool pointer_stays : {true, false}) {
+    QCursor::setPos(f.button->mapToGlobal(QPoint(5, 5)));
+    f.Enter();
+    f.button->OnClick = [&] {
+      if (!pointer_stays) QCursor::setPos(f.parent.mapToGlobal(QPoint(150, 50)));
+    };
+    QTest::mouseClick(f.button, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(f.button->State(),
+              pointer_stays ? TSelButton::DrawState::kHover : TSelButton::DrawState::kNormal);
+  }
+  // Hiding or deactivating the window drops a hover or pressed look.
+  f.Enter();
+  QTest::mousePress(f.button, Qt::LeftButton, {}, QPoint(5, 5));
+  QEvent deactivate(QEvent::WindowDeactivate);
+  QApplication::sendEvent(&f.parent, &deactivate);
+  EXPECT_EQ(f.button->State(), TSelButton::DrawState::kNormal);
+  f.Enter();
+  f.parent.hide();
+  EXPECT_EQ(f.button->State(), TSelButton::DrawState::kNormal);
 }
 
 }  // namespace

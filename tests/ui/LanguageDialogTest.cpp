@@ -70,7 +70,8 @@ TEST_F(LanguageDialogTest, ListsTheProgramDirectoryFilesByDisplayName) {
     EXPECT_EQ(texts[0], "<Default>");
     EXPECT_TRUE(texts.contains("English"));
     EXPECT_TRUE(texts.contains("Klingon"));  // no Name: the file name without extension
-    EXPECT_TRUE(dialog_.lbLang->selectedItems().isEmpty());
+    ASSERT_EQ(dialog_.lbLang->selectedItems().size(), 1);
+    EXPECT_EQ(dialog_.lbLang->selectedItems().front()->text(), "English");  // the current one
     EXPECT_EQ(dialog_.LanguagePath(0), "");
     EXPECT_EQ(dialog_.lblCurLang->text(), "English");
   });
@@ -111,15 +112,24 @@ TEST_F(LanguageDialogTest, OkWithoutASelectionKeepsTheDialogOpen) {
     QTest::mouseClick(dialog_.btnCancel, Qt::LeftButton);
     EXPECT_FALSE(dialog_.isVisible());
   });
-  EXPECT_FALSE(dialog_.Execute({program_.Path()}, "").has_value());
+  EXPECT_FALSE(dialog_.Execute({program_.Path()}, "/elsewhere/Gone.lng").has_value());
+
+  // The entry drawn as current is a choice, selected or not: here the current <Default>.
+  WhenShown(dialog_, [&] {
+    dialog_.lbLang->clearSelection();
+    QTest::mouseClick(dialog_.btnOk, Qt::LeftButton);
+  });
+  EXPECT_EQ(dialog_.Execute({program_.Path()}, ""), std::optional<std::string>(""));
+  EXPECT_EQ(Boxes::Shown().size(), 1u);
 }
 
-TEST_F(LanguageDialogTest, EachShowingRebuildsTheListWithoutASelection) {
+TEST_F(LanguageDialogTest, EachShowingRebuildsTheListWithTheCurrentOneSelected) {
   EXPECT_EQ(Choose("English"), english_);
   const std::string twin = program_.Write("Twin.lng", "[Korvel Language File]\nName=English\n");
   WhenShown(dialog_, [&] {
     EXPECT_EQ(Texts().size(), 4);
-    EXPECT_TRUE(dialog_.lbLang->selectedItems().isEmpty());
+    ASSERT_EQ(dialog_.lbLang->selectedItems().size(), 1);
+    EXPECT_EQ(dialog_.lbLang->row(dialog_.lbLang->selectedItems().front()), 0);
     // Two entries with the same text, each with its own file.
     std::vector<std::string> paths;
     for (int i = 0; i < dialog_.lbLang->count(); ++i) {

@@ -6,10 +6,13 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QImage>
+#include <QLabel>
 #include <QListWidget>
+#include <QLocale>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTest>
 #include <QTextBlock>
 #include <QTimer>
 #include <QUrl>
@@ -31,6 +34,7 @@
 #include "ui/MainShape.h"
 #include "ui/OptionsDialog.h"
 #include "ui/controls/AlphaShowHide.h"
+#include "ui/controls/BtChkBox.h"
 #include "ui/controls/ButtonComps.h"
 #include "ui/controls/jsCoolGauge.h"
 
@@ -126,7 +130,8 @@ TEST_F(MainWindowTest, LayoutColoursAndCaptionsOfTheWindow) {
       {"btnBatch", {14, 41, 141, 20}},      {"shpMenuLine1", {8, 67, 153, 1}},
       {"btnOptions", {14, 74, 141, 20}},    {"shpMenuLine2", {8, 100, 153, 1}},
       {"btnAbout", {14, 107, 141, 20}},     {"btnExit", {14, 133, 141, 20}},
-      {"shpConsoleBg", {167, 8, 442, 151}}, {"mem", {172, 13, 432, 142}},
+      {"shpConsoleBg", {167, 8, 442, 151}}, {"mem", {172, 13, 432, 114}},
+      {"btnLang", {463, 133, 141, 20}},
   };
   for (const auto& [name, rect] : geometry) {
     QWidget* child = frm_->findChild<QWidget*>(name);
@@ -134,8 +139,8 @@ TEST_F(MainWindowTest, LayoutColoursAndCaptionsOfTheWindow) {
     EXPECT_EQ(child->geometry(), rect) << name;
   }
 
-  for (TSelButton* button :
-       {frm_->btnJar, frm_->btnBatch, frm_->btnOptions, frm_->btnAbout, frm_->btnExit}) {
+  for (TSelButton* button : {frm_->btnJar, frm_->btnBatch, frm_->btnOptions, frm_->btnAbout,
+                             frm_->btnExit, frm_->btnLang}) {
     EXPECT_TRUE(button->Color() == kPanel && button->ColorBorder() == kAccent &&
                 button->ColorOver() == kAccent && button->ColorDown() == kAccent &&
                 button->FontColor() == kAccent && button->ColorOverCaption() == Qt::white &&
@@ -144,12 +149,9 @@ TEST_F(MainWindowTest, LayoutColoursAndCaptionsOfTheWindow) {
   }
   EXPECT_EQ(frm_->btnExit->Caption(), QBuiltin(TextId::kExit));
 
-  // The language button sits in the free strip under the Console panel.
-  const QRect lang = frm_->btnLang->geometry();
-  EXPECT_TRUE(frm_->btnLang->isVisible());
-  EXPECT_TRUE(frm_->rect().contains(lang));
-  EXPECT_FALSE(lang.intersects(frm_->shpConsoleBg->geometry()));
-  EXPECT_FALSE(lang.intersects(frm_->shpBtnsBg->geometry()));
+  // The language button is one of the commands, at the foot of the Console panel.
+  EXPECT_EQ(frm_->btnLang->Font(), frm_->btnJar->Font());
+  EXPECT_EQ(frm_->btnLang->Caption(), "Language");
 
   QPlainTextEdit* mem = frm_->mem;
   EXPECT_TRUE(mem->isReadOnly());
@@ -190,6 +192,35 @@ TEST_F(MainWindowTest, SettingsAndLanguageAreReadOnFirstShow) {
   EXPECT_EQ(frm_->btnExit->Caption(), "Quit");
 }
 
+// Without a language chosen in korvel.ini, the system's language is taken when it is installed;
+// an empty choice is a choice (the built-in texts).
+TEST_F(MainWindowTest, TheFirstStartTakesTheSystemLanguageWhenInstalled) {
+  program_.Write("English.lng", test::ReadFile(test::SourceFile("lang/English.lng")));
+  const QLocale saved;
+  struct Case {
+    const char* locale;
+    const char* ini;
+    std::string lang_file;
+  };
+  const std::vector<Case> cases = {{"en_GB", "", "English.lng"},
+                                   {"en_US", "[Korvel]\nResW=176\n", "English.lng"},
+                                   {"ru_RU", "", ""},
+                                   {"de_DE", "", ""},
+                                   {"en_US", "[Korvel]\nLangFile=\n", ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.locale) + " " + c.ini);
+    QLocale::setDefault(QLocale(QString::fromLatin1(c.locale)));
+    program_.Write("korvel.ini", c.ini);
+    Tfrm frm;
+    frm.SetProgramDirectory(program_.Path());
+    frm.SetSettingsPath(program_ / "korvel.ini");
+    frm.show();
+    EXPECT_EQ(frm.settings().LangFile, c.lang_file);
+    EXPECT_EQ(frm.windowTitle() == "Java game adapter for Virel", !c.lang_file.empty());
+  }
+  QLocale::setDefault(saved);
+}
+
 TEST_F(MainWindowTest, PatchButtonRunsTheJobAndShowsTheRightBoxes) {
   const std::string with_jad = CopyGame("withjad", true);
   REQUIRE_GAME(with_jad);
@@ -198,12 +229,10 @@ TEST_F(MainWindowTest, PatchButtonRunsTheJobAndShowsTheRightBoxes) {
   Show();
   auto& settings = frm_->settings();
   const QString finished = QBuiltin(TextId::kFinished);
-  const QString not_configured = QBuiltin(TextId::kMidwayNotConfigured);
   const QString upload = QBuiltin(TextId::kUploadToPhone);
 
   using BoxList = std::vector<std::pair<BoxKind, QString>>;
   const BoxList finished_only = {{BoxKind::kInformation, finished}};
-  const BoxList not_set = {{BoxKind::kInformation, finished}, {BoxKind::kError, not_configured}};
   const BoxList offer = {{BoxKind::kInformation, finished}, {BoxKind::kConfirm, upload}};
   struct Case {
     const char* what;
@@ -216,8 +245,8 @@ TEST_F(MainWindowTest, PatchButtonRunsTheJobAndShowsTheRightBoxes) {
   };
   // clang-format off
   const std::vector<Case> cases = {
-      {"JAD present, no upload tool", with_jad, true, "", {}, not_set, false},
-      {"upload tool deleted", with_jad, true, program_ / "gone", {}, not_set, false},
+      {"JAD present, no upload tool", with_jad, true, "", {}, finished_only, false},
+      {"upload tool deleted", with_jad, true, program_ / "gone", {}, finished_only, false},
       {"upload declined", with_jad, true, tool, {false}, offer, false},
       {"upload accepted", with_jad, true, tool, {true}, offer, true},
       {"Jad off and no JAD", without_jad, false, "", {}, finished_only, false},
@@ -234,10 +263,11 @@ TEST_F(MainWindowTest, PatchButtonRunsTheJobAndShowsTheRightBoxes) {
     for (bool answer : c.answers) Boxes::QueueAnswer(answer);
     frm_->btnJarClick();
 
-    // The Console was emptied and holds just this job's lines.
+    // The Console was emptied and holds just this job's lines, after the file's name.
     const QStringList lines = ConsoleLines();
-    ASSERT_FALSE(lines.isEmpty());
-    EXPECT_EQ(lines.front(), QBuiltin(TextId::kInitializing));
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines[0], QString::fromStdString(c.jar));
+    EXPECT_EQ(lines[1], QBuiltin(TextId::kInitializing));
     EXPECT_EQ(lines.back(), QBuiltin(TextId::kWorkFinished));
     EXPECT_FALSE(lines.contains("left from before"));
     ASSERT_EQ(Shown().size(), c.boxes.size());
@@ -266,15 +296,17 @@ TEST_F(MainWindowTest, AGameWithoutACanvasGetsAnInformationBoxAndStaysAsItWas) {
   EXPECT_EQ(test::ReadFile(jar), test::ReadFile(source));
 }
 
-TEST_F(MainWindowTest, ABrokenJarGivesTheFailureBoxAndStaysAsItWas) {
+TEST_F(MainWindowTest, ABrokenJarGivesOneBoxItsReasonInTheConsoleAndStaysAsItWas) {
   ASSERT_TRUE(EnginesBuilt()) << "the engines are not built";
   const std::string jar = games_.Write("broken.jar", "this is not a zip archive");
   Show();
   Boxes::QueueFiles({QString::fromStdString(jar)});
   frm_->btnJarClick();
-  // The archive component's own error boxes come first.
-  ASSERT_GE(Shown().size(), 2u);
-  EXPECT_EQ(Shown()[0].kind, BoxKind::kError);
+  // The Console names the file as the job starts, then gives the reason of the failure.
+  const QStringList lines = ConsoleLines();
+  EXPECT_EQ(lines.front(), QString::fromStdString(jar));
+  EXPECT_TRUE(lines.contains(QString::fromStdString(frm_->Job().FailureReason())));
+  ASSERT_EQ(Shown().size(), 1u);
   EXPECT_EQ(Shown().back().kind, BoxKind::kError);
   // The reason first, then the two failure lines.
   EXPECT_EQ(Shown().back().text, QString::fromStdString(frm_->Job().FailureReason()) + "\n" +
@@ -309,6 +341,26 @@ TEST_F(MainWindowTest, ABrokenJarGivesTheFailureBoxAndStaysAsItWas) {
   EXPECT_FALSE(fs::exists(locked + ".bak"));
 }
 
+TEST_F(MainWindowTest, TheOpenDialogStartsInTheLastFolderUsedAcrossStarts) {
+  const std::string locked = games_.Write("locked.jar", "PK");
+  fs::permissions(locked, fs::perms::owner_write, fs::perm_options::remove);  // no job runs
+  Show();
+  frm_->btnJarClick();  // cancelled
+  EXPECT_EQ(Boxes::LastFolder(), "");
+  Boxes::QueueFiles({QString::fromStdString(locked)});
+  frm_->btnJarClick();
+  frm_->btnJarClick();
+  EXPECT_EQ(Boxes::LastFolder(), QString::fromStdString(games_.Path()));
+  ASSERT_TRUE(frm_->close());
+
+  Tfrm second;
+  second.SetProgramDirectory(program_.Path());
+  second.SetSettingsPath(program_ / "korvel.ini");
+  second.show();
+  second.btnJarClick();
+  EXPECT_EQ(Boxes::LastFolder(), QString::fromStdString(games_.Path()));
+}
+
 TEST_F(MainWindowTest, ErrorsOfACommandAreShownAndTheWindowGoesOn) {
   const std::string jar = games_.Write("game.jar", "whatever");
   Show();
@@ -321,7 +373,7 @@ TEST_F(MainWindowTest, ErrorsOfACommandAreShownAndTheWindowGoesOn) {
   EXPECT_EQ(test::ReadFile(jar), "whatever");
 }
 
-TEST_F(MainWindowTest, DropsTakeOnlyTheFirstExistingLowerCaseJar) {
+TEST_F(MainWindowTest, DropsTakeOnlyTheFirstExistingJar) {
   const std::string text = games_.Write("readme.txt", "hello");
   const std::string a = games_.Write("a.jar", "a");
   const std::string b = games_.Write("b.jar", "b");
@@ -340,7 +392,7 @@ TEST_F(MainWindowTest, DropsTakeOnlyTheFirstExistingLowerCaseJar) {
       {"two JARs", {b, a}, accept + QString::fromStdString(b)},
       {"a folder first", {folder, a}, ""},
       {"a missing file first", {games_ / "gone.jar", a}, ""},
-      {"upper-case extension", {upper}, ""},
+      {"upper-case extension", {upper}, accept + QString::fromStdString(upper)},
       {"no files", {}, ""},
   };
   for (const Case& c : cases) {
@@ -358,6 +410,9 @@ TEST_F(MainWindowTest, DropsTakeOnlyTheFirstExistingLowerCaseJar) {
     }
   }
   EXPECT_EQ(JobsStarted(), 0);
+  // The skipped text file got its line, each time.
+  EXPECT_EQ(ConsoleLines().count(QBuiltin(TextId::kNotAJar) + " " + QString::fromStdString(text)),
+            1);
 
   // The same through a real drop event: the question comes once the drop is finished.
   Shown().clear();
@@ -387,11 +442,14 @@ TEST_F(MainWindowTest, ADroppedJarIsProcessedKeepingTheConsole) {
   ASSERT_EQ(Shown().size(), 1u);
   EXPECT_EQ(Shown()[0].kind, BoxKind::kConfirm);
   QStringList lines = ConsoleLines();
-  // The Console starts with its empty line; a drop keeps what it holds.
-  ASSERT_GE(lines.size(), 3);
+  // The Console starts with its empty line; a drop keeps what it holds and sets its job apart.
+  ASSERT_GE(lines.size(), 6);
   EXPECT_EQ(lines[0], "");
   EXPECT_EQ(lines[1], "earlier line");
-  EXPECT_EQ(lines[2], QBuiltin(TextId::kInitializing));
+  EXPECT_EQ(lines[2], QBuiltin(TextId::kNotAJar) + " " + QString::fromStdString(text));
+  EXPECT_EQ(lines[3], "");
+  EXPECT_EQ(lines[4], QString::fromStdString(jar));
+  EXPECT_EQ(lines[5], QBuiltin(TextId::kInitializing));
   EXPECT_EQ(lines.back(), QBuiltin(TextId::kWorkFinished));
 
   // ConfirmDrop off: processed at once, nothing asked, nothing shown.
@@ -422,6 +480,19 @@ TEST_F(MainWindowTest, TheProgramsWindowsWorkTogether) {
   EXPECT_EQ(windows.frmBatch->windowTitle(), "Batch run");
   EXPECT_EQ(windows.frmOptions->windowTitle(), "Opts");
 
+  // Each dialog has a close button only and is centred on the main window from its first showing.
+  frm.SetSettingsPath(program_ / "korvel.ini");
+  frm.show();
+  for (QDialog* dialog : dialogs) {
+    SCOPED_TRACE(dialog->objectName().toStdString());
+    EXPECT_TRUE(dialog->windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(dialog->windowFlags() &
+                 (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    dialog->show();
+    EXPECT_LE((dialog->geometry().center() - frm.geometry().center()).manhattanLength(), 1);
+    dialog->hide();
+  }
+
   // A batch job drives the batch dialog's file gauge and writes no Console line.
   const std::string jar = CopyGame("batch", true);
   REQUIRE_GAME(jar);
@@ -430,6 +501,129 @@ TEST_F(MainWindowTest, TheProgramsWindowsWorkTogether) {
   EXPECT_EQ(frm.ProcessJar(jar, false), JobOutcome::kAdapted);
   EXPECT_EQ(frm.mem->toPlainText(), before);
   EXPECT_EQ(windows.frmBatch->gFile->Progress(), 100);
+}
+
+// The columns of `image` inside `area` that hold a pixel of another colour than `fill`.
+std::pair<int, int> InkColumns(const QImage& image, const QRect& area, const QColor& fill) {
+  int first = -1;
+  int last = -1;
+  for (int x = area.left(); x <= area.right(); ++x) {
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+      if (image.pixelColor(x, y) == fill) continue;
+      if (first < 0) first = x;
+      last = x;
+      break;
+    }
+  }
+  return {first, last};
+}
+
+// Every caption, drawn, keeps a margin of at least two pixels inside its button, check box or
+// panel, with the built-in texts and in English.
+TEST_F(MainWindowTest, CaptionsFitTheirBoxesInBothLanguages) {
+  ProgramWindows windows = CreateProgramWindows();
+  Tfrm& frm = *windows.frm;
+  program_.Write("English.lng", test::ReadFile(test::SourceFile("lang/English.lng")));
+  frm.SetProgramDirectory(program_.Path());
+  const QList<QWidget*> all = {&frm, windows.frmOptions, windows.frmBatch, windows.frmAbout,
+                               windows.frmLang};
+  for (const char* lang_file : {"", "English.lng"}) {
+    frm.ApplyLanguage(lang_file);
+    for (QWidget* window : all) {
+      for (TSelButton* button : window->findChildren<TSelButton*>()) {
+        SCOPED_TRACE(lang_file + (" " + button->objectName().toStdString()));
+        const QImage image = button->grab().toImage();
+        const auto [first, last] =
+            InkColumns(image, button->rect().adjusted(1, 1, -1, -1), button->Color());
+        EXPECT_GE(first, 3);
+        EXPECT_LE(last, button->width() - 4);
+      }
+      for (TBitCheckBox* box : window->findChildren<TBitCheckBox*>()) {
+        SCOPED_TRACE(lang_file + (" " + box->objectName().toStdString()));
+        const auto [first, last] = InkColumns(box->grab().toImage(), box->rect(), box->Color());
+        EXPECT_LE(last, box->width() - 3);
+      }
+      for (QLabel* label : window->findChildren<QLabel*>()) {
+        SCOPED_TRACE(lang_file + (" " + label->objectName().toStdString()));
+        const QRect text(label->pos(), QSize(label->fontMetrics().horizontalAdvance(label->text()),
+                                             label->height()));
+        bool inside_a_panel = false;
+        for (TPanelShape* panel : window->findChildren<TPanelShape*>()) {
+          if (panel->geometry().adjusted(2, 0, -2, 0).contains(text)) inside_a_panel = true;
+        }
+        EXPECT_TRUE(inside_a_panel) << text.right();
+      }
+    }
+  }
+}
+
+// Ctrl+O, Alt and a caption's first letter, and Tab then Enter or Space reach the commands.
+TEST_F(MainWindowTest, TheCommandsWorkFromTheKeyboard) {
+  program_.Write("English.lng", test::ReadFile(test::SourceFile("lang/English.lng")));
+  program_.Write("korvel.ini", "[Korvel]\nLangFile=English.lng\n");
+  Show();
+  QApplication::setActiveWindow(frm_.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(frm_.get()));
+  // Whether the keys opened the file dialog, which takes the queued name.
+  auto opens = [&](const std::function<void()>& keys) {
+    Boxes::QueueFiles({QString::fromStdString(games_ / "gone.jar")});
+    keys();
+    return Boxes::OpenFile(nullptr, "", "").isEmpty();
+  };
+  EXPECT_TRUE(opens([&] { QTest::keyClick(frm_.get(), Qt::Key_O, Qt::ControlModifier); }));
+  EXPECT_EQ(frm_->btnJar->Caption(), "Patch JAR...");
+  EXPECT_EQ(frm_->btnJar->MnemonicIndex(), 0);
+  EXPECT_TRUE(opens([&] { QTest::keyClick(frm_.get(), Qt::Key_P, Qt::AltModifier); }));
+  EXPECT_FALSE(opens([&] { QTest::keyClick(frm_.get(), Qt::Key_Q, Qt::AltModifier); }));
+
+  // Tab moves the focus over the commands; focus moved so is drawn.
+  frm_->btnBatch->setFocus();
+  const QImage unfocused = frm_->btnJar->grab().toImage();
+  QTest::keyClick(frm_->btnBatch, Qt::Key_Tab, Qt::ShiftModifier);
+  ASSERT_TRUE(frm_->btnJar->hasFocus());
+  EXPECT_NE(frm_->btnJar->grab().toImage(), unfocused);
+  EXPECT_TRUE(opens([&] { QTest::keyClick(frm_->btnJar, Qt::Key_Return); }));
+  EXPECT_TRUE(opens([&] { QTest::keyClick(frm_->btnJar, Qt::Key_Space); }));
+  QTest::keyClick(frm_->btnJar, Qt::Key_Tab);
+  EXPECT_TRUE(frm_->btnBatch->hasFocus());
+
+  QTest::keyClick(frm_.get(), Qt::Key_E, Qt::AltModifier);  // Exit
+  EXPECT_FALSE(frm_->isVisible());
+}
+
+// A batch through the main window with a broken JAR between two games: every result stays in the
+// list, the broken one with the archive's reason, and the only box is the final one with counts.
+TEST_F(MainWindowTest, ABatchWithABrokenJarInTheMiddleReportsEachFile) {
+  ProgramWindows windows = CreateProgramWindows();
+  Tfrm& frm = *windows.frm;
+  frm.SetProgramDirectory(program_.Path());
+  frm.Zip.SetDLLDirectory(KORVEL_PROGRAM_DIR);
+  const std::string good = CopyGame("good", false);
+  REQUIRE_GAME(good);
+  const std::string broken = games_.Write("broken.jar", "not a zip");
+  const std::string other = CopyGame("other", false);
+  QStringList entries;
+  QTimer::singleShot(0, [&] {
+    TfrmBatch& batch = *windows.frmBatch;
+    Boxes::QueueFiles({QString::fromStdString(good), QString::fromStdString(broken),
+                       QString::fromStdString(other)});
+    batch.btnAddClick();
+    batch.btnStartClick();
+    for (int i = 0; i < batch.lbFiles->count(); ++i) entries << batch.lbFiles->item(i)->text();
+    batch.btnCancelClick();
+  });
+  frm.btnBatchClick();
+  const QString dash = QString::fromUtf8(" — ");
+  ASSERT_EQ(entries.size(), 3);
+  EXPECT_EQ(entries[0], QString::fromStdString(good) + dash + QBuiltin(TextId::kAdapted));
+  const QString failed = QString::fromStdString(broken) + dash + QBuiltin(TextId::kFailed) + ": ";
+  EXPECT_TRUE(entries[1].startsWith(failed)) << entries[1].toStdString();
+  EXPECT_NE(entries[1], failed + QBuiltin(TextId::kJarNotCreated));  // the archive's own words
+  EXPECT_EQ(entries[2], QString::fromStdString(other) + dash + QBuiltin(TextId::kAdapted));
+  ASSERT_EQ(Shown().size(), 1u);
+  EXPECT_TRUE(Shown()[0].text.endsWith(QBuiltin(TextId::kAdaptedCount) + " 2\n" +
+                                       QBuiltin(TextId::kFailedCount) + " 1"));
+  EXPECT_EQ(test::ReadFile(broken), "not a zip");
 }
 
 // The language command: the choice made in the language dialog is stored and applied at once.
@@ -458,6 +652,9 @@ TEST_F(MainWindowTest, TheLanguageCommandAppliesTheChoiceAtOnce) {
   const QString english_caption = frm.btnJar->Caption();
   EXPECT_NE(english_caption, QBuiltin(TextId::kPatchJar));
   EXPECT_EQ(frm.texts()[TextId::kPatchJar], english_caption.toStdString());
+  EXPECT_EQ(frm.windowTitle(), "Java game adapter for Virel");
+  EXPECT_EQ(windows.frmAbout->windowTitle(), "About Korvel");
+  EXPECT_EQ(windows.frmAbout->lblAuthorCapt->text(), "Developed by:");
 
   choose("");  // "<Default>": the built-in texts come back at once
   EXPECT_EQ(frm.settings().LangFile, "");
@@ -518,7 +715,7 @@ TEST_F(MainWindowTest, AJobInProgressBlocksEveryOtherCommand) {
   bool nested_job_refused = false;
   // While the first job writes its first line, try to start everything else.
   QObject::connect(frm_->mem, &QPlainTextEdit::textChanged, frm_.get(), [&] {
-    if (tried || !frm_->Busy()) return;
+    if (tried || !frm_->mem->toPlainText().contains(QBuiltin(TextId::kInitializing))) return;
     tried = true;
     Boxes::QueueFiles({QString::fromStdString(other)});
     frm_->btnJarClick();

@@ -2,6 +2,7 @@
 // upload tool buttons, and the exchange with the Settings record.
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -39,7 +40,7 @@ TEST_F(OptionsDialogTest, IsBuiltByItsConstructorWithTheBuiltInCaptions) {
   EXPECT_EQ(dialog_.size(), QSize(590, 218));
   EXPECT_EQ(dialog_.windowTitle(), "Параметры");
   EXPECT_EQ(dialog_.cbBackup->Caption(), "Создавать backup Jar-файла");
-  EXPECT_EQ(dialog_.cbBackup->size(), QSize(270, 17));
+  EXPECT_EQ(dialog_.cbBackup->size(), QSize(273, 17));
   EXPECT_EQ(dialog_.lblOptsDragDrop->text(), "Drag&Drop");  // "&&" shows one "&"
   EXPECT_EQ(dialog_.btnRes128x116->Caption(), "128x116");
   EXPECT_EQ(dialog_.edResW->text(), "128");
@@ -135,6 +136,9 @@ TEST_F(OptionsDialogTest, OkStoresEveryValue) {
     Boxes::QueueFiles({tool});
     QTest::mouseClick(dialog_.btnMidway, Qt::LeftButton);
     EXPECT_EQ(dialog_.MidwayPath(), tool.toStdString());
+    // The button names the chosen tool; its hint has the whole path.
+    EXPECT_TRUE(dialog_.btnMidway->Caption().endsWith(": " + QFileInfo(tool).fileName()));
+    EXPECT_EQ(dialog_.btnMidway->Hint(), tool);
     QTest::mouseClick(dialog_.btnRes128x128, Qt::LeftButton);
     EXPECT_EQ(dialog_.edResW->text(), "128");
     EXPECT_EQ(dialog_.edResH->text(), "128");
@@ -142,6 +146,14 @@ TEST_F(OptionsDialogTest, OkStoresEveryValue) {
   });
   ASSERT_TRUE(dialog_.Execute(settings_));
   EXPECT_EQ(settings_, expected);
+}
+
+TEST_F(OptionsDialogTest, EnterIsOkAndEscapeCancels) {
+  for (const auto& [key, accepted] :
+       {std::pair{Qt::Key_Return, true}, std::pair{Qt::Key_Escape, false}}) {
+    WhenShown(dialog_, [&, key = key] { QTest::keyClick(&dialog_, key); });
+    EXPECT_EQ(dialog_.Execute(settings_), accepted);
+  }
 }
 
 TEST_F(OptionsDialogTest, CancelKeepsTheRecordAndTheNextShowingStartsFromIt) {

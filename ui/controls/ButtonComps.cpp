@@ -2,13 +2,19 @@
 #include "ui/controls/ButtonComps.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QEnterEvent>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
+#include <QPen>
+#include <QShortcut>
 #include <QVariant>
+#include <algorithm>
 
 namespace korvel {
 
@@ -20,7 +26,7 @@ TSelButton::TSelButton(QWidget* parent)
       color_over_(BgrColor(10795396)),
       color_down_(BgrColor(10795396)),
       font_color_(BgrColor(8421504)) {
-  setFocusPolicy(Qt::NoFocus);
+  setFocusPolicy(Qt::TabFocus);
   setMouseTracking(true);  // OnMouseMove also fires without a button down
   resize(105, 20);
   setFont(QFont("Arial", 8));
@@ -28,6 +34,7 @@ TSelButton::TSelButton(QWidget* parent)
   connect(this, &QObject::objectNameChanged, this, [this](const QString& name) {
     if (!caption_set_) {
       caption_ = name;
+      UpdateShortcut();
       update();
     }
   });
@@ -37,7 +44,39 @@ void TSelButton::SetCaption(const QString& caption) {
   caption_set_ = true;
   if (caption_ == caption) return;
   caption_ = caption;
+  UpdateShortcut();
   update();
+}
+
+void TSelButton::SetMnemonic(bool on) {
+  if (on == Mnemonic()) return;
+  if (on) {
+    shortcut_ = new QShortcut(this);
+    shortcut_->setContext(Qt::WindowShortcut);
+    connect(shortcut_, &QShortcut::activated, this, [this] {
+      if (isVisible()) Click();
+    });
+    UpdateShortcut();
+  } else {
+    delete shortcut_;
+    shortcut_ = nullptr;
+  }
+  update();
+}
+
+int TSelButton::MnemonicIndex() const {
+  if (!shortcut_) return -1;
+  for (int i = 0; i < caption_.size(); ++i) {
+    if (caption_[i].isLetterOrNumber()) return i;
+  }
+  return -1;
+}
+
+void TSelButton::UpdateShortcut() {
+  if (!shortcut_) return;
+  const int index = MnemonicIndex();
+  shortcut_->setKey(index < 0 ? QKeySequence()
+                              : QKeySequence::mnemonic(QStringLiteral("&") + caption_.mid(index)));
 }
 
 void TSelButton::SetColor(const QColor& color) {
@@ -107,6 +146,15 @@ bool TSelButton::event(QEvent* event) {
     case QEvent::ToolTip:
       if (!ShowHint()) return true;
       break;
+    case QEvent::Hide:
+    case QEvent::Show:
+    case QEvent::WindowDeactivate:
+    case QEvent::WindowBlocked:
+      // Whatever the pointer did meanwhile, a hidden, shown or inactive button starts over from
+      // the normal look; the next pointer move over it brings the hover look back.
+      pressed_ = false;
+      if (state_ != DrawState::kNormal) Draw(DrawState::kNormal);
+      break;
     default:
       break;
   }
@@ -157,6 +205,19 @@ void TSelButton::paintEvent(QPaintEvent*) {
   painter.setFont(font());
   painter.setPen(text);
   painter.drawText(x, y + metrics.ascent(), caption_);
+  if (const int index = MnemonicIndex(); index >= 0) {
+    const int left = x + metrics.horizontalAdvance(caption_.left(index));
+    const int line_y = y + metrics.ascent() + std::max(1, metrics.underlinePos());
+    painter.drawLine(left, line_y, left + metrics.horizontalAdvance(caption_[index]) - 1, line_y);
+  }
+  if (hasFocus() && focus_from_keyboard_ && w > 6 && h > 6) {
+    // The keyboard focus: a dotted frame inside the border, in the caption's colour. Only focus
+    // moved there with the keyboard shows it; a window's first focus does not.
+    QPen pen(text, 1, Qt::DotLine);
+    painter.setPen(pen);
+    painter.drawRect(border_width_ + 1, border_width_ + 1, w - 2 * border_width_ - 3,
+                     h - 2 * border_width_ - 3);
+  }
 
   painter.setPen(Qt::NoPen);
   for (int i = 0; i < border_width_; ++i) {
@@ -203,13 +264,46 @@ void TSelButton::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton && pressed_) {
     pressed_ = false;
     // The click and its handler come first, so a dialog it opens sees the normal look.
-    if (rect().contains(pos)) Click();
+    bool inside = rect().contains(pos);
+    if (inside) {
+      Click();
+      // The handler may have run a modal window, and the pointer may be anywhere by now: the
+      // look follows where it really is, not where the button was released.
+      inside = isVisible() && rect().contains(mapFromGlobal(QCursor::pos()));
+    }
     if (enabled_) {
       if (OnMouseUp) OnMouseUp(event->button(), event->modifiers(), pos.x(), pos.y());
-      if (rect().contains(pos)) Draw(DrawState::kHover);
+      if (inside) Draw(DrawState::kHover);
     }
   }
   event->accept();
+}
+
+void TSelButton::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+      if (event->modifiers() & ~Qt::KeypadModifier) break;
+      Click();
+      event->accept();
+      return;
+    default:
+      break;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void TSelButton::focusInEvent(QFocusEvent* event) {
+  focus_from_keyboard_ =
+      event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+  update();
+  QWidget::focusInEvent(event);
+}
+
+void TSelButton::focusOutEvent(QFocusEvent* event) {
+  update();
+  QWidget::focusOutEvent(event);
 }
 
 void TSelButton::mouseMoveEvent(QMouseEvent* event) {

@@ -9,12 +9,15 @@
 
 #include "ui/controls/ControlTypes.h"
 
+class QShortcut;
+
 namespace korvel {
 
-// A flat button painted on its parent. It never takes the keyboard focus and has no keyboard
-// activation. `Enabled` is the button's own flag: with it off the button keeps its normal look
-// but shows no hover or pressed state and fires no OnClick. Do not use QWidget::setEnabled for
-// that (it would also swallow the mouse); use SetEnabled.
+// A flat button painted on its parent. Tab gives it the keyboard focus (a dotted mark inside its
+// border), and Enter or Space then click it; with a mnemonic, Alt and the caption's first letter
+// (drawn underlined) click it from anywhere in its window. `Enabled` is the button's own flag: with
+// it off the button keeps its normal look but shows no hover or pressed state and fires no OnClick.
+// Do not use QWidget::setEnabled for that (it would also swallow the mouse); use SetEnabled.
 //
 // The caption follows the objectName (its design name) until a caption is set explicitly.
 class TSelButton : public QWidget {
@@ -53,6 +56,15 @@ class TSelButton : public QWidget {
   QColor FontColor() const { return font_color_; }  // default grey (8421504)
   void SetFontColor(const QColor& color);
 
+  // Alt and the caption's first letter or digit click the button while its window is active.
+  bool Mnemonic() const { return shortcut_ != nullptr; }
+  void SetMnemonic(bool on);
+  // The letter the mnemonic uses (its position in the caption), -1 without one.
+  int MnemonicIndex() const;
+
+  // Clicks the button as the mouse or the keyboard does.
+  void Press() { Click(); }
+
   // What the button shows now (for tests and the windows' own checks).
   DrawState State() const { return state_; }
 
@@ -71,10 +83,14 @@ class TSelButton : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   void Draw(DrawState state);
   void Click();
+  void UpdateShortcut();
 
   QString caption_;
   bool caption_set_ = false;
@@ -92,6 +108,8 @@ class TSelButton : public QWidget {
   DrawState state_ = DrawState::kNormal;
   bool caption_from_hover_ = false;  // the last look before a press was the hover look
   bool pressed_ = false;
+  QShortcut* shortcut_ = nullptr;
+  bool focus_from_keyboard_ = false;
 };
 
 }  // namespace korvel
