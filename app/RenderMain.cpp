@@ -33,13 +33,13 @@ int main(int argc, char** argv) {
   }
   korvel::ProgramWindows windows = korvel::CreateProgramWindows();
   // The chosen texts and the default settings, whatever korvel.ini beside the program says;
-  // the language list holds the language files installed beside the program.
+  // the language list holds the installed language files.
   korvel::Tfrm& frm = *windows.frm;
   frm.ApplyLanguage(lang_file);
   korvel::Settings settings;
   settings.LangFile = lang_file;
   windows.frmOptions->Load(settings);
-  windows.frmLang->FillList(frm.ProgramDirectory(), lang_file);
+  windows.frmLang->FillList(frm.locations().language_dirs, lang_file);
   const std::vector<std::pair<const char*, QWidget*>> targets = {
       {"Tfrm", windows.frm.get()},         {"TfrmAbout", windows.frmAbout},
       {"TfrmOptions", windows.frmOptions}, {"TfrmBatch", windows.frmBatch},

@@ -95,8 +95,8 @@ TfrmLang::TfrmLang(QWidget* parent) : QDialog(parent, kDialogFlags) {
 
 void TfrmLang::FillList(const std::vector<std::string>& language_dirs,
                         const std::string& current_lang_file) {
-  lblCurLang->setText(
-      Q(LanguageDisplayName(ResolveLanguageFile(language_dirs, current_lang_file))));
+  const std::string current = ResolveLanguageFile(language_dirs, current_lang_file);
+  lblCurLang->setText(Q(LanguageDisplayName(current)));
 
   paths_.assign(1, std::string());
   lbLang->clear();
