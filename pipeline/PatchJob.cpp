@@ -18,6 +18,7 @@
 #include "platform/FileError.h"
 #include "platform/FileLock.h"
 #include "platform/Files.h"
+#include "platform/Time.h"
 #include "search/EasyFileSearch.h"
 #include "store/mxStorage.h"
 
@@ -29,6 +30,8 @@ constexpr int kDefaultWidth = 128;
 constexpr int kDefaultHeight = 116;
 // The descriptor is prepared under this name in the program directory.
 constexpr std::string_view kStagedJadName = "staged.jad";
+// A long step shows it moves at least this often (and at most this often, so it costs little).
+constexpr std::uint32_t kProgressIntervalMs = 250;
 
 // Every file below `folder`, as paths relative to it with "/" between the parts.
 void CollectFiles(const std::string& folder, const std::string& prefix,
@@ -190,7 +193,20 @@ void PatchJob::Scan(int mode, std::string_view mask) {
   fs.Search();
 }
 
-void PatchJob::WatchArchive(std::uint64_t byte_limit) {
+void PatchJob::EntryDone(int done, int total, int gauge_from, int gauge_to) {
+  const std::uint32_t now = platform::TickCount();
+  if (done < total && now - last_progress_ms_ < kProgressIntervalMs) return;
+  last_progress_ms_ = now;
+  if (interactive_) {
+    context_.sink.ConsoleProgress(context_.texts.Text(TextId::kArchiveEntries) + " " +
+                                  std::to_string(done) + " / " + std::to_string(total));
+  } else if (done < total && gauge_to > gauge_from + 1) {
+    // Strictly inside the step's range: the step's own end value follows when it is done.
+    Gauge(gauge_from + 1 + (gauge_to - gauge_from - 1) * done / total);
+  }
+}
+
+void PatchJob::WatchArchive(std::uint64_t byte_limit, int gauge_from, int gauge_to) {
   TZipMaster& zip = context_.Zip;
   archive_failure_.clear();
   zip.OnMessage = [this](int code, const std::string& message) {
@@ -201,9 +217,16 @@ void PatchJob::WatchArchive(std::uint64_t byte_limit) {
     if (archive_failure_.empty()) archive_failure_ = entry + ": damaged (checksum)";
   };
   auto written = std::make_shared<std::uint64_t>(0);
-  zip.OnProgress = [this, &zip, written, byte_limit](ProgressType kind, const std::string&,
-                                                     std::int64_t size) {
-    if (kind == ProgressType::NewFile) Step("archive entry");
+  auto entries = std::make_shared<std::pair<int, int>>(0, 0);  // done, total
+  last_progress_ms_ = platform::TickCount();
+  zip.OnProgress = [this, &zip, written, entries, byte_limit, gauge_from, gauge_to](
+                       ProgressType kind, const std::string&, std::int64_t size) {
+    if (kind == ProgressType::TotalFiles2Process) *entries = {0, static_cast<int>(size)};
+    if (kind == ProgressType::NewFile) {
+      Step("archive entry");
+      auto& [done, total] = *entries;
+      if (total > 0 && done < total) EntryDone(++done, total, gauge_from, gauge_to);
+    }
     if (kind != ProgressType::ProgressUpdate || byte_limit == 0 || size < 0) return;
     *written += static_cast<std::uint64_t>(size);
     if (*written > byte_limit && !zip.Cancel()) {
@@ -248,7 +271,7 @@ bool PatchJob::Unpack(const std::string& archive, const std::string& folder) {
                        std::to_string(kUnpackRatioLimit) + " times the packed size are allowed";
     return false;
   }
-  WatchArchive(total);
+  WatchArchive(total, 15, 25);
   zip.SetExtrBaseDir(WithSeparator(folder));
   zip.FSpecArgs().clear();
   zip.FSpecArgs().push_back("*.*");
@@ -261,7 +284,7 @@ bool PatchJob::Unpack(const std::string& archive, const std::string& folder) {
 }
 
 bool PatchJob::PackAndVerify(const std::string& target) {
-  WatchArchive(0);
+  WatchArchive(0, 75, 90);
   const bool ok = PackAndVerifyWatched(target);
   StopWatchingArchive();
   if (!ok && archive_failure_.empty()) archive_failure_ = "the new JAR did not read back whole";

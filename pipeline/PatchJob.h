@@ -26,6 +26,9 @@ class JobSink {
   virtual void ConsoleLine(const std::string& line) = 0;
   // Batch jobs: the per-file gauge, in percent.
   virtual void SetGauge(int percent) = 0;
+  // Interactive jobs: how far a long step (unpacking, packing) has come. Each call replaces the
+  // previous one of the same step, so a Console shows it as one changing line.
+  virtual void ConsoleProgress(const std::string& line) { (void)line; }
 };
 
 // Raised when a job cannot start: another job holds the lock. Every failure after that ends the
@@ -136,7 +139,12 @@ class PatchJob {
   bool PackAndVerifyWatched(const std::string& target);
   // Listens to the archive component while it works: the first error becomes the reason, the
   // unpacked bytes are counted against `byte_limit` (0: no limit), each progress step is a step.
-  void WatchArchive(std::uint64_t byte_limit);
+  // Progress goes to the Console's progress line and moves the gauge from `gauge_from` towards
+  // `gauge_to`.
+  void WatchArchive(std::uint64_t byte_limit, int gauge_from = 0, int gauge_to = 0);
+  // One archive entry done of `total`; reported at most every kProgressIntervalMs, and always for
+  // the last one.
+  void EntryDone(int done, int total, int gauge_from, int gauge_to);
   void StopWatchingArchive();
   // The steps of a job up to the commit; any failure raises. kUnchanged when no class could be
   // redirected, in which case nothing was committed.
@@ -156,6 +164,7 @@ class PatchJob {
   std::string work_dir_;
   std::string failure_;
   std::string archive_failure_;
+  std::uint32_t last_progress_ms_ = 0;
 };
 
 }  // namespace korvel

@@ -87,6 +87,7 @@ constexpr std::array<LanguageEntry, kLanguageTextCount> kLanguageTable = {{
     {"About", "AboutCommunity", "Для владельцев телефонов Virel"},
     {"About", "AboutAuthor", "Разработка:"},
     {"About", "AboutEditor", "Перебил под Virel:"},
+    {"Main", "ArchiveEntries", "Файлы архива:"},
 }};
 
 constexpr std::array<LanguageCaption, 32> kLanguageCaptions = {{

@@ -1,4 +1,4 @@
-// The Language table: the 74 captions and messages of the program, each named by a section and a
+// The Language table: the 75 captions and messages of the program, each named by a section and a
 // key of a language file and each with a built-in Russian text; and the captions that applying a
 // language sets in the windows.
 #pragma once
@@ -92,9 +92,10 @@ enum class TextId : std::size_t {
   kAboutCommunity,
   kAboutAuthor,
   kAboutEditor,
+  kArchiveEntries,
 };
 
-inline constexpr std::size_t kLanguageTextCount = 74;
+inline constexpr std::size_t kLanguageTextCount = 75;
 
 struct LanguageEntry {
   std::string_view section;

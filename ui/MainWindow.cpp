@@ -63,6 +63,9 @@ class Tfrm::ConsoleSink : public JobSink {
   void SetGauge(int percent) override {
     if (frm_.frmBatch_) frm_.frmBatch_->SetFileGauge(percent);
   }
+  void ConsoleProgress(const std::string& line) override {
+    frm_.SetConsoleProgressLine(QString::fromStdString(line));
+  }
 
  private:
   Tfrm& frm_;
@@ -280,6 +283,7 @@ void Tfrm::ShowBox(BoxKind kind, const std::string& text) {
 void Tfrm::ClearConsole() {
   mem->clear();
   console_blank_ = true;
+  progress_line_ = false;
 }
 
 void Tfrm::AddConsoleLine(const QString& line) {
@@ -287,6 +291,20 @@ void Tfrm::AddConsoleLine(const QString& line) {
   cursor.movePosition(QTextCursor::End);
   if (!console_blank_) cursor.insertBlock();
   console_blank_ = false;
+  progress_line_ = false;
+  cursor.insertText(line);
+  mem->verticalScrollBar()->setValue(mem->verticalScrollBar()->maximum());
+}
+
+void Tfrm::SetConsoleProgressLine(const QString& line) {
+  if (!progress_line_) {
+    AddConsoleLine(line);
+    progress_line_ = true;
+    return;
+  }
+  QTextCursor cursor(mem->document());
+  cursor.movePosition(QTextCursor::End);
+  cursor.movePosition(QTextCursor::StartOfBlock, QTextCursor::KeepAnchor);
   cursor.insertText(line);
   mem->verticalScrollBar()->setValue(mem->verticalScrollBar()->maximum());
 }

@@ -113,6 +113,9 @@ class Tfrm : public QWidget {
   // The Console: empties it, or appends one line.
   void ClearConsole();
   void AddConsoleLine(const QString& line);
+  // The line that shows how far a long step has come: replaced by the next such line, ended by
+  // the next ordinary one.
+  void SetConsoleProgressLine(const QString& line);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -142,7 +145,7 @@ class Tfrm : public QWidget {
   Locations locations_;
   std::unique_ptr<ConsoleSink> sink_;
   std::unique_ptr<PatchJob> job_;
-  std::string last_folder_;           // where the open dialog starts
+  std::string last_folder_;  // where the open dialog starts
 
   TfrmAbout* frmAbout_ = nullptr;
   TfrmOptions* frmOptions_ = nullptr;
@@ -154,6 +157,7 @@ class Tfrm : public QWidget {
   bool job_running_ = false;
   bool close_pending_ = false;
   bool console_blank_ = false;  // the Console holds no line at all (after a clear)
+  bool progress_line_ = false;  // the Console's last line is a progress line
 };
 
 }  // namespace korvel

@@ -23,7 +23,9 @@ class RecordingSink : public JobSink {
  public:
   void ConsoleLine(const std::string& line) override { lines.push_back(line); }
   void SetGauge(int percent) override { gauges.push_back(percent); }
+  void ConsoleProgress(const std::string& line) override { progress.push_back(line); }
   std::vector<std::string> lines;
+  std::vector<std::string> progress;
   std::vector<int> gauges;
 };
 

@@ -130,6 +130,15 @@ TEST_F(PatchJobTest, AdaptsAGameFromStartToEnd) {
                 Text(TextId::kClearingTempDir), Text(TextId::kWorkFinished)}));
   EXPECT_TRUE(sink_.gauges.empty());
   EXPECT_EQ(job_->ScanMode, 1);
+  // Unpacking and packing each end their progress line with every entry done.
+  std::vector<std::string> finished;
+  for (const std::string& line : sink_.progress) {
+    const std::string counts = line.substr(line.rfind(' ', line.rfind(" / ") - 1) + 1);
+    const std::string done = counts.substr(0, counts.find(' '));
+    if (counts == done + " / " + done) finished.push_back(line);
+  }
+  EXPECT_EQ(finished.size(), 2u) << testing::PrintToString(sink_.progress);
+  EXPECT_EQ(finished.front().rfind(Text(TextId::kArchiveEntries) + " ", 0), 0u);
 
   std::string out;
   EXPECT_EQ(RunCommand("unzip -tq '" + jar + "'", out), 0) << out;

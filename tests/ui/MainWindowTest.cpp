@@ -296,6 +296,17 @@ TEST_F(MainWindowTest, AGameWithoutACanvasGetsAnInformationBoxAndStaysAsItWas) {
   EXPECT_EQ(test::ReadFile(jar), test::ReadFile(source));
 }
 
+TEST_F(MainWindowTest, AProgressLineIsReplacedUntilTheNextLine) {
+  Show();
+  frm_->ClearConsole();
+  frm_->AddConsoleLine("step");
+  frm_->SetConsoleProgressLine("1 / 3");
+  frm_->SetConsoleProgressLine("3 / 3");
+  frm_->AddConsoleLine("next");
+  frm_->SetConsoleProgressLine("1 / 1");
+  EXPECT_EQ(ConsoleLines(), QStringList({"step", "3 / 3", "next", "1 / 1"}));
+}
+
 TEST_F(MainWindowTest, ABrokenJarGivesOneBoxItsReasonInTheConsoleAndStaysAsItWas) {
   ASSERT_TRUE(EnginesBuilt()) << "the engines are not built";
   const std::string jar = games_.Write("broken.jar", "this is not a zip archive");
