@@ -369,6 +369,8 @@ JobOutcome PatchJob::Fail(GameTransaction& game, const std::string& reason) {
 JobOutcome PatchJob::ProcessJar(const std::string& file_name, bool interactive) {
   interactive_ = interactive;
   failure_.clear();
+  classes_redirected_ = 0;
+  nokia_added_ = false;
   const std::string& program_dir = context_.program_dir;
   work_dir_ = WorkDirectory(program_dir);
 
@@ -430,6 +432,7 @@ JobOutcome PatchJob::RunJob(GameTransaction& game) {
     if (ScanCount > 0) {
       Console(TextId::kWritingNokiaClasses);
       AddNokiaClasses();
+      nokia_added_ = true;
     } else {
       Console(TextId::kNokiaFunctionsNotUsed);
     }
@@ -439,6 +442,7 @@ JobOutcome PatchJob::RunJob(GameTransaction& game) {
   Console(TextId::kPatchingFiles);
   UsesFullCanvas = UsesFullGameCanvas = false;
   Scan(2, "*.class");
+  classes_redirected_ = ScanCount;
   ConsoleText(context_.texts.Text(TextId::kFilesPatchedCount) + " " + std::to_string(ScanCount));
   Gauge(60);
 

@@ -102,6 +102,9 @@ class PatchJob {
 
   // Why the last job failed, in words a user understands; empty after a success.
   const std::string& FailureReason() const { return failure_; }
+  // What the last job found: the classes it redirected, and whether it added the Nokia classes.
+  int ClassesRedirected() const { return classes_redirected_; }
+  bool NokiaAdded() const { return nokia_added_; }
 
   // Called before every step and every change to the user's files; tests end the process here
   // to check that an interrupted job never damages a game.
@@ -165,6 +168,8 @@ class PatchJob {
   std::string failure_;
   std::string archive_failure_;
   std::uint32_t last_progress_ms_ = 0;
+  int classes_redirected_ = 0;
+  bool nokia_added_ = false;
 };
 
 }  // namespace korvel

@@ -117,5 +117,54 @@ TEST_F(KorvelPatch, AdaptsTheDemoGameNamedRelativeToTheCurrentFolder) {
   EXPECT_NE(ReadFile(games_ / "Demo.jad").find("MIDlet-Jar-URL: Demo.jar\r\n"), std::string::npos);
 }
 
+// A collection: good games (one in a subfolder, one named in capitals), a broken one, a read-only
+// one and a game without a canvas; one line each in name order, then the count.
+TEST_F(KorvelPatch, AdaptsEveryJarBelowAFolder) {
+  const std::string demo = ReadFile(test::SourceFile("examples/demo/Demo.jar"));
+  games_.Write("shelf/b/Demo.jar", demo);
+  games_.Write("shelf/a/UPPER.JAR", demo);
+  games_.Write("shelf/broken.jar", "not a zip");
+  games_.Write("shelf/notes.txt", "not a game");
+  const std::string locked = games_.Write("shelf/locked.jar", demo);
+  fs::permissions(locked, fs::perms::owner_write, fs::perm_options::remove);
+  games_.Write("shelf/tetris.jar",
+               ReadFile(test::CorpusFile("ray-tetris-n3410/Tetris_N3410.jar")));
+
+  EXPECT_EQ(Run("--quiet --no-nokia shelf", games_.Path()), 1) << output_;
+  const std::vector<std::string> order = {
+      "adapted: shelf/a/UPPER.JAR\n", "adapted: shelf/b/Demo.jar\n", "failed: shelf/broken.jar: ",
+      "failed: shelf/locked.jar: ", "unchanged: shelf/tetris.jar: no canvas to redirect\n",
+      "2 adapted, 2 failed, 1 skipped\n"};
+  std::size_t at = 0;
+  for (const std::string& line : order) {
+    at = output_.find(line, at);
+    ASSERT_NE(at, std::string::npos) << line << "\n" << output_;
+  }
+  EXPECT_EQ(output_.find("notes.txt"), std::string::npos);
+  EXPECT_EQ(ReadFile(locked), demo);
+}
+
+TEST_F(KorvelPatch, JsonGivesOneObjectPerFile) {
+  games_.Write("shelf/Demo.jar", ReadFile(test::SourceFile("examples/demo/Demo.jar")));
+  games_.Write("shelf/bad \"name\".jar", "not a zip");
+  ASSERT_EQ(RunCommand("{ cd '" + games_.Path() + "' && '" + program_ / "korvel-patch" +
+                           "' --json shelf > out.json; }",
+                       output_),
+            1)
+      << output_;
+  const std::string check =
+      "import json, sys\n"
+      "rows = [json.loads(line) for line in open(sys.argv[1])]\n"
+      "assert len(rows) == 2, rows\n"
+      "good, bad = rows  # name order: capitals first\n"
+      "assert bad['path'] == 'shelf/bad \"name\".jar' and bad['result'] == 'failed', bad\n"
+      "assert bad['reason'] and bad['size_before'] == bad['size_after'] == 9, bad\n"
+      "assert good['result'] == 'adapted' and good['classes_redirected'] >= 1, good\n"
+      "assert good['nokia'] is False and good['size_after'] > 0, good\n";
+  const std::string script = games_.Write("check.py", check);
+  EXPECT_EQ(RunCommand("python3 '" + script + "' '" + games_ / "out.json" + "'", output_), 0)
+      << output_;
+}
+
 }  // namespace
 }  // namespace korvel
