@@ -45,7 +45,9 @@ constexpr const char* kUsage =
     "  --version               show the version\n"
     "\n"
     "A game without a canvas to redirect is left as it was and reported as unchanged.\n"
-    "The summary closes with a count: adapted, failed, skipped (unchanged).\n"
+    "A game already adapted for the size asked for is left as it was and reported as\n"
+    "already adapted; for another size it is adapted again.\n"
+    "The summary closes with a count: adapted, failed, skipped (unchanged, already adapted).\n"
     "\n"
     "Exit status: 0 when no file failed, 1 when any failed, 2 on a usage error.\n";
 
@@ -160,6 +162,7 @@ struct FileResult {
 constexpr const char* kAdapted = "adapted";
 constexpr const char* kUnchanged = "unchanged";
 constexpr const char* kFailed = "failed";
+constexpr const char* kAlreadyAdapted = "already adapted";
 
 bool IsJarName(const std::string& name) {
   if (name.size() < 4) return false;
@@ -198,7 +201,8 @@ std::vector<std::string> ExpandArgument(const std::string& argument,
 }
 
 FileResult AdaptOne(PatchJob& job, const Locations& locations, const std::string& file) {
-  FileResult r{file};
+  FileResult r;
+  r.path = file;
   try {
     PrepareJobDirectory(locations);
     const std::string path = platform::AbsolutePath(file);
@@ -215,6 +219,11 @@ FileResult AdaptOne(PatchJob& job, const Locations& locations, const std::string
       case JobOutcome::kUnchanged:
         r.result = kUnchanged;
         r.reason = "no canvas to redirect";
+        break;
+      case JobOutcome::kAlreadyAdapted:
+        r.result = kAlreadyAdapted;
+        r.reason = std::to_string(job.AdaptedSize()->width) + "x" +
+                   std::to_string(job.AdaptedSize()->height);
         break;
       case JobOutcome::kFailed:
         r.result = kFailed;

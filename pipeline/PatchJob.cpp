@@ -371,6 +371,7 @@ JobOutcome PatchJob::ProcessJar(const std::string& file_name, bool interactive) 
   failure_.clear();
   classes_redirected_ = 0;
   nokia_added_ = false;
+  adapted_size_.reset();
   const std::string& program_dir = context_.program_dir;
   work_dir_ = WorkDirectory(program_dir);
 
@@ -394,6 +395,11 @@ JobOutcome PatchJob::ProcessJar(const std::string& file_name, bool interactive) 
   if (outcome == JobOutcome::kUnchanged) {
     game.Discard();
     Console(TextId::kNoCanvasFound);
+  } else if (outcome == JobOutcome::kAlreadyAdapted) {
+    game.Discard();
+    ConsoleText(context_.texts.Text(TextId::kAlreadyAdapted) + " " +
+                std::to_string(adapted_size_->width) + "x" +
+                std::to_string(adapted_size_->height));
   } else {
     Console(TextId::kWorkFinished);
   }
@@ -425,6 +431,13 @@ JobOutcome PatchJob::RunJob(GameTransaction& game) {
 
   Console(TextId::kExtractingFiles);
   if (!Unpack(jar, work_dir_)) throw JobFailure(archive_failure_);
+  // Rewriting a game that is already what this run would make only risks it.
+  adapted_size_ = InjectedCanvasSize(work_dir_);
+  if (adapted_size_ && *adapted_size_ == CanvasSize{settings.ResW, settings.ResH}) {
+    Console(TextId::kClearingTempDir);
+    ClearWorkDirectory();
+    return JobOutcome::kAlreadyAdapted;
+  }
   Gauge(25);
 
   if (settings.Nokia) {

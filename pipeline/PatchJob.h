@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "pipeline/FullScreenClass.h"
 #include "pipeline/GameTransaction.h"
 #include "settings/Language.h"
 #include "settings/Settings.h"
@@ -66,6 +67,8 @@ enum class JobOutcome {
   kAdapted,    // the adapted JAR stands at the path given
   kUnchanged,  // no class could be redirected: JAR and JAD are left byte for byte as they were
   kFailed,     // the adapted JAR could not be made; the JAR is as it was
+  // The game already carries our canvas class at the size asked for: left byte for byte.
+  kAlreadyAdapted,
 };
 
 // The file search settings the job relies on: subfolders walked, every kind of file reported.
@@ -94,7 +97,9 @@ class PatchJob {
   // unpack, Nokia classes, canvas redirect, full-screen class, manifest and JAD, pack, JAD update,
   // then JAR and JAD replaced together (GameTransaction), cleanup. An interrupted earlier run on
   // the game is finished or rolled back first. kAdapted when the adapted pair is in place;
-  // kUnchanged when no class could be redirected (the game is left byte for byte); kFailed when
+  // kUnchanged when no class could be redirected (the game is left byte for byte);
+  // kAlreadyAdapted when it carries our canvas class at the configured size already (left byte
+  // for byte; another size is adapted again); kFailed when
   // it could not be made, in which case the game is as it was and FailureReason() says why.
   // Interactive jobs write Console lines, batch jobs set the gauge. Raises JobError only when
   // another job is running.
@@ -105,6 +110,8 @@ class PatchJob {
   // What the last job found: the classes it redirected, and whether it added the Nokia classes.
   int ClassesRedirected() const { return classes_redirected_; }
   bool NokiaAdded() const { return nokia_added_; }
+  // The size an earlier adaptation gave the game, when the last job found one.
+  const std::optional<CanvasSize>& AdaptedSize() const { return adapted_size_; }
 
   // Called before every step and every change to the user's files; tests end the process here
   // to check that an interrupted job never damages a game.
@@ -170,6 +177,7 @@ class PatchJob {
   std::uint32_t last_progress_ms_ = 0;
   int classes_redirected_ = 0;
   bool nokia_added_ = false;
+  std::optional<CanvasSize> adapted_size_;
 };
 
 }  // namespace korvel

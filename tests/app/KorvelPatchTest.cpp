@@ -142,6 +142,13 @@ TEST_F(KorvelPatch, AdaptsEveryJarBelowAFolder) {
   }
   EXPECT_EQ(output_.find("notes.txt"), std::string::npos);
   EXPECT_EQ(ReadFile(locked), demo);
+
+  // Run again: the adapted games are recognised and not rewritten.
+  const std::string adapted = ReadFile(games_ / "shelf/b/Demo.jar");
+  EXPECT_EQ(Run("--quiet --no-nokia shelf", games_.Path()), 1) << output_;
+  EXPECT_NE(output_.find("already adapted: shelf/b/Demo.jar: "), std::string::npos) << output_;
+  EXPECT_NE(output_.find("0 adapted, 2 failed, 3 skipped\n"), std::string::npos) << output_;
+  EXPECT_EQ(ReadFile(games_ / "shelf/b/Demo.jar"), adapted);
 }
 
 TEST_F(KorvelPatch, JsonGivesOneObjectPerFile) {

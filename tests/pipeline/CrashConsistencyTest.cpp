@@ -139,7 +139,10 @@ TEST_F(CrashConsistency, AKillAtAnyStepNeverDamagesTheGame) {
       const bool leftovers = Names().size() > (fs::exists(jar_ + ".bak") ? 3u : 2u);
 
       sink_.lines.clear();
-      ASSERT_EQ(job_->ProcessJar(jar_, true), JobOutcome::kAdapted) << job_->FailureReason();
+      // A commit the killed run began is finished first; the game is then adapted already.
+      const JobOutcome outcome = job_->ProcessJar(jar_, true);
+      ASSERT_TRUE(outcome == JobOutcome::kAdapted || outcome == JobOutcome::kAlreadyAdapted)
+          << job_->FailureReason();
       ExpectAdaptedAndClean(backup);
       // What the next run found is told in one line before its work.
       if (leftovers) {
