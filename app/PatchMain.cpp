@@ -40,6 +40,7 @@ constexpr const char* kUsage =
     "  --lang FILE             language file for the progress lines\n"
     "  --quiet                 print only errors and the closing summary\n"
     "  --json                  print one JSON object per file instead of the summary\n"
+    "  --dry-run               say what a run would do to each JAR, writing nothing\n"
     "  --save-settings         store the settings with this run's options in korvel.ini\n"
     "  --help                  show this text\n"
     "  --version               show the version\n"
@@ -61,6 +62,7 @@ struct Options {
   std::optional<std::string> lang_file;
   bool quiet = false;
   bool json = false;
+  bool dry_run = false;
   bool save_settings = false;
   bool help = false;
   bool version = false;
@@ -109,6 +111,8 @@ Options Parse(int argc, char** argv, Settings& settings) {
       options.lang_file = value();
     } else if (arg == "--quiet") {
       options.quiet = true;
+    } else if (arg == "--dry-run") {
+      options.dry_run = true;
     } else if (arg == "--json") {
       options.json = true;
     } else if (arg == "--save-settings") {
@@ -163,6 +167,9 @@ constexpr const char* kAdapted = "adapted";
 constexpr const char* kUnchanged = "unchanged";
 constexpr const char* kFailed = "failed";
 constexpr const char* kAlreadyAdapted = "already adapted";
+// A dry run's results.
+constexpr const char* kWouldAdapt = "would adapt";
+constexpr const char* kNoEffect = "no effect";
 
 bool IsJarName(const std::string& name) {
   if (name.size() < 4) return false;
@@ -200,7 +207,29 @@ std::vector<std::string> ExpandArgument(const std::string& argument,
   return jars;
 }
 
-FileResult AdaptOne(PatchJob& job, const Locations& locations, const std::string& file) {
+std::string Joined(const std::vector<std::string>& items) {
+  std::string text;
+  for (const std::string& item : items) text += (text.empty() ? "" : " ") + item;
+  return text;
+}
+
+std::string SizeText(const CanvasSize& size) {
+  return std::to_string(size.width) + "x" + std::to_string(size.height);
+}
+
+// The dry run's account of a game a run would adapt.
+std::string Describe(const JobPreview& p) {
+  std::string text = "classes redirected: " + std::to_string(p.classes_redirected);
+  if (p.nokia) text += ", Nokia classes added";
+  if (p.adapted_size) text += ", adapted before at " + SizeText(*p.adapted_size);
+  text += p.signed_suite ? ", signed: the signature would be dropped" : ", not signed";
+  if (!p.manifest_dropped.empty()) text += ", manifest drops " + Joined(p.manifest_dropped);
+  if (!p.jad_dropped.empty()) text += ", JAD drops " + Joined(p.jad_dropped);
+  return text;
+}
+
+FileResult AdaptOne(PatchJob& job, const Locations& locations, const std::string& file,
+                    bool dry_run) {
   FileResult r;
   r.path = file;
   try {
@@ -212,18 +241,19 @@ FileResult AdaptOne(PatchJob& job, const Locations& locations, const std::string
       r.reason = "no such file";
       return r;
     }
-    switch (job.ProcessJar(path, true)) {
+    JobPreview preview;
+    switch (dry_run ? job.Preview(path, preview) : job.ProcessJar(path, true)) {
       case JobOutcome::kAdapted:
-        r.result = kAdapted;
+        r.result = dry_run ? kWouldAdapt : kAdapted;
+        if (dry_run) r.reason = Describe(preview);
         break;
       case JobOutcome::kUnchanged:
-        r.result = kUnchanged;
+        r.result = dry_run ? kNoEffect : kUnchanged;
         r.reason = "no canvas to redirect";
         break;
       case JobOutcome::kAlreadyAdapted:
         r.result = kAlreadyAdapted;
-        r.reason = std::to_string(job.AdaptedSize()->width) + "x" +
-                   std::to_string(job.AdaptedSize()->height);
+        r.reason = SizeText(*job.AdaptedSize());
         break;
       case JobOutcome::kFailed:
         r.result = kFailed;
@@ -272,7 +302,7 @@ std::string JsonLine(const FileResult& r) {
 }
 
 // One line per file, then the count; or one JSON object per file and nothing else.
-void Report(const std::vector<FileResult>& results, bool json) {
+void Report(const std::vector<FileResult>& results, bool json, bool dry_run) {
   int adapted = 0, failed = 0, skipped = 0;
   for (const FileResult& r : results) {
     if (json) {
@@ -281,7 +311,7 @@ void Report(const std::vector<FileResult>& results, bool json) {
       std::cout << r.result << ": " << r.path << (r.reason.empty() ? "" : ": " + r.reason)
                 << "\n";
     }
-    if (r.result == kAdapted) {
+    if (r.result == kAdapted || r.result == kWouldAdapt) {
       ++adapted;
     } else if (r.result == kFailed) {
       ++failed;
@@ -289,7 +319,10 @@ void Report(const std::vector<FileResult>& results, bool json) {
       ++skipped;
     }
   }
-  if (!json) {
+  if (json) return;
+  if (dry_run) {
+    std::cout << adapted << " to adapt, " << failed << " failing, " << skipped << " skipped\n";
+  } else {
     std::cout << adapted << " adapted, " << failed << " failed, " << skipped << " skipped\n";
   }
 }
@@ -341,16 +374,16 @@ int Run(int argc, char** argv) {
   ApplyPatchJobSettings(fs);
   TmxStorage store;
   LoadProgramStore(store);
-  ConsoleSink sink(options.quiet || options.json);
+  ConsoleSink sink(options.quiet || options.json || options.dry_run);
   PatchJob job({zip, fs, store, settings, texts, sink, locations.job_dir});
 
   std::vector<FileResult> results;
   for (const std::string& argument : options.files) {
     for (const std::string& file : ExpandArgument(argument, results)) {
-      results.push_back(AdaptOne(job, locations, file));
+      results.push_back(AdaptOne(job, locations, file, options.dry_run));
     }
   }
-  Report(results, options.json);
+  Report(results, options.json, options.dry_run);
   const bool any_failed = std::any_of(results.begin(), results.end(),
                                       [](const FileResult& r) { return r.result == kFailed; });
   return any_failed ? 1 : 0;

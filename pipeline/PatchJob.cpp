@@ -351,8 +351,23 @@ void PatchJob::RemoveProgramLeftovers() {
   }
 }
 
+JobOutcome PatchJob::Preview(const std::string& file_name, JobPreview& preview) {
+  dry_run_ = true;
+  preview_ = {};
+  struct Reset {
+    bool& flag;
+    ~Reset() { flag = false; }
+  } reset{dry_run_};
+  const JobOutcome outcome = ProcessJar(file_name, true);
+  preview = preview_;
+  preview.classes_redirected = classes_redirected_;
+  preview.nokia = nokia_added_;
+  preview.adapted_size = adapted_size_;
+  return outcome;
+}
+
 JobOutcome PatchJob::Fail(GameTransaction& game, const std::string& reason) {
-  game.Discard();
+  if (!dry_run_) game.Discard();
   platform::DeleteFile(platform::JoinPath(context_.program_dir, kStagedJadName));
   if (platform::DirectoryExists(work_dir_)) {
     Console(TextId::kClearingTempDir);
@@ -393,10 +408,10 @@ JobOutcome PatchJob::ProcessJar(const std::string& file_name, bool interactive) 
     return Fail(game, error.what());
   }
   if (outcome == JobOutcome::kUnchanged) {
-    game.Discard();
+    if (!dry_run_) game.Discard();
     Console(TextId::kNoCanvasFound);
   } else if (outcome == JobOutcome::kAlreadyAdapted) {
-    game.Discard();
+    if (!dry_run_) game.Discard();
     ConsoleText(context_.texts.Text(TextId::kAlreadyAdapted) + " " +
                 std::to_string(adapted_size_->width) + "x" +
                 std::to_string(adapted_size_->height));
@@ -417,8 +432,10 @@ JobOutcome PatchJob::RunJob(GameTransaction& game) {
   if (settings.ResH < 1 || settings.ResH > 255) settings.ResH = kDefaultHeight;
 
   RemoveProgramLeftovers();
-  const std::string recovered = game.Recover();
-  if (!recovered.empty()) ConsoleText(recovered);
+  if (!dry_run_) {
+    const std::string recovered = game.Recover();
+    if (!recovered.empty()) ConsoleText(recovered);
+  }
   RefuseUnwritable(game);
   Gauge(5);
 
@@ -459,6 +476,7 @@ JobOutcome PatchJob::RunJob(GameTransaction& game) {
   ConsoleText(context_.texts.Text(TextId::kFilesPatchedCount) + " " + std::to_string(ScanCount));
   Gauge(60);
 
+  if (dry_run_) return EndPreview(game);
   if (!UsesFullCanvas && !UsesFullGameCanvas) {
     // Nothing would draw full-screen: the game stays exactly as it came.
     Console(TextId::kClearingTempDir);
@@ -536,6 +554,23 @@ JobOutcome PatchJob::RunJob(GameTransaction& game) {
   ClearWorkDirectory();
   Gauge(99);
   return JobOutcome::kAdapted;
+}
+
+JobOutcome PatchJob::EndPreview(const GameTransaction& game) {
+  const Settings& settings = context_.settings;
+  if (const auto manifest =
+          platform::ResolvePathIgnoringCase(work_dir_, "Meta-inf/Manifest.mf")) {
+    preview_.manifest_dropped = DroppedAttributes(*manifest, settings.FilterAttr, false);
+  }
+  if (game.HasDescriptor()) {
+    preview_.signed_suite = !DroppedAttributes(game.Descriptor(), false, true).empty();
+    if (settings.Jad || settings.FilterAttr) {
+      preview_.jad_dropped = DroppedAttributes(game.Descriptor(), settings.FilterAttr, settings.Jad);
+    }
+  }
+  Console(TextId::kClearingTempDir);
+  ClearWorkDirectory();
+  return UsesFullCanvas || UsesFullGameCanvas ? JobOutcome::kAdapted : JobOutcome::kUnchanged;
 }
 
 void PatchJob::RefuseUnwritable(const GameTransaction& game) const {

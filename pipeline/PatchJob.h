@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "pipeline/FullScreenClass.h"
 #include "pipeline/GameTransaction.h"
@@ -71,6 +72,17 @@ enum class JobOutcome {
   kAlreadyAdapted,
 };
 
+// What a run would do to a game, found by PatchJob::Preview.
+struct JobPreview {
+  int classes_redirected = 0;
+  bool nokia = false;  // the Nokia classes would be added
+  // The descriptor carries a signature, which a run drops: the game then installs unsigned.
+  bool signed_suite = false;
+  std::vector<std::string> manifest_dropped;  // attributes a run would drop
+  std::vector<std::string> jad_dropped;
+  std::optional<CanvasSize> adapted_size;  // from an earlier adaptation
+};
+
 // The file search settings the job relies on: subfolders walked, every kind of file reported.
 void ApplyPatchJobSettings(TEasyFileSearch& fs);
 
@@ -104,6 +116,12 @@ class PatchJob {
   // Interactive jobs write Console lines, batch jobs set the gauge. Raises JobError only when
   // another job is running.
   JobOutcome ProcessJar(const std::string& file_name, bool interactive);
+
+  // What ProcessJar would do with the same settings, without writing beside the game: the job
+  // runs in its work folder up to the class step and stops (an interrupted earlier run is
+  // neither finished nor rolled back). Returns the outcome a run would have; kFailed, with
+  // FailureReason(), when it would fail before packing. Raises JobError as ProcessJar does.
+  JobOutcome Preview(const std::string& file_name, JobPreview& preview);
 
   // Why the last job failed, in words a user understands; empty after a success.
   const std::string& FailureReason() const { return failure_; }
@@ -159,6 +177,9 @@ class PatchJob {
   // The steps of a job up to the commit; any failure raises. kUnchanged when no class could be
   // redirected, in which case nothing was committed.
   JobOutcome RunJob(GameTransaction& game);
+  // The end of a preview, after the class step: what the manifest and descriptor would lose, the
+  // work folder cleared. kAdapted when a run would adapt the game.
+  JobOutcome EndPreview(const GameTransaction& game);
   // Refuses a read-only JAR, and a read-only JAD the job would have to rewrite.
   void RefuseUnwritable(const GameTransaction& game) const;
   // Removes what an interrupted job left in the program directory.
@@ -178,6 +199,9 @@ class PatchJob {
   int classes_redirected_ = 0;
   bool nokia_added_ = false;
   std::optional<CanvasSize> adapted_size_;
+  // Set by Preview: the job stops before anything beside the game is written.
+  bool dry_run_ = false;
+  JobPreview preview_;
 };
 
 }  // namespace korvel

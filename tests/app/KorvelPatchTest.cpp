@@ -173,5 +173,43 @@ TEST_F(KorvelPatch, JsonGivesOneObjectPerFile) {
       << output_;
 }
 
+// A dry run tells what a run would do and leaves every file of the folder as it was.
+TEST_F(KorvelPatch, ADryRunWritesNothing) {
+  const std::string demo = ReadFile(test::SourceFile("examples/demo/Demo.jar"));
+  games_.Write("shelf/Demo.jar", demo);
+  games_.Write("shelf/Demo.jad", "MIDlet-Name: Demo\nMIDxlet-1: x\nMIDlet-Jar-RSA-SHA1: abc\n");
+  games_.Write("shelf/Plain.jar", demo);
+  games_.Write("shelf/sub/broken.jar", "not a zip");
+  games_.Write("shelf/sub/tetris.jar",
+               ReadFile(test::CorpusFile("ray-tetris-n3410/Tetris_N3410.jar")));
+  games_.Write("shelf/sub/Demo.jar.korvel-new", "left by an interrupted run");
+  const std::string hash = "find shelf -type f | sort | xargs sha256sum";
+  std::string before, after;
+  ASSERT_EQ(RunCommand("cd '" + games_.Path() + "' && " + hash, before), 0);
+
+  EXPECT_EQ(Run("--dry-run --no-nokia --filter --jad shelf", games_.Path()), 1) << output_;
+  for (const char* line :
+       {"would adapt: shelf/Demo.jar: classes redirected: 1, signed: the signature would be "
+        "dropped, JAD drops MIDxlet-1 MIDlet-Jar-RSA-SHA1\n",
+        "would adapt: shelf/Plain.jar: classes redirected: 1, not signed\n",
+        "failed: shelf/sub/broken.jar: ", "no effect: shelf/sub/tetris.jar: no canvas to redirect\n",
+        "2 to adapt, 1 failing, 1 skipped\n"}) {
+    EXPECT_NE(output_.find(line), std::string::npos) << line << "\n" << output_;
+  }
+  ASSERT_EQ(RunCommand("cd '" + games_.Path() + "' && " + hash, after), 0);
+  EXPECT_EQ(after, before);
+
+  // An adapted game: the dry run names its size.
+  ASSERT_EQ(Run("--quiet --width 100 --height 120 shelf/Plain.jar", games_.Path()), 0) << output_;
+  EXPECT_EQ(Run("--dry-run --width 100 --height 120 shelf/Plain.jar", games_.Path()), 0);
+  EXPECT_NE(output_.find("already adapted: shelf/Plain.jar: 100x120\n"), std::string::npos)
+      << output_;
+  EXPECT_EQ(Run("--dry-run --width 90 --height 120 shelf/Plain.jar", games_.Path()), 0);
+  EXPECT_NE(output_.find("would adapt: shelf/Plain.jar: classes redirected: 0, adapted before at "
+                         "100x120, not signed\n"),
+            std::string::npos)
+      << output_;
+}
+
 }  // namespace
 }  // namespace korvel
