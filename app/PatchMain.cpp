@@ -41,6 +41,7 @@ constexpr const char* kUsage =
     "  --quiet                 print only errors and the closing summary\n"
     "  --json                  print one JSON object per file instead of the summary\n"
     "  --dry-run               say what a run would do to each JAR, writing nothing\n"
+    "  --restore               put FILE.jar.bak (and FILE.jad.bak) back and remove them\n"
     "  --save-settings         store the settings with this run's options in korvel.ini\n"
     "  --help                  show this text\n"
     "  --version               show the version\n"
@@ -63,6 +64,7 @@ struct Options {
   bool quiet = false;
   bool json = false;
   bool dry_run = false;
+  bool restore = false;
   bool save_settings = false;
   bool help = false;
   bool version = false;
@@ -111,6 +113,8 @@ Options Parse(int argc, char** argv, Settings& settings) {
       options.lang_file = value();
     } else if (arg == "--quiet") {
       options.quiet = true;
+    } else if (arg == "--restore") {
+      options.restore = true;
     } else if (arg == "--dry-run") {
       options.dry_run = true;
     } else if (arg == "--json") {
@@ -128,6 +132,7 @@ Options Parse(int argc, char** argv, Settings& settings) {
   if (options.files.empty() && !options.help && !options.version && !options.save_settings) {
     throw UsageError("no JAR given");
   }
+  if (options.restore && options.dry_run) throw UsageError("--restore and --dry-run exclude each other");
   return options;
 }
 
@@ -170,6 +175,7 @@ constexpr const char* kAlreadyAdapted = "already adapted";
 // A dry run's results.
 constexpr const char* kWouldAdapt = "would adapt";
 constexpr const char* kNoEffect = "no effect";
+constexpr const char* kRestored = "restored";
 
 bool IsJarName(const std::string& name) {
   if (name.size() < 4) return false;
@@ -226,6 +232,22 @@ std::string Describe(const JobPreview& p) {
   if (!p.manifest_dropped.empty()) text += ", manifest drops " + Joined(p.manifest_dropped);
   if (!p.jad_dropped.empty()) text += ", JAD drops " + Joined(p.jad_dropped);
   return text;
+}
+
+FileResult RestoreOne(const std::string& file) {
+  FileResult r;
+  r.path = file;
+  const std::string path = platform::AbsolutePath(file);
+  r.size_before = platform::FileSizeOf(path);
+  try {
+    r.reason = RestoreBackup(path);
+    r.result = kRestored;
+  } catch (const std::exception& e) {
+    r.result = kFailed;
+    r.reason = e.what();
+  }
+  r.size_after = platform::FileSizeOf(path);
+  return r;
 }
 
 FileResult AdaptOne(PatchJob& job, const Locations& locations, const std::string& file,
@@ -302,7 +324,7 @@ std::string JsonLine(const FileResult& r) {
 }
 
 // One line per file, then the count; or one JSON object per file and nothing else.
-void Report(const std::vector<FileResult>& results, bool json, bool dry_run) {
+void Report(const std::vector<FileResult>& results, bool json, bool dry_run, bool restore) {
   int adapted = 0, failed = 0, skipped = 0;
   for (const FileResult& r : results) {
     if (json) {
@@ -311,7 +333,7 @@ void Report(const std::vector<FileResult>& results, bool json, bool dry_run) {
       std::cout << r.result << ": " << r.path << (r.reason.empty() ? "" : ": " + r.reason)
                 << "\n";
     }
-    if (r.result == kAdapted || r.result == kWouldAdapt) {
+    if (r.result == kAdapted || r.result == kWouldAdapt || r.result == kRestored) {
       ++adapted;
     } else if (r.result == kFailed) {
       ++failed;
@@ -320,7 +342,9 @@ void Report(const std::vector<FileResult>& results, bool json, bool dry_run) {
     }
   }
   if (json) return;
-  if (dry_run) {
+  if (restore) {
+    std::cout << adapted << " restored, " << failed << " failed\n";
+  } else if (dry_run) {
     std::cout << adapted << " to adapt, " << failed << " failing, " << skipped << " skipped\n";
   } else {
     std::cout << adapted << " adapted, " << failed << " failed, " << skipped << " skipped\n";
@@ -379,11 +403,15 @@ int Run(int argc, char** argv) {
 
   std::vector<FileResult> results;
   for (const std::string& argument : options.files) {
+    if (options.restore) {
+      results.push_back(RestoreOne(argument));
+      continue;
+    }
     for (const std::string& file : ExpandArgument(argument, results)) {
       results.push_back(AdaptOne(job, locations, file, options.dry_run));
     }
   }
-  Report(results, options.json, options.dry_run);
+  Report(results, options.json, options.dry_run, options.restore);
   const bool any_failed = std::any_of(results.begin(), results.end(),
                                       [](const FileResult& r) { return r.result == kFailed; });
   return any_failed ? 1 : 0;

@@ -250,6 +250,7 @@ TEST_F(PatchJobTest, ABackupIsMadeOnlyWhenAskedAndAnExistingOneIsNeverTouched) {
       games_.Write("Demo.jar", original);
       games_.Write("Demo.jad", jad);
       fs::remove(jar + ".bak");
+      fs::remove(games_ / "Demo.jad.bak");
       if (before) games_.Write("Demo.jar.bak", *before);
       settings_.Backup = backup;
       ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted) << job_->FailureReason();
@@ -258,9 +259,11 @@ TEST_F(PatchJobTest, ABackupIsMadeOnlyWhenAskedAndAnExistingOneIsNeverTouched) {
         EXPECT_EQ(ReadFile(jar + ".bak"), *before);
       } else if (backup) {
         EXPECT_EQ(ReadFile(jar + ".bak"), original);
+        EXPECT_EQ(ReadFile(games_ / "Demo.jad.bak"), jad);  // kept only with a backup we made
       }
       std::set<std::string> expected = {"Demo.jar", "Demo.jad"};
       if (before || backup) expected.insert("Demo.jar.bak");
+      if (!before && backup) expected.insert("Demo.jad.bak");
       EXPECT_EQ(FolderNames(games_.Path()), expected);
     }
   }
