@@ -132,7 +132,8 @@ Options Parse(int argc, char** argv, Settings& settings) {
   if (options.files.empty() && !options.help && !options.version && !options.save_settings) {
     throw UsageError("no JAR given");
   }
-  if (options.restore && options.dry_run) throw UsageError("--restore and --dry-run exclude each other");
+  if (options.restore && options.dry_run)
+    throw UsageError("--restore and --dry-run exclude each other");
   return options;
 }
 
@@ -207,7 +208,11 @@ std::vector<std::string> ExpandArgument(const std::string& argument,
     jars.push_back(shown + (full.rfind(root, 0) == 0 ? full.substr(root.size()) : full));
   };
   if (!search.Search()) {
-    results.push_back({shown, kFailed, "some of its folders could not be read"});
+    FileResult unread;
+    unread.path = shown;
+    unread.result = kFailed;
+    unread.reason = "some of its folders could not be read";
+    results.push_back(unread);
   }
   std::sort(jars.begin(), jars.end());
   return jars;
@@ -330,8 +335,7 @@ void Report(const std::vector<FileResult>& results, bool json, bool dry_run, boo
     if (json) {
       std::cout << JsonLine(r) << "\n";
     } else {
-      std::cout << r.result << ": " << r.path << (r.reason.empty() ? "" : ": " + r.reason)
-                << "\n";
+      std::cout << r.result << ": " << r.path << (r.reason.empty() ? "" : ": " + r.reason) << "\n";
     }
     if (r.result == kAdapted || r.result == kWouldAdapt || r.result == kRestored) {
       ++adapted;

@@ -271,7 +271,8 @@ std::string RestoreBackup(const std::string& jar) {
     platform::SyncPath(folder);
     restored += " and " + platform::FileNamePart(descriptor);
   }
-  if (!platform::ReplaceFile(backup, jar)) Fail("Cannot put the backup back in place of", jar, errno);
+  if (!platform::ReplaceFile(backup, jar))
+    Fail("Cannot put the backup back in place of", jar, errno);
   platform::SyncPath(folder);
   return restored + " restored from the backup";
 }

@@ -140,8 +140,7 @@ bool FilterAttributes(const std::string& file_name) {
       platform::WriteSafety::kAtomicOnly);
 }
 
-std::vector<std::string> DroppedAttributes(const std::string& file_name, bool filter,
-                                           bool update) {
+std::vector<std::string> DroppedAttributes(const std::string& file_name, bool filter, bool update) {
   std::vector<std::string_view> prefixes;
   if (filter) prefixes.insert(prefixes.end(), {kObfuscatedMidletPrefix, kInstallNotifyPrefix});
   if (update) prefixes.insert(prefixes.end(), {kJarSignaturePrefix, kCertificatePrefix});

@@ -413,8 +413,7 @@ JobOutcome PatchJob::ProcessJar(const std::string& file_name, bool interactive) 
   } else if (outcome == JobOutcome::kAlreadyAdapted) {
     if (!dry_run_) game.Discard();
     ConsoleText(context_.texts.Text(TextId::kAlreadyAdapted) + " " +
-                std::to_string(adapted_size_->width) + "x" +
-                std::to_string(adapted_size_->height));
+                std::to_string(adapted_size_->width) + "x" + std::to_string(adapted_size_->height));
   } else {
     Console(TextId::kWorkFinished);
   }
@@ -558,14 +557,14 @@ JobOutcome PatchJob::RunJob(GameTransaction& game) {
 
 JobOutcome PatchJob::EndPreview(const GameTransaction& game) {
   const Settings& settings = context_.settings;
-  if (const auto manifest =
-          platform::ResolvePathIgnoringCase(work_dir_, "Meta-inf/Manifest.mf")) {
+  if (const auto manifest = platform::ResolvePathIgnoringCase(work_dir_, "Meta-inf/Manifest.mf")) {
     preview_.manifest_dropped = DroppedAttributes(*manifest, settings.FilterAttr, false);
   }
   if (game.HasDescriptor()) {
     preview_.signed_suite = !DroppedAttributes(game.Descriptor(), false, true).empty();
     if (settings.Jad || settings.FilterAttr) {
-      preview_.jad_dropped = DroppedAttributes(game.Descriptor(), settings.FilterAttr, settings.Jad);
+      preview_.jad_dropped =
+          DroppedAttributes(game.Descriptor(), settings.FilterAttr, settings.Jad);
     }
   }
   Console(TextId::kClearingTempDir);

@@ -128,14 +128,15 @@ TEST_F(KorvelPatch, AdaptsEveryJarBelowAFolder) {
   games_.Write("shelf/notes.txt", "not a game");
   const std::string locked = games_.Write("shelf/locked.jar", demo);
   fs::permissions(locked, fs::perms::owner_write, fs::perm_options::remove);
-  games_.Write("shelf/tetris.jar",
-               ReadFile(test::CorpusFile("ray-tetris-n3410/Tetris_N3410.jar")));
+  games_.Write("shelf/tetris.jar", ReadFile(test::CorpusFile("ray-tetris-n3410/Tetris_N3410.jar")));
 
   EXPECT_EQ(Run("--quiet --no-nokia shelf", games_.Path()), 1) << output_;
-  const std::vector<std::string> order = {
-      "adapted: shelf/a/UPPER.JAR\n", "adapted: shelf/b/Demo.jar\n", "failed: shelf/broken.jar: ",
-      "failed: shelf/locked.jar: ", "unchanged: shelf/tetris.jar: no canvas to redirect\n",
-      "2 adapted, 2 failed, 1 skipped\n"};
+  const std::vector<std::string> order = {"adapted: shelf/a/UPPER.JAR\n",
+                                          "adapted: shelf/b/Demo.jar\n",
+                                          "failed: shelf/broken.jar: ",
+                                          "failed: shelf/locked.jar: ",
+                                          "unchanged: shelf/tetris.jar: no canvas to redirect\n",
+                                          "2 adapted, 2 failed, 1 skipped\n"};
   std::size_t at = 0;
   for (const std::string& line : order) {
     at = output_.find(line, at);
@@ -193,7 +194,8 @@ TEST_F(KorvelPatch, ADryRunWritesNothing) {
        {"would adapt: shelf/Demo.jar: classes redirected: 1, signed: the signature would be "
         "dropped, JAD drops MIDxlet-1 MIDlet-Jar-RSA-SHA1\n",
         "would adapt: shelf/Plain.jar: classes redirected: 1, not signed\n",
-        "failed: shelf/sub/broken.jar: ", "no effect: shelf/sub/tetris.jar: no canvas to redirect\n",
+        "failed: shelf/sub/broken.jar: ",
+        "no effect: shelf/sub/tetris.jar: no canvas to redirect\n",
         "2 to adapt, 1 failing, 1 skipped\n"}) {
     EXPECT_NE(output_.find(line), std::string::npos) << line << "\n" << output_;
   }
