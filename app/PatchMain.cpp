@@ -1,5 +1,8 @@
 // korvel-patch: adapts MIDlet suites from the command line with the same job as the desktop
 // program, using the desktop program's settings file.
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -23,8 +26,9 @@ namespace {
 constexpr const char* kVersion = "korvel-patch " KORVEL_VERSION;
 
 constexpr const char* kUsage =
-    "Usage: korvel-patch [options] FILE.jar...\n"
+    "Usage: korvel-patch [options] FILE.jar|FOLDER...\n"
     "Adapts each Java ME game in place so that it runs full-screen on the Virel.\n"
+    "A folder stands for every .jar below it, subfolders included, in name order.\n"
     "Settings come from korvel.ini (beside the program, or in ~/.config/korvel when installed);\n"
     "options change them for this run only, unless --save-settings stores them.\n"
     "\n"
@@ -35,11 +39,17 @@ constexpr const char* kUsage =
     "  --width N, --height N   canvas size the game sees, 1 to 255\n"
     "  --lang FILE             language file for the progress lines\n"
     "  --quiet                 print only errors and the closing summary\n"
+    "  --json                  print one JSON object per file instead of the summary\n"
+    "  --dry-run               say what a run would do to each JAR, writing nothing\n"
+    "  --restore               put FILE.jar.bak (and FILE.jad.bak) back and remove them\n"
     "  --save-settings         store the settings with this run's options in korvel.ini\n"
     "  --help                  show this text\n"
     "  --version               show the version\n"
     "\n"
     "A game without a canvas to redirect is left as it was and reported as unchanged.\n"
+    "A game already adapted for the size asked for is left as it was and reported as\n"
+    "already adapted; for another size it is adapted again.\n"
+    "The summary closes with a count: adapted, failed, skipped (unchanged, already adapted).\n"
     "\n"
     "Exit status: 0 when no file failed, 1 when any failed, 2 on a usage error.\n";
 
@@ -52,6 +62,9 @@ struct Options {
   std::vector<std::string> files;
   std::optional<std::string> lang_file;
   bool quiet = false;
+  bool json = false;
+  bool dry_run = false;
+  bool restore = false;
   bool save_settings = false;
   bool help = false;
   bool version = false;
@@ -100,6 +113,12 @@ Options Parse(int argc, char** argv, Settings& settings) {
       options.lang_file = value();
     } else if (arg == "--quiet") {
       options.quiet = true;
+    } else if (arg == "--restore") {
+      options.restore = true;
+    } else if (arg == "--dry-run") {
+      options.dry_run = true;
+    } else if (arg == "--json") {
+      options.json = true;
     } else if (arg == "--save-settings") {
       options.save_settings = true;
     } else if (arg == "--help") {
@@ -113,6 +132,8 @@ Options Parse(int argc, char** argv, Settings& settings) {
   if (options.files.empty() && !options.help && !options.version && !options.save_settings) {
     throw UsageError("no JAR given");
   }
+  if (options.restore && options.dry_run)
+    throw UsageError("--restore and --dry-run exclude each other");
   return options;
 }
 
@@ -136,6 +157,203 @@ class ConsoleSink : public JobSink {
  private:
   bool quiet_;
 };
+
+// What became of one file, for the summary line and the JSON object.
+struct FileResult {
+  std::string path;  // as the user named it, or the folder given joined with the found name
+  std::string result;
+  std::string reason;
+  int classes_redirected = 0;
+  bool nokia = false;
+  std::int64_t size_before = -1;  // -1: no file
+  std::int64_t size_after = -1;
+};
+
+constexpr const char* kAdapted = "adapted";
+constexpr const char* kUnchanged = "unchanged";
+constexpr const char* kFailed = "failed";
+constexpr const char* kAlreadyAdapted = "already adapted";
+// A dry run's results.
+constexpr const char* kWouldAdapt = "would adapt";
+constexpr const char* kNoEffect = "no effect";
+constexpr const char* kRestored = "restored";
+
+bool IsJarName(const std::string& name) {
+  if (name.size() < 4) return false;
+  std::string extension = name.substr(name.size() - 4);
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension == ".jar";
+}
+
+// A file argument stands for itself; a folder for every JAR below it, sorted so that runs over
+// the same collection report in the same order. A folder that cannot be walked in full adds a
+// failed result, so that a partial run is never reported as complete.
+std::vector<std::string> ExpandArgument(const std::string& argument,
+                                        std::vector<FileResult>& results) {
+  if (!platform::DirectoryExists(argument)) return {argument};
+  std::string shown = argument;
+  if (shown.back() != '/') shown += '/';
+  std::string root = platform::AbsolutePath(argument);
+  if (root.back() != '/') root += '/';
+
+  TEasyFileSearch search;
+  search.SetSearchOptions(TOptions::All().Exclude(okLookForDirectory));
+  search.FileNames() = {"*.*"};
+  search.SetRootPath(root);
+  std::vector<std::string> jars;
+  search.OnFileFound = [&](const TFileInformations& found) {
+    if (!IsJarName(found.Name)) return;
+    const std::string full = found.Path + found.Name;
+    jars.push_back(shown + (full.rfind(root, 0) == 0 ? full.substr(root.size()) : full));
+  };
+  if (!search.Search()) {
+    FileResult unread;
+    unread.path = shown;
+    unread.result = kFailed;
+    unread.reason = "some of its folders could not be read";
+    results.push_back(unread);
+  }
+  std::sort(jars.begin(), jars.end());
+  return jars;
+}
+
+std::string Joined(const std::vector<std::string>& items) {
+  std::string text;
+  for (const std::string& item : items) text += (text.empty() ? "" : " ") + item;
+  return text;
+}
+
+std::string SizeText(const CanvasSize& size) {
+  return std::to_string(size.width) + "x" + std::to_string(size.height);
+}
+
+// The dry run's account of a game a run would adapt.
+std::string Describe(const JobPreview& p) {
+  std::string text = "classes redirected: " + std::to_string(p.classes_redirected);
+  if (p.nokia) text += ", Nokia classes added";
+  if (p.adapted_size) text += ", adapted before at " + SizeText(*p.adapted_size);
+  text += p.signed_suite ? ", signed: the signature would be dropped" : ", not signed";
+  if (!p.manifest_dropped.empty()) text += ", manifest drops " + Joined(p.manifest_dropped);
+  if (!p.jad_dropped.empty()) text += ", JAD drops " + Joined(p.jad_dropped);
+  return text;
+}
+
+FileResult RestoreOne(const std::string& file) {
+  FileResult r;
+  r.path = file;
+  const std::string path = platform::AbsolutePath(file);
+  r.size_before = platform::FileSizeOf(path);
+  try {
+    r.reason = RestoreBackup(path);
+    r.result = kRestored;
+  } catch (const std::exception& e) {
+    r.result = kFailed;
+    r.reason = e.what();
+  }
+  r.size_after = platform::FileSizeOf(path);
+  return r;
+}
+
+FileResult AdaptOne(PatchJob& job, const Locations& locations, const std::string& file,
+                    bool dry_run) {
+  FileResult r;
+  r.path = file;
+  try {
+    PrepareJobDirectory(locations);
+    const std::string path = platform::AbsolutePath(file);
+    r.size_before = platform::FileSizeOf(path);
+    if (!platform::FileExists(path)) {
+      r.result = kFailed;
+      r.reason = "no such file";
+      return r;
+    }
+    JobPreview preview;
+    switch (dry_run ? job.Preview(path, preview) : job.ProcessJar(path, true)) {
+      case JobOutcome::kAdapted:
+        r.result = dry_run ? kWouldAdapt : kAdapted;
+        if (dry_run) r.reason = Describe(preview);
+        break;
+      case JobOutcome::kUnchanged:
+        r.result = dry_run ? kNoEffect : kUnchanged;
+        r.reason = "no canvas to redirect";
+        break;
+      case JobOutcome::kAlreadyAdapted:
+        r.result = kAlreadyAdapted;
+        r.reason = SizeText(*job.AdaptedSize());
+        break;
+      case JobOutcome::kFailed:
+        r.result = kFailed;
+        r.reason = OneLine(job.FailureReason());
+        break;
+    }
+    r.classes_redirected = job.ClassesRedirected();
+    r.nokia = job.NokiaAdded();
+    r.size_after = platform::FileSizeOf(path);
+  } catch (const std::exception& e) {
+    std::cerr << "korvel-patch: " << file << ": " << e.what() << "\n";
+    r.result = kFailed;
+    r.reason = e.what();
+  }
+  return r;
+}
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      out += escaped;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+std::string JsonSize(std::int64_t size) {
+  return size < 0 ? "null" : std::to_string(size);
+}
+
+std::string JsonLine(const FileResult& r) {
+  return "{\"path\": " + JsonString(r.path) + ", \"result\": " + JsonString(r.result) +
+         ", \"reason\": " + JsonString(r.reason) +
+         ", \"classes_redirected\": " + std::to_string(r.classes_redirected) +
+         ", \"nokia\": " + (r.nokia ? "true" : "false") +
+         ", \"size_before\": " + JsonSize(r.size_before) +
+         ", \"size_after\": " + JsonSize(r.size_after) + "}";
+}
+
+// One line per file, then the count; or one JSON object per file and nothing else.
+void Report(const std::vector<FileResult>& results, bool json, bool dry_run, bool restore) {
+  int adapted = 0, failed = 0, skipped = 0;
+  for (const FileResult& r : results) {
+    if (json) {
+      std::cout << JsonLine(r) << "\n";
+    } else {
+      std::cout << r.result << ": " << r.path << (r.reason.empty() ? "" : ": " + r.reason) << "\n";
+    }
+    if (r.result == kAdapted || r.result == kWouldAdapt || r.result == kRestored) {
+      ++adapted;
+    } else if (r.result == kFailed) {
+      ++failed;
+    } else {
+      ++skipped;
+    }
+  }
+  if (json) return;
+  if (restore) {
+    std::cout << adapted << " restored, " << failed << " failed\n";
+  } else if (dry_run) {
+    std::cout << adapted << " to adapt, " << failed << " failing, " << skipped << " skipped\n";
+  } else {
+    std::cout << adapted << " adapted, " << failed << " failed, " << skipped << " skipped\n";
+  }
+}
 
 int Run(int argc, char** argv) {
   const Locations locations = FindLocations();
@@ -184,40 +402,23 @@ int Run(int argc, char** argv) {
   ApplyPatchJobSettings(fs);
   TmxStorage store;
   LoadProgramStore(store);
-  ConsoleSink sink(options.quiet);
+  ConsoleSink sink(options.quiet || options.json || options.dry_run);
   PatchJob job({zip, fs, store, settings, texts, sink, locations.job_dir});
 
-  std::vector<std::string> summary;
-  bool all_adapted = true;
-  for (const std::string& file : options.files) {
-    std::string outcome;
-    try {
-      PrepareJobDirectory(locations);
-      const std::string path = platform::AbsolutePath(file);
-      if (!platform::FileExists(path)) {
-        outcome = "failed: " + file + ": no such file";
-      } else {
-        switch (job.ProcessJar(path, true)) {
-          case JobOutcome::kAdapted:
-            outcome = "adapted: " + file;
-            break;
-          case JobOutcome::kUnchanged:
-            outcome = "unchanged: " + file + ": no canvas to redirect";
-            break;
-          case JobOutcome::kFailed:
-            outcome = "failed: " + file + ": " + OneLine(job.FailureReason());
-            break;
-        }
-      }
-    } catch (const std::exception& e) {
-      std::cerr << "korvel-patch: " << file << ": " << e.what() << "\n";
-      outcome = "failed: " + file + ": " + e.what();
+  std::vector<FileResult> results;
+  for (const std::string& argument : options.files) {
+    if (options.restore) {
+      results.push_back(RestoreOne(argument));
+      continue;
     }
-    if (outcome.rfind("failed", 0) == 0) all_adapted = false;
-    summary.push_back(outcome);
+    for (const std::string& file : ExpandArgument(argument, results)) {
+      results.push_back(AdaptOne(job, locations, file, options.dry_run));
+    }
   }
-  for (const std::string& line : summary) std::cout << line << "\n";
-  return all_adapted ? 0 : 1;
+  Report(results, options.json, options.dry_run, options.restore);
+  const bool any_failed = std::any_of(results.begin(), results.end(),
+                                      [](const FileResult& r) { return r.result == kFailed; });
+  return any_failed ? 1 : 0;
 }
 
 }  // namespace

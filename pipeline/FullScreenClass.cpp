@@ -36,6 +36,31 @@ std::string WriteCanvasClass(const TmxStorage& store, const std::string& work_di
   return class_file;
 }
 
+namespace {
+
+std::optional<CanvasSize> SizeIn(const std::string& work_dir, const InjectedCanvasClass& cls) {
+  const std::string class_file = platform::JoinPath(work_dir, std::string(cls.path));
+  if (!platform::FileExists(class_file)) return std::nullopt;
+  std::string bytes;
+  try {
+    bytes = platform::ReadWholeFile(class_file);
+  } catch (const FileError&) {
+    return std::nullopt;
+  }
+  if (bytes.size() <= cls.height_offset) return std::nullopt;
+  return CanvasSize{static_cast<unsigned char>(bytes[cls.width_offset]),
+                    static_cast<unsigned char>(bytes[cls.height_offset])};
+}
+
+}  // namespace
+
+std::optional<CanvasSize> InjectedCanvasSize(const std::string& work_dir) {
+  const auto canvas = SizeIn(work_dir, kFullCanvasClass);
+  const auto game_canvas = SizeIn(work_dir, kFullGameCanvasClass);
+  if (canvas && game_canvas && *canvas != *game_canvas) return std::nullopt;
+  return canvas ? canvas : game_canvas;
+}
+
 std::string WriteFullScreenClass(const TmxStorage& store, const std::string& work_dir,
                                  std::uint8_t width, std::uint8_t height) {
   return WriteCanvasClass(store, work_dir, kFullCanvasClass, width, height);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,16 @@ void WriteStringAt(const std::string& file_name, std::uint64_t offset, std::stri
 std::string WriteCanvasClass(const TmxStorage& store, const std::string& work_dir,
                              const InjectedCanvasClass& cls, std::uint8_t width,
                              std::uint8_t height);
+
+// The canvas size an earlier adaptation wrote into the unpacked game below `work_dir`: that of
+// FullCn, or of FullGameCn when only that one is there. Nothing when neither class is there (or
+// is too short to hold the size), or when the two disagree, so that such a game is adapted again.
+struct CanvasSize {
+  int width = 0;
+  int height = 0;
+  bool operator==(const CanvasSize&) const = default;
+};
+std::optional<CanvasSize> InjectedCanvasSize(const std::string& work_dir);
 
 // WriteCanvasClass for FullCn.
 std::string WriteFullScreenClass(const TmxStorage& store, const std::string& work_dir,

@@ -57,6 +57,10 @@ std::string GameTransaction::Keep() const {
   return jar_ + ".korvel-keep";
 }
 
+std::string GameTransaction::KeepDescriptor() const {
+  return descriptor_ + ".korvel-keep";
+}
+
 std::string GameTransaction::Backup() const {
   return BackupPath(jar_);
 }
@@ -177,6 +181,17 @@ void GameTransaction::Commit(bool backup) {
     platform::DeleteFile(Keep());
     Fail("Cannot copy the JAR to", Keep(), err);
   }
+  // The input JAD too, so that a restore puts back the pair as it was.
+  if (staged_descriptor_ && has_descriptor_) {
+    Step("keep descriptor");
+    if (!platform::CopyFileNoOverwrite(descriptor_, KeepDescriptor()) ||
+        !platform::SyncPath(KeepDescriptor())) {
+      const int err = errno;
+      platform::DeleteFile(KeepDescriptor());
+      platform::DeleteFile(Keep());
+      Fail("Cannot copy the JAD to", KeepDescriptor(), err);
+    }
+  }
   SyncFolder();
 
   const std::string descriptor = staged_descriptor_ ? descriptor_ : std::string();
@@ -215,15 +230,51 @@ void GameTransaction::RestoreOriginal() const {
 }
 
 void GameTransaction::SettleBackup(bool backup) const {
-  if (!platform::FileExists(Keep())) return;
-  Step("backup");
-  // An existing backup, ours from an earlier run or the user's own file, is never replaced.
-  if (backup && !platform::FileExists(Backup()) && platform::RenameFile(Keep(), Backup())) {
-    SyncFolder();
+  const bool keep_descriptor = platform::FileExists(KeepDescriptor());
+  if (!platform::FileExists(Keep())) {
+    if (keep_descriptor) platform::DeleteFile(KeepDescriptor());
     return;
   }
+  Step("backup");
+  // An existing backup, ours from an earlier run or the user's own file, is never replaced. The
+  // JAD's backup goes first: a JAR backup always has the JAD backup it needs beside it.
+  if (backup && !platform::FileExists(Backup())) {
+    const std::string descriptor_backup = descriptor_ + ".bak";
+    if (keep_descriptor && !platform::FileExists(descriptor_backup)) {
+      platform::RenameFile(KeepDescriptor(), descriptor_backup);
+    }
+    if (platform::RenameFile(Keep(), Backup())) {
+      platform::DeleteFile(KeepDescriptor());
+      SyncFolder();
+      return;
+    }
+  }
   platform::DeleteFile(Keep());
+  platform::DeleteFile(KeepDescriptor());
   SyncFolder();
+}
+
+std::string RestoreBackup(const std::string& jar) {
+  const std::string backup = BackupPath(jar);
+  if (!platform::FileExists(backup)) {
+    throw JobFailure("There is no backup " + platform::FileNamePart(backup) +
+                     " beside the JAR; nothing was restored.");
+  }
+  const std::string folder = platform::FolderPart(jar);
+  const std::string descriptor = FindDescriptor(jar);
+  const std::string descriptor_backup = descriptor + ".bak";
+  std::string restored = platform::FileNamePart(jar);
+  if (platform::FileExists(descriptor_backup)) {
+    if (!platform::ReplaceFile(descriptor_backup, descriptor)) {
+      Fail("Cannot put the backup back in place of", descriptor, errno);
+    }
+    platform::SyncPath(folder);
+    restored += " and " + platform::FileNamePart(descriptor);
+  }
+  if (!platform::ReplaceFile(backup, jar))
+    Fail("Cannot put the backup back in place of", jar, errno);
+  platform::SyncPath(folder);
+  return restored + " restored from the backup";
 }
 
 void GameTransaction::Discard() {

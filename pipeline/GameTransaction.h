@@ -6,9 +6,11 @@
 //   GAME.jar.korvel-new     the new JAR, packed and read back
 //   GAME.jad.korvel-new     the new JAD, written in full
 //   GAME.jar.korvel-keep    a flushed copy of the input JAR
+//   GAME.jad.korvel-keep    a flushed copy of the input JAD, when the JAD is renewed
 // The commit writes GAME.jar.korvel-commit (the journal) and then renames the new JAR and the new
-// JAD into place; the keep copy becomes GAME.jar.bak when a backup is wanted and none exists, and
-// is removed otherwise; the journal goes last. Every rename is followed by a flush of the folder.
+// JAD into place; the keep copies become GAME.jar.bak and GAME.jad.bak when a backup is wanted
+// and no GAME.jar.bak exists, and are removed otherwise; the journal goes last. Every rename is
+// followed by a flush of the folder.
 //
 // Recovery, at the start of the next run on the game: a journal means the new pair was complete,
 // so the commit is finished; without one, the game was never touched and the job's own files are
@@ -30,6 +32,11 @@ class JobFailure : public std::runtime_error {
 
 // Called before each change to the game's files, with a short name of the change.
 using JobStepHook = std::function<void(std::string_view step)>;
+
+// Puts the backup of `jar` (absolute) back: GAME.jad.bak over the JAD first, then GAME.jar.bak over
+// the JAR, each a rename, so an interrupted restore can simply be run again. Returns a line saying
+// what was restored. Raises JobFailure, the files as they were, when there is no GAME.jar.bak.
+std::string RestoreBackup(const std::string& jar);
 
 class GameTransaction {
  public:
@@ -66,6 +73,7 @@ class GameTransaction {
   void Step(std::string_view what) const;
   std::string Journal() const;
   std::string Keep() const;
+  std::string KeepDescriptor() const;
   std::string Backup() const;
   std::string StagedDescriptor(const std::string& descriptor) const;
   // Renames, failing with the system's reason.

@@ -140,6 +140,26 @@ bool FilterAttributes(const std::string& file_name) {
       platform::WriteSafety::kAtomicOnly);
 }
 
+std::vector<std::string> DroppedAttributes(const std::string& file_name, bool filter, bool update) {
+  std::vector<std::string_view> prefixes;
+  if (filter) prefixes.insert(prefixes.end(), {kObfuscatedMidletPrefix, kInstallNotifyPrefix});
+  if (update) prefixes.insert(prefixes.end(), {kJarSignaturePrefix, kCertificatePrefix});
+  std::vector<std::string> dropped;
+  const auto text = ReadText(file_name);
+  if (!text) return dropped;
+  // Continuation lines belong to the attribute before them and are not named again.
+  for (std::string_view line : SplitLines(*text)) {
+    if (!line.empty() && line.front() == ' ') continue;
+    for (std::string_view prefix : prefixes) {
+      if (StartsWithIgnoringAsciiCase(line, prefix)) {
+        dropped.emplace_back(line.substr(0, line.find(':')));
+        break;
+      }
+    }
+  }
+  return dropped;
+}
+
 bool UpdateDescriptor(const std::string& jad_file, std::int64_t jar_size,
                       std::string_view jar_name) {
   if (jar_size < 0) return false;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace korvel {
 
@@ -44,6 +45,12 @@ std::int64_t GetFileSizeOf(const std::string& file_name);
 // The attribute filter: drops the "MIDxlet" and "MIDlet-Install-Notify" lines and normalises the
 // line ends. A file that cannot be read is left as it is. True when the file was rewritten.
 bool FilterAttributes(const std::string& file_name);
+
+// The attributes (each dropped line up to its colon) that a run would drop from the manifest or
+// descriptor at `file_name`: the attribute filter's when `filter`, the signature lines the
+// descriptor update drops when `update` (the JAR size and URL it renews are not counted). Empty
+// when the file cannot be read.
+std::vector<std::string> DroppedAttributes(const std::string& file_name, bool filter, bool update);
 
 // The JAR's file name as a relative URL: bytes a URL cannot hold (blanks, "%", controls,
 // delimiters such as "#" or "?", every non-ASCII byte) are percent-encoded; a plain name stays as

@@ -351,8 +351,23 @@ void PatchJob::RemoveProgramLeftovers() {
   }
 }
 
+JobOutcome PatchJob::Preview(const std::string& file_name, JobPreview& preview) {
+  dry_run_ = true;
+  preview_ = {};
+  struct Reset {
+    bool& flag;
+    ~Reset() { flag = false; }
+  } reset{dry_run_};
+  const JobOutcome outcome = ProcessJar(file_name, true);
+  preview = preview_;
+  preview.classes_redirected = classes_redirected_;
+  preview.nokia = nokia_added_;
+  preview.adapted_size = adapted_size_;
+  return outcome;
+}
+
 JobOutcome PatchJob::Fail(GameTransaction& game, const std::string& reason) {
-  game.Discard();
+  if (!dry_run_) game.Discard();
   platform::DeleteFile(platform::JoinPath(context_.program_dir, kStagedJadName));
   if (platform::DirectoryExists(work_dir_)) {
     Console(TextId::kClearingTempDir);
@@ -369,6 +384,9 @@ JobOutcome PatchJob::Fail(GameTransaction& game, const std::string& reason) {
 JobOutcome PatchJob::ProcessJar(const std::string& file_name, bool interactive) {
   interactive_ = interactive;
   failure_.clear();
+  classes_redirected_ = 0;
+  nokia_added_ = false;
+  adapted_size_.reset();
   const std::string& program_dir = context_.program_dir;
   work_dir_ = WorkDirectory(program_dir);
 
@@ -390,8 +408,12 @@ JobOutcome PatchJob::ProcessJar(const std::string& file_name, bool interactive) 
     return Fail(game, error.what());
   }
   if (outcome == JobOutcome::kUnchanged) {
-    game.Discard();
+    if (!dry_run_) game.Discard();
     Console(TextId::kNoCanvasFound);
+  } else if (outcome == JobOutcome::kAlreadyAdapted) {
+    if (!dry_run_) game.Discard();
+    ConsoleText(context_.texts.Text(TextId::kAlreadyAdapted) + " " +
+                std::to_string(adapted_size_->width) + "x" + std::to_string(adapted_size_->height));
   } else {
     Console(TextId::kWorkFinished);
   }
@@ -409,8 +431,10 @@ JobOutcome PatchJob::RunJob(GameTransaction& game) {
   if (settings.ResH < 1 || settings.ResH > 255) settings.ResH = kDefaultHeight;
 
   RemoveProgramLeftovers();
-  const std::string recovered = game.Recover();
-  if (!recovered.empty()) ConsoleText(recovered);
+  if (!dry_run_) {
+    const std::string recovered = game.Recover();
+    if (!recovered.empty()) ConsoleText(recovered);
+  }
   RefuseUnwritable(game);
   Gauge(5);
 
@@ -423,6 +447,13 @@ JobOutcome PatchJob::RunJob(GameTransaction& game) {
 
   Console(TextId::kExtractingFiles);
   if (!Unpack(jar, work_dir_)) throw JobFailure(archive_failure_);
+  // Rewriting a game that is already what this run would make only risks it.
+  adapted_size_ = InjectedCanvasSize(work_dir_);
+  if (adapted_size_ && *adapted_size_ == CanvasSize{settings.ResW, settings.ResH}) {
+    Console(TextId::kClearingTempDir);
+    ClearWorkDirectory();
+    return JobOutcome::kAlreadyAdapted;
+  }
   Gauge(25);
 
   if (settings.Nokia) {
@@ -430,6 +461,7 @@ JobOutcome PatchJob::RunJob(GameTransaction& game) {
     if (ScanCount > 0) {
       Console(TextId::kWritingNokiaClasses);
       AddNokiaClasses();
+      nokia_added_ = true;
     } else {
       Console(TextId::kNokiaFunctionsNotUsed);
     }
@@ -439,9 +471,11 @@ JobOutcome PatchJob::RunJob(GameTransaction& game) {
   Console(TextId::kPatchingFiles);
   UsesFullCanvas = UsesFullGameCanvas = false;
   Scan(2, "*.class");
+  classes_redirected_ = ScanCount;
   ConsoleText(context_.texts.Text(TextId::kFilesPatchedCount) + " " + std::to_string(ScanCount));
   Gauge(60);
 
+  if (dry_run_) return EndPreview(game);
   if (!UsesFullCanvas && !UsesFullGameCanvas) {
     // Nothing would draw full-screen: the game stays exactly as it came.
     Console(TextId::kClearingTempDir);
@@ -519,6 +553,23 @@ JobOutcome PatchJob::RunJob(GameTransaction& game) {
   ClearWorkDirectory();
   Gauge(99);
   return JobOutcome::kAdapted;
+}
+
+JobOutcome PatchJob::EndPreview(const GameTransaction& game) {
+  const Settings& settings = context_.settings;
+  if (const auto manifest = platform::ResolvePathIgnoringCase(work_dir_, "Meta-inf/Manifest.mf")) {
+    preview_.manifest_dropped = DroppedAttributes(*manifest, settings.FilterAttr, false);
+  }
+  if (game.HasDescriptor()) {
+    preview_.signed_suite = !DroppedAttributes(game.Descriptor(), false, true).empty();
+    if (settings.Jad || settings.FilterAttr) {
+      preview_.jad_dropped =
+          DroppedAttributes(game.Descriptor(), settings.FilterAttr, settings.Jad);
+    }
+  }
+  Console(TextId::kClearingTempDir);
+  ClearWorkDirectory();
+  return UsesFullCanvas || UsesFullGameCanvas ? JobOutcome::kAdapted : JobOutcome::kUnchanged;
 }
 
 void PatchJob::RefuseUnwritable(const GameTransaction& game) const {

@@ -6,7 +6,9 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "pipeline/FullScreenClass.h"
 #include "pipeline/GameTransaction.h"
 #include "settings/Language.h"
 #include "settings/Settings.h"
@@ -66,6 +68,19 @@ enum class JobOutcome {
   kAdapted,    // the adapted JAR stands at the path given
   kUnchanged,  // no class could be redirected: JAR and JAD are left byte for byte as they were
   kFailed,     // the adapted JAR could not be made; the JAR is as it was
+  // The game already carries our canvas class at the size asked for: left byte for byte.
+  kAlreadyAdapted,
+};
+
+// What a run would do to a game, found by PatchJob::Preview.
+struct JobPreview {
+  int classes_redirected = 0;
+  bool nokia = false;  // the Nokia classes would be added
+  // The descriptor carries a signature, which a run drops: the game then installs unsigned.
+  bool signed_suite = false;
+  std::vector<std::string> manifest_dropped;  // attributes a run would drop
+  std::vector<std::string> jad_dropped;
+  std::optional<CanvasSize> adapted_size;  // from an earlier adaptation
 };
 
 // The file search settings the job relies on: subfolders walked, every kind of file reported.
@@ -94,14 +109,27 @@ class PatchJob {
   // unpack, Nokia classes, canvas redirect, full-screen class, manifest and JAD, pack, JAD update,
   // then JAR and JAD replaced together (GameTransaction), cleanup. An interrupted earlier run on
   // the game is finished or rolled back first. kAdapted when the adapted pair is in place;
-  // kUnchanged when no class could be redirected (the game is left byte for byte); kFailed when
+  // kUnchanged when no class could be redirected (the game is left byte for byte);
+  // kAlreadyAdapted when it carries our canvas class at the configured size already (left byte
+  // for byte; another size is adapted again); kFailed when
   // it could not be made, in which case the game is as it was and FailureReason() says why.
   // Interactive jobs write Console lines, batch jobs set the gauge. Raises JobError only when
   // another job is running.
   JobOutcome ProcessJar(const std::string& file_name, bool interactive);
 
+  // What ProcessJar would do with the same settings, without writing beside the game: the job
+  // runs in its work folder up to the class step and stops (an interrupted earlier run is
+  // neither finished nor rolled back). Returns the outcome a run would have; kFailed, with
+  // FailureReason(), when it would fail before packing. Raises JobError as ProcessJar does.
+  JobOutcome Preview(const std::string& file_name, JobPreview& preview);
+
   // Why the last job failed, in words a user understands; empty after a success.
   const std::string& FailureReason() const { return failure_; }
+  // What the last job found: the classes it redirected, and whether it added the Nokia classes.
+  int ClassesRedirected() const { return classes_redirected_; }
+  bool NokiaAdded() const { return nokia_added_; }
+  // The size an earlier adaptation gave the game, when the last job found one.
+  const std::optional<CanvasSize>& AdaptedSize() const { return adapted_size_; }
 
   // Called before every step and every change to the user's files; tests end the process here
   // to check that an interrupted job never damages a game.
@@ -149,6 +177,9 @@ class PatchJob {
   // The steps of a job up to the commit; any failure raises. kUnchanged when no class could be
   // redirected, in which case nothing was committed.
   JobOutcome RunJob(GameTransaction& game);
+  // The end of a preview, after the class step: what the manifest and descriptor would lose, the
+  // work folder cleared. kAdapted when a run would adapt the game.
+  JobOutcome EndPreview(const GameTransaction& game);
   // Refuses a read-only JAR, and a read-only JAD the job would have to rewrite.
   void RefuseUnwritable(const GameTransaction& game) const;
   // Removes what an interrupted job left in the program directory.
@@ -165,6 +196,12 @@ class PatchJob {
   std::string failure_;
   std::string archive_failure_;
   std::uint32_t last_progress_ms_ = 0;
+  int classes_redirected_ = 0;
+  bool nokia_added_ = false;
+  std::optional<CanvasSize> adapted_size_;
+  // Set by Preview: the job stops before anything beside the game is written.
+  bool dry_run_ = false;
+  JobPreview preview_;
 };
 
 }  // namespace korvel

@@ -43,6 +43,7 @@ constexpr std::array<LanguageEntry, kLanguageTextCount> kLanguageTable = {{
     {"Main", "AcceptFile", "Принять файл:"},
     {"Main", "NoCanvasFound", "Canvas не найден: игра сохраняет свой размер экрана"},
     {"Main", "ClassNotRead", "Класс не прочитан и оставлен как есть:"},
+    {"Main", "AlreadyAdapted", "Игра уже адаптирована под этот размер экрана:"},
     {"Batch", "BatchProcessCaption", "Пакетная обработка"},
     {"Batch", "AddFiles", "Добавить файлы"},
     {"Batch", "RemoveFromList", "Удалить из списка"},

@@ -1,4 +1,4 @@
-// The Language table: the 75 captions and messages of the program, each named by a section and a
+// The Language table: the 76 captions and messages of the program, each named by a section and a
 // key of a language file and each with a built-in Russian text; and the captions that applying a
 // language sets in the windows.
 #pragma once
@@ -45,6 +45,7 @@ enum class TextId : std::size_t {
   kAcceptFile,
   kNoCanvasFound,
   kClassNotRead,
+  kAlreadyAdapted,
   // Batch
   kBatchProcessCaption,
   kAddFiles,
@@ -95,7 +96,7 @@ enum class TextId : std::size_t {
   kArchiveEntries,
 };
 
-inline constexpr std::size_t kLanguageTextCount = 75;
+inline constexpr std::size_t kLanguageTextCount = 76;
 
 struct LanguageEntry {
   std::string_view section;

@@ -398,6 +398,10 @@ void Tfrm::btnJarClick() {
       ShowBox(BoxKind::kInformation, texts_[TextId::kNoCanvasFound]);
       return;
     }
+    if (outcome == JobOutcome::kAlreadyAdapted) {
+      ShowBox(BoxKind::kInformation, texts_[TextId::kAlreadyAdapted]);
+      return;
+    }
     ShowBox(BoxKind::kInformation, texts_[TextId::kFinished]);
     const std::string jad = FindDescriptor(jar);
     if (!settings_.AskMidway || !platform::FileExists(jad)) return;

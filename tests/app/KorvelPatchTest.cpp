@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 #include "support/TempDir.h"
 
@@ -115,6 +116,129 @@ TEST_F(KorvelPatch, AdaptsTheDemoGameNamedRelativeToTheCurrentFolder) {
   ASSERT_EQ(RunCommand("unzip -Z1 '" + jar + "'", listing), 0);
   EXPECT_NE(listing.find("com/quillmoss/fullscreen/FullCn.class"), std::string::npos);
   EXPECT_NE(ReadFile(games_ / "Demo.jad").find("MIDlet-Jar-URL: Demo.jar\r\n"), std::string::npos);
+}
+
+// A collection: good games (one in a subfolder, one named in capitals), a broken one, a read-only
+// one and a game without a canvas; one line each in name order, then the count.
+TEST_F(KorvelPatch, AdaptsEveryJarBelowAFolder) {
+  const std::string demo = ReadFile(test::SourceFile("examples/demo/Demo.jar"));
+  games_.Write("shelf/b/Demo.jar", demo);
+  games_.Write("shelf/a/UPPER.JAR", demo);
+  games_.Write("shelf/broken.jar", "not a zip");
+  games_.Write("shelf/notes.txt", "not a game");
+  const std::string locked = games_.Write("shelf/locked.jar", demo);
+  fs::permissions(locked, fs::perms::owner_write, fs::perm_options::remove);
+  games_.Write("shelf/tetris.jar", ReadFile(test::CorpusFile("ray-tetris-n3410/Tetris_N3410.jar")));
+
+  EXPECT_EQ(Run("--quiet --no-nokia shelf", games_.Path()), 1) << output_;
+  const std::vector<std::string> order = {"adapted: shelf/a/UPPER.JAR\n",
+                                          "adapted: shelf/b/Demo.jar\n",
+                                          "failed: shelf/broken.jar: ",
+                                          "failed: shelf/locked.jar: ",
+                                          "unchanged: shelf/tetris.jar: no canvas to redirect\n",
+                                          "2 adapted, 2 failed, 1 skipped\n"};
+  std::size_t at = 0;
+  for (const std::string& line : order) {
+    at = output_.find(line, at);
+    ASSERT_NE(at, std::string::npos) << line << "\n" << output_;
+  }
+  EXPECT_EQ(output_.find("notes.txt"), std::string::npos);
+  EXPECT_EQ(ReadFile(locked), demo);
+
+  // Run again: the adapted games are recognised and not rewritten.
+  const std::string adapted = ReadFile(games_ / "shelf/b/Demo.jar");
+  EXPECT_EQ(Run("--quiet --no-nokia shelf", games_.Path()), 1) << output_;
+  EXPECT_NE(output_.find("already adapted: shelf/b/Demo.jar: "), std::string::npos) << output_;
+  EXPECT_NE(output_.find("0 adapted, 2 failed, 3 skipped\n"), std::string::npos) << output_;
+  EXPECT_EQ(ReadFile(games_ / "shelf/b/Demo.jar"), adapted);
+}
+
+TEST_F(KorvelPatch, JsonGivesOneObjectPerFile) {
+  games_.Write("shelf/Demo.jar", ReadFile(test::SourceFile("examples/demo/Demo.jar")));
+  games_.Write("shelf/bad \"name\".jar", "not a zip");
+  ASSERT_EQ(RunCommand("{ cd '" + games_.Path() + "' && '" + program_ / "korvel-patch" +
+                           "' --json shelf > out.json; }",
+                       output_),
+            1)
+      << output_;
+  const std::string check =
+      "import json, sys\n"
+      "rows = [json.loads(line) for line in open(sys.argv[1])]\n"
+      "assert len(rows) == 2, rows\n"
+      "good, bad = rows  # name order: capitals first\n"
+      "assert bad['path'] == 'shelf/bad \"name\".jar' and bad['result'] == 'failed', bad\n"
+      "assert bad['reason'] and bad['size_before'] == bad['size_after'] == 9, bad\n"
+      "assert good['result'] == 'adapted' and good['classes_redirected'] >= 1, good\n"
+      "assert good['nokia'] is False and good['size_after'] > 0, good\n";
+  const std::string script = games_.Write("check.py", check);
+  EXPECT_EQ(RunCommand("python3 '" + script + "' '" + games_ / "out.json" + "'", output_), 0)
+      << output_;
+}
+
+// A dry run tells what a run would do and leaves every file of the folder as it was.
+TEST_F(KorvelPatch, ADryRunWritesNothing) {
+  const std::string demo = ReadFile(test::SourceFile("examples/demo/Demo.jar"));
+  games_.Write("shelf/Demo.jar", demo);
+  games_.Write("shelf/Demo.jad", "MIDlet-Name: Demo\nMIDxlet-1: x\nMIDlet-Jar-RSA-SHA1: abc\n");
+  games_.Write("shelf/Plain.jar", demo);
+  games_.Write("shelf/sub/broken.jar", "not a zip");
+  games_.Write("shelf/sub/tetris.jar",
+               ReadFile(test::CorpusFile("ray-tetris-n3410/Tetris_N3410.jar")));
+  games_.Write("shelf/sub/Demo.jar.korvel-new", "left by an interrupted run");
+  const std::string hash = "find shelf -type f | sort | xargs sha256sum";
+  std::string before, after;
+  ASSERT_EQ(RunCommand("cd '" + games_.Path() + "' && " + hash, before), 0);
+
+  EXPECT_EQ(Run("--dry-run --no-nokia --filter --jad shelf", games_.Path()), 1) << output_;
+  for (const char* line :
+       {"would adapt: shelf/Demo.jar: classes redirected: 1, signed: the signature would be "
+        "dropped, JAD drops MIDxlet-1 MIDlet-Jar-RSA-SHA1\n",
+        "would adapt: shelf/Plain.jar: classes redirected: 1, not signed\n",
+        "failed: shelf/sub/broken.jar: ",
+        "no effect: shelf/sub/tetris.jar: no canvas to redirect\n",
+        "2 to adapt, 1 failing, 1 skipped\n"}) {
+    EXPECT_NE(output_.find(line), std::string::npos) << line << "\n" << output_;
+  }
+  ASSERT_EQ(RunCommand("cd '" + games_.Path() + "' && " + hash, after), 0);
+  EXPECT_EQ(after, before);
+
+  // An adapted game: the dry run names its size.
+  ASSERT_EQ(Run("--quiet --width 100 --height 120 shelf/Plain.jar", games_.Path()), 0) << output_;
+  EXPECT_EQ(Run("--dry-run --width 100 --height 120 shelf/Plain.jar", games_.Path()), 0);
+  EXPECT_NE(output_.find("already adapted: shelf/Plain.jar: 100x120\n"), std::string::npos)
+      << output_;
+  EXPECT_EQ(Run("--dry-run --width 90 --height 120 shelf/Plain.jar", games_.Path()), 0);
+  EXPECT_NE(output_.find("would adapt: shelf/Plain.jar: classes redirected: 0, adapted before at "
+                         "100x120, not signed\n"),
+            std::string::npos)
+      << output_;
+}
+
+// --restore puts back the pair a run with a backup replaced, with and without a JAD.
+TEST_F(KorvelPatch, RestorePutsTheBackupBack) {
+  const std::string demo = ReadFile(test::SourceFile("examples/demo/Demo.jar"));
+  const std::string jad = ReadFile(test::SourceFile("examples/demo/Demo.jad"));
+  games_.Write("Demo.jar", demo);
+  games_.Write("Demo.jad", jad);
+  games_.Write("Solo.jar", demo);
+  EXPECT_EQ(Run("--restore Demo.jar", games_.Path()), 1);
+  EXPECT_NE(output_.find("failed: Demo.jar: There is no backup Demo.jar.bak"), std::string::npos)
+      << output_;
+  EXPECT_EQ(ReadFile(games_ / "Demo.jar"), demo);
+
+  ASSERT_EQ(Run("--quiet --backup --no-jad Solo.jar", games_.Path()), 0) << output_;
+  ASSERT_EQ(Run("--quiet --backup --jad Demo.jar", games_.Path()), 0) << output_;
+  ASSERT_NE(ReadFile(games_ / "Demo.jad"), jad);
+  EXPECT_EQ(ReadFile(games_ / "Demo.jad.bak"), jad);
+  EXPECT_FALSE(fs::exists(games_ / "Solo.jad.bak"));
+
+  EXPECT_EQ(Run("--restore Demo.jar Solo.jar", games_.Path()), 0) << output_;
+  EXPECT_NE(output_.find("2 restored, 0 failed"), std::string::npos) << output_;
+  for (const char* name : {"Demo.jar", "Solo.jar"}) EXPECT_EQ(ReadFile(games_ / name), demo);
+  EXPECT_EQ(ReadFile(games_ / "Demo.jad"), jad);
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(games_.Path())) names.insert(e.path().filename());
+  EXPECT_EQ(names, (std::set<std::string>{"Demo.jar", "Demo.jad", "Solo.jar"}));
 }
 
 }  // namespace

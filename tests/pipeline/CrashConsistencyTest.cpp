@@ -98,6 +98,8 @@ class CrashConsistency : public testing::Test, public test::JobFixture {
     }
     if (fs::exists(jar_ + ".bak")) {
       EXPECT_TRUE(ReadFile(jar_ + ".bak") == original_jar_);
+      // A JAR backup always has the JAD backup it needs beside it.
+      EXPECT_EQ(ReadFile(games_ / (std::string(kJad) + ".bak")), original_jad_);
     }
   }
 
@@ -114,7 +116,9 @@ class CrashConsistency : public testing::Test, public test::JobFixture {
     std::set<std::string> expected = {kJar, kJad};
     if (backup) {
       expected.insert(std::string(kJar) + ".bak");
+      expected.insert(std::string(kJad) + ".bak");
       EXPECT_TRUE(ReadFile(jar_ + ".bak") == original_jar_);
+      EXPECT_EQ(ReadFile(games_ / (std::string(kJad) + ".bak")), original_jad_);
     }
     EXPECT_EQ(Names(), expected);
     EXPECT_FALSE(fs::exists(program_ / "temp"));
@@ -136,10 +140,13 @@ TEST_F(CrashConsistency, AKillAtAnyStepNeverDamagesTheGame) {
       ResetGame();
       const bool finished = RunKilledAt(kill_at);
       ExpectWhole();
-      const bool leftovers = Names().size() > (fs::exists(jar_ + ".bak") ? 3u : 2u);
+      const bool leftovers = Names().size() > (fs::exists(jar_ + ".bak") ? 4u : 2u);
 
       sink_.lines.clear();
-      ASSERT_EQ(job_->ProcessJar(jar_, true), JobOutcome::kAdapted) << job_->FailureReason();
+      // A commit the killed run began is finished first; the game is then adapted already.
+      const JobOutcome outcome = job_->ProcessJar(jar_, true);
+      ASSERT_TRUE(outcome == JobOutcome::kAdapted || outcome == JobOutcome::kAlreadyAdapted)
+          << job_->FailureReason();
       ExpectAdaptedAndClean(backup);
       // What the next run found is told in one line before its work.
       if (leftovers) {

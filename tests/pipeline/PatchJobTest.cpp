@@ -195,6 +195,7 @@ TEST_F(PatchJobTest, BatchModeDrivesTheGaugeInsteadOfTheConsole) {
 
 TEST_F(PatchJobTest, ASecondRunRenewsTheSizeWithoutRedirectingAgain) {
   const std::string jar = MakeDemoGame();
+  settings_.ResW = 150;
   ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
   settings_.ResW = 0;  // out of range: the default width is used and kept
   sink_.lines.clear();
@@ -205,6 +206,26 @@ TEST_F(PatchJobTest, ASecondRunRenewsTheSizeWithoutRedirectingAgain) {
   EXPECT_EQ(files.size(), 3u);
   EXPECT_EQ(static_cast<unsigned char>(files.at("com/quillmoss/fullscreen/FullCn.class")[263]),
             128);
+}
+
+TEST_F(PatchJobTest, AGameAlreadyAdaptedForTheSizeIsLeftAlone) {
+  const std::string jar = MakeDemoGame();
+  settings_.ResW = 176;
+  settings_.ResH = 208;
+  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
+  const std::string adapted = ReadFile(jar);
+  const std::string jad = ReadFile(DescriptorPath(jar));
+  sink_.lines.clear();
+  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAlreadyAdapted);
+  EXPECT_EQ(sink_.lines.back(), Text(TextId::kAlreadyAdapted) + " 176x208");
+  EXPECT_EQ(ReadFile(jar), adapted);
+  EXPECT_EQ(ReadFile(DescriptorPath(jar)), jad);
+  // Another height: adapted again.
+  settings_.ResH = 220;
+  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
+  EXPECT_EQ((job_->AdaptedSize()), (CanvasSize{176, 208}));
+  EXPECT_EQ(static_cast<unsigned char>(Unzip(jar).at("com/quillmoss/fullscreen/FullCn.class")[305]),
+            220);
 }
 
 // Files in the games folder after a job: nothing but the game, its JAD and a backup.
@@ -229,6 +250,7 @@ TEST_F(PatchJobTest, ABackupIsMadeOnlyWhenAskedAndAnExistingOneIsNeverTouched) {
       games_.Write("Demo.jar", original);
       games_.Write("Demo.jad", jad);
       fs::remove(jar + ".bak");
+      fs::remove(games_ / "Demo.jad.bak");
       if (before) games_.Write("Demo.jar.bak", *before);
       settings_.Backup = backup;
       ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted) << job_->FailureReason();
@@ -237,9 +259,11 @@ TEST_F(PatchJobTest, ABackupIsMadeOnlyWhenAskedAndAnExistingOneIsNeverTouched) {
         EXPECT_EQ(ReadFile(jar + ".bak"), *before);
       } else if (backup) {
         EXPECT_EQ(ReadFile(jar + ".bak"), original);
+        EXPECT_EQ(ReadFile(games_ / "Demo.jad.bak"), jad);  // kept only with a backup we made
       }
       std::set<std::string> expected = {"Demo.jar", "Demo.jad"};
       if (before || backup) expected.insert("Demo.jar.bak");
+      if (!before && backup) expected.insert("Demo.jad.bak");
       EXPECT_EQ(FolderNames(games_.Path()), expected);
     }
   }
@@ -251,6 +275,7 @@ TEST_F(PatchJobTest, ARelativeNameWorksFromAnyFolderAndTheFolderStays) {
   for (const auto& [folder, name] :
        {std::pair{games_.Path(), "Demo.jar"}, std::pair{sub, "../Demo.jar"}}) {
     platform::SetCurrentDirectory(folder);
+    ++settings_.ResW;  // a new size each time, or the second run would find nothing to do
     ASSERT_EQ(job_->ProcessJar(name, true), JobOutcome::kAdapted) << job_->FailureReason();
     EXPECT_EQ(platform::CurrentDirectory(), folder);
     EXPECT_EQ(Lines(ReadFile(games_ / "Demo.jad")).at(2),
@@ -290,6 +315,7 @@ TEST_F(PatchJobTest, WithoutJadSettingTheDescriptorIsOnlyFiltered) {
   // With it, a missing descriptor is made from the manifest.
   fs::remove(games_ / "Demo.jad");
   settings_.Jad = true;
+  settings_.ResW = 100;
   ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
   const auto jad = Lines(ReadFile(games_ / "Demo.jad"));
   ASSERT_EQ(jad.size(), 5u);

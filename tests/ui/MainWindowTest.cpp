@@ -258,6 +258,7 @@ TEST_F(MainWindowTest, PatchButtonRunsTheJobAndShowsTheRightBoxes) {
     started_.clear();
     settings.Jad = c.jad_setting;
     settings.Midway = c.midway;
+    ++settings.ResW;  // a new size for each run, or the game would be adapted already
     frm_->AddConsoleLine("left from before");
     Boxes::QueueFiles({QString::fromStdString(c.jar)});
     for (bool answer : c.answers) Boxes::QueueAnswer(answer);
@@ -280,6 +281,16 @@ TEST_F(MainWindowTest, PatchButtonRunsTheJobAndShowsTheRightBoxes) {
     EXPECT_EQ(started_, expected_start);
   }
   EXPECT_FALSE(fs::exists(games_ / "nojad.jad"));
+
+  // The same size once more: recognised, told in the Console and a box, and not rewritten.
+  const std::string adapted = test::ReadFile(without_jad);
+  Shown().clear();
+  Boxes::QueueFiles({QString::fromStdString(without_jad)});
+  frm_->btnJarClick();
+  ASSERT_EQ(Shown().size(), 1u);
+  EXPECT_EQ(Shown()[0].text, QBuiltin(TextId::kAlreadyAdapted));
+  EXPECT_TRUE(ConsoleLines().back().startsWith(QBuiltin(TextId::kAlreadyAdapted) + " "));
+  EXPECT_EQ(test::ReadFile(without_jad), adapted);
 }
 
 TEST_F(MainWindowTest, AGameWithoutACanvasGetsAnInformationBoxAndStaysAsItWas) {
