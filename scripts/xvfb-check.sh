@@ -16,14 +16,17 @@ run_under_x() {
   "$work/bin/korvel" &
   local korvel_pid=$!
   local main
-  main=$(xdotool search --sync --onlyvisible --name '^Java game adapter for Virel$' | head -1)
+  # Whole output first, then its first line: `head` leaving the pipe early would fail it.
+  main=$(xdotool search --sync --onlyvisible --name '^Java game adapter for Virel$')
+  main=${main%%$'\n'*}
   sleep 2  # the fade-in
   xdotool mousemove 5 5  # the pointer away from every button
   sleep 0.5
   "$build/tests/korvel-screen" grab "$main" "$work/shots/Tfrm.png"
   xdotool windowactivate --sync "$main" key alt+o
   local options
-  options=$(xdotool search --sync --onlyvisible --name '^Options$' | head -1)
+  options=$(xdotool search --sync --onlyvisible --name '^Options$')
+  options=${options%%$'\n'*}
   sleep 2
   "$build/tests/korvel-screen" grab "$options" "$work/shots/TfrmOptions.png"
   xdotool key Escape

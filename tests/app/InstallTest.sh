@@ -40,7 +40,9 @@ jar=$(game)
 args=(--width 176 --save-settings "$jar")
 run_patch
 grep -qx "adapted: $jar" "$scratch/out" || fail "not adapted: $(cat "$scratch/out")"
-unzip -l "$jar" | grep -q com/quillmoss/fullscreen/FullCn.class || fail "no full-screen class"
+# The listing is taken whole first: `grep -q` leaving a pipe early would fail it under pipefail.
+listing=$(unzip -l "$jar")
+grep -q com/quillmoss/fullscreen/FullCn.class <<<"$listing" || fail "no full-screen class"
 grep -qx 'ResW=176' "$home/.config/korvel/korvel.ini" || fail "settings not in ~/.config/korvel"
 [ -d "$home/.cache/korvel" ] && [ ! -e "$home/.cache/korvel/temp" ] || fail "work folder"
 
