@@ -5,7 +5,7 @@
 int main(int argc, char** argv) {
   korvel::KorvelApplication app(argc, argv);
   app.setApplicationVersion(QStringLiteral(KORVEL_VERSION));
-  korvel::InstallZipUiHooks();
+  korvel::InstallArchiveUiHooks();
   korvel::ProgramWindows windows = korvel::CreateProgramWindows();
   // Before the first show, so the texts are still the built-in ones.
   if (!windows.frm->CheckEngineLibraries()) return 1;

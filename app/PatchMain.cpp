@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/ZipMstr.h"
+#include "archive/Archiver.h"
 #include "payload/ProgramStore.h"
 #include "pipeline/PatchJob.h"
 #include "platform/Files.h"
@@ -18,7 +18,7 @@
 #include "settings/Language.h"
 #include "settings/Locations.h"
 #include "settings/Settings.h"
-#include "store/mxStorage.h"
+#include "store/StoredItems.h"
 
 namespace korvel {
 namespace {
@@ -392,7 +392,7 @@ int Run(int argc, char** argv) {
   }
   const Language texts = Language::FromFile(lang_file);
 
-  TZipMaster zip;
+  TArchiver zip;
   ApplyPatchJobSettings(zip);
   // Loaded once for the whole run, as the desktop program does, rather than for every operation
   // of every job. A missing engine is reported by the operation that needs it.

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/ZipRecords.h"
+#include "archive/EngineRecords.h"
 
 namespace {
 
@@ -22,35 +22,36 @@ namespace fs = std::filesystem;
 const char* const kStoreSuffixes =
     ".gif:.png:.z:.zip:.zoo:.arc:.lzh:.arj:.taz:.tgz:.lha:.rar:.ace:.cab:.gz:.gzip:.jar";
 
-std::int32_t KORVEL_ZIP_CALL Quiet(ZipCallbackRecord*) {
+std::int32_t KORVEL_RECORD_CALL Quiet(EngineCallbackRecord*) {
   return 0;
 }
 
 struct Engines {
-  void* zip_library = nullptr;
-  void* unz_library = nullptr;
-  ZipDllExecFn zip_exec = nullptr;
-  UnzDllExecFn unz_exec = nullptr;
-  GetUnzDllVersionFn unz_version = nullptr;
+  void* pack_library = nullptr;
+  void* unpack_library = nullptr;
+  PackExecFn pack_exec = nullptr;
+  UnpackExecFn unpack_exec = nullptr;
+  GetUnpackVersionFn unpack_version = nullptr;
 
   bool Load() {
-    zip_library = dlopen(KORVEL_ZIPDLL_PATH, RTLD_NOW);
-    unz_library = dlopen(KORVEL_UNZDLL_PATH, RTLD_NOW);
-    if (zip_library == nullptr || unz_library == nullptr) return false;
-    zip_exec = reinterpret_cast<ZipDllExecFn>(dlsym(zip_library, KORVEL_ZIP_EXEC_NAME));
-    unz_exec = reinterpret_cast<UnzDllExecFn>(dlsym(unz_library, KORVEL_UNZ_EXEC_NAME));
-    unz_version = reinterpret_cast<GetUnzDllVersionFn>(dlsym(unz_library, KORVEL_UNZ_VERSION_NAME));
-    return zip_exec != nullptr && unz_exec != nullptr && unz_version != nullptr;
+    pack_library = dlopen(KORVEL_PACKENG_PATH, RTLD_NOW);
+    unpack_library = dlopen(KORVEL_UNPKENG_PATH, RTLD_NOW);
+    if (pack_library == nullptr || unpack_library == nullptr) return false;
+    pack_exec = reinterpret_cast<PackExecFn>(dlsym(pack_library, KORVEL_PACK_EXEC_NAME));
+    unpack_exec = reinterpret_cast<UnpackExecFn>(dlsym(unpack_library, KORVEL_UNPACK_EXEC_NAME));
+    unpack_version =
+        reinterpret_cast<GetUnpackVersionFn>(dlsym(unpack_library, KORVEL_UNPACK_VERSION_NAME));
+    return pack_exec != nullptr && unpack_exec != nullptr && unpack_version != nullptr;
   }
 };
 
 // The main window's packing settings.
 std::int32_t Pack(const Engines& engines, const std::string& archive, const std::string& root) {
-  ZipFileSpec pattern{};
+  PackFileSpec pattern{};
   pattern.FileSpec = "*.*";
   pattern.Recurse = 0xFFFF;
-  ZipCommandRecord record{};
-  record.Version = record.Version2 = KORVEL_ZIP_RECORD_VERSION;
+  PackCommandRecord record{};
+  record.Version = record.Version2 = KORVEL_ENGINE_VERSION;
   record.Callback = &Quiet;
   record.Quiet = -1;
   record.Level = 9;
@@ -61,13 +62,13 @@ std::int32_t Pack(const Engines& engines, const std::string& archive, const std:
   record.Specs = &pattern;
   record.ZipFileName = archive.c_str();
   record.RootDir = root.c_str();
-  record.RecordMark = KORVEL_ZIP_RECORD_MARK;
-  return engines.zip_exec(&record);
+  record.RecordMark = KORVEL_RECORD_RECORD_MARK;
+  return engines.pack_exec(&record);
 }
 
 std::int32_t Unpack(const Engines& engines, const std::string& archive, const std::string& base) {
-  UnzCommandRecord record{};
-  record.Version = engines.unz_version();
+  UnpackCommandRecord record{};
+  record.Version = engines.unpack_version();
   record.Callback = &Quiet;
   record.Quiet = -1;
   record.DirNames = -1;
@@ -75,8 +76,8 @@ std::int32_t Unpack(const Engines& engines, const std::string& archive, const st
   record.Password = "";
   record.ZipFileName = archive.c_str();
   record.BaseDir = base.c_str();
-  record.RecordMark = KORVEL_ZIP_RECORD_MARK;
-  return engines.unz_exec(&record);
+  record.RecordMark = KORVEL_RECORD_RECORD_MARK;
+  return engines.unpack_exec(&record);
 }
 
 double Seconds(const std::function<void()>& work) {

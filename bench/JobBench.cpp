@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
   fs::remove_all(scratch);
   const fs::path program = scratch / "program";
   fs::create_directories(program);
-  for (const char* file : {"korvel-patch", "libzipdll.so", "libunzdll.so"})
+  for (const char* file : {"korvel-patch", "libpackeng.so", "libunpkeng.so"})
     fs::copy_file(fs::path(KORVEL_PROGRAM_DIR) / file, program / file);
   const std::string load_before = LoadAverage();
 

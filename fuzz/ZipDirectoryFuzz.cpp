@@ -6,17 +6,17 @@
 #include <fstream>
 #include <string>
 
-#include "archive/ZipMsg.h"
-#include "archive/ZipMstr.h"
+#include "archive/ArchiveMessages.h"
+#include "archive/Archiver.h"
 
 namespace {
 
 // One scratch file per fuzzing process, removed when it ends.
 struct Scratch {
   Scratch() : path("/tmp/korvel-fuzz-zip-" + std::to_string(::getpid()) + ".jar") {
-    korvel::TZipUiHooks hooks;
-    hooks.ShowDialog = [](korvel::TZipDialogRequest&) { return 1; };  // no stderr per input
-    korvel::SetZipUiHooks(hooks);
+    korvel::TArchiveUiHooks hooks;
+    hooks.ShowDialog = [](korvel::TArchiveBoxRequest&) { return 1; };  // no stderr per input
+    korvel::SetArchiveUiHooks(hooks);
   }
   ~Scratch() { ::unlink(path.c_str()); }
   std::string path;
@@ -26,7 +26,7 @@ struct Scratch {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static Scratch scratch;
-  static korvel::TZipMaster zip;
+  static korvel::TArchiver zip;
   {
     std::ofstream out(scratch.path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "store/mxStorage.h"
+#include "store/StoredItems.h"
 
 namespace korvel {
 

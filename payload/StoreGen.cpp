@@ -7,8 +7,8 @@
 
 #include "platform/Files.h"
 #include "store/StoreDescription.h"
+#include "store/StoredItems.h"
 #include "store/Stream.h"
-#include "store/mxStorage.h"
 
 int main(int argc, char** argv) {
   using namespace korvel;

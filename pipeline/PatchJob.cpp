@@ -8,7 +8,7 @@
 #include <optional>
 #include <set>
 
-#include "archive/ZipMstr.h"
+#include "archive/Archiver.h"
 #include "payload/ProgramStore.h"
 #include "pipeline/ClassFile.h"
 #include "pipeline/ClassPatcher.h"
@@ -20,7 +20,7 @@
 #include "platform/Files.h"
 #include "platform/Time.h"
 #include "search/EasyFileSearch.h"
-#include "store/mxStorage.h"
+#include "store/StoredItems.h"
 
 namespace korvel {
 
@@ -60,7 +60,8 @@ std::string WithSeparator(const std::string& folder) {
 // An error the archive component or an engine reported, in a user's words; empty for notes and
 // warnings after which the work went on.
 std::string DescribeArchiveMessage(int code, std::string message) {
-  if (code == 0 || code == 1 || code == kZipStructureWarning || code == kZipGarbageWarning) {
+  if (code == 0 || code == 1 || code == kArchiveStructureWarning ||
+      code == kArchiveGarbageWarning) {
     return {};
   }
   // Engines name the system's reason; a full disk reads the same as everywhere else.
@@ -207,7 +208,7 @@ void PatchJob::EntryDone(int done, int total, int gauge_from, int gauge_to) {
 }
 
 void PatchJob::WatchArchive(std::uint64_t byte_limit, int gauge_from, int gauge_to) {
-  TZipMaster& zip = context_.Zip;
+  TArchiver& zip = context_.Zip;
   archive_failure_.clear();
   zip.OnMessage = [this](int code, const std::string& message) {
     if (archive_failure_.empty()) archive_failure_ = DescribeArchiveMessage(code, message);
@@ -238,7 +239,7 @@ void PatchJob::WatchArchive(std::uint64_t byte_limit, int gauge_from, int gauge_
 }
 
 void PatchJob::StopWatchingArchive() {
-  TZipMaster& zip = context_.Zip;
+  TArchiver& zip = context_.Zip;
   zip.OnMessage = nullptr;
   zip.OnCRC32Error = nullptr;
   zip.OnProgress = nullptr;
@@ -246,7 +247,7 @@ void PatchJob::StopWatchingArchive() {
 }
 
 bool PatchJob::Unpack(const std::string& archive, const std::string& folder) {
-  TZipMaster& zip = context_.Zip;
+  TArchiver& zip = context_.Zip;
   WatchArchive(0);
   zip.SetZipFileName(archive);
   const int files = zip.Count();
@@ -292,7 +293,7 @@ bool PatchJob::PackAndVerify(const std::string& target) {
 }
 
 bool PatchJob::PackAndVerifyWatched(const std::string& target) {
-  TZipMaster& zip = context_.Zip;
+  TArchiver& zip = context_.Zip;
   platform::DeleteFile(target);  // a leftover would be updated instead of made anew
   zip.SetZipFileName(target);
   zip.SetRootDir(WithSeparator(work_dir_));

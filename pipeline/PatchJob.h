@@ -17,7 +17,7 @@ namespace korvel {
 
 class TEasyFileSearch;
 class TmxStorage;
-class TZipMaster;
+class TArchiver;
 struct TFileInformations;
 
 // Where a job reports its progress.
@@ -88,7 +88,7 @@ void ApplyPatchJobSettings(TEasyFileSearch& fs);
 
 // The components and state a job works with; the main window (or korvel-patch) owns them.
 struct JobContext {
-  TZipMaster& Zip;         // configured with ApplyPatchJobSettings(TZipMaster&)
+  TArchiver& Zip;          // configured with ApplyPatchJobSettings(TArchiver&)
   TEasyFileSearch& fs;     // configured with ApplyPatchJobSettings(TEasyFileSearch&)
   TmxStorage& storeClass;  // holds "FullCn.class" and "Nokia.zip"
   Settings& settings;      // ResW and ResH are corrected in place

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "store/mxStorage.h"
+#include "store/StoredItems.h"
 
 namespace korvel {
 

@@ -6,9 +6,9 @@
 
 #include "ui/Look.h"
 #include "ui/MainShape.h"
-#include "ui/controls/AlphaShowHide.h"
-#include "ui/controls/ButtonComps.h"
 #include "ui/controls/ControlTypes.h"
+#include "ui/controls/FlatButton.h"
+#include "ui/controls/WindowFade.h"
 
 namespace korvel {
 
@@ -54,7 +54,7 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent, kDialogFlags) {
   btnOk->SetCaption(QStringLiteral("Ok"));
   btnOk->OnClick = [this] { btnOkClick(); };
 
-  AlphaShowHide = MakeWindowFade(this);
+  WindowFade = MakeWindowFade(this);
   ApplyLanguage(Language());
 }
 

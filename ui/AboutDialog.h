@@ -9,7 +9,7 @@ class QLabel;
 
 namespace korvel {
 
-class TAlphaShowHide;
+class TWindowFade;
 class TPanelShape;
 class TSelButton;
 
@@ -41,7 +41,7 @@ class TfrmAbout : public QDialog {
   QLabel* lblEditorCapt = nullptr;
   QLabel* lblEditor = nullptr;
   TSelButton* btnOk = nullptr;
-  TAlphaShowHide* AlphaShowHide = nullptr;
+  TWindowFade* WindowFade = nullptr;
 };
 
 }  // namespace korvel

@@ -16,10 +16,10 @@
 #include "ui/Boxes.h"
 #include "ui/Look.h"
 #include "ui/MainShape.h"
-#include "ui/controls/AlphaShowHide.h"
-#include "ui/controls/ButtonComps.h"
 #include "ui/controls/ControlTypes.h"
-#include "ui/controls/jsCoolGauge.h"
+#include "ui/controls/FlatButton.h"
+#include "ui/controls/GradientGauge.h"
+#include "ui/controls/WindowFade.h"
 
 namespace korvel {
 
@@ -78,7 +78,7 @@ TfrmBatch::TfrmBatch(QWidget* parent) : QDialog(parent, kDialogFlags) {
     return MakeFlatButton(this, name, geometry, taCenter, WindowFont(bold));
   };
   auto gauge = [this](const char* name, QRect geometry) {
-    auto* gauge = new TjsCoolGauge(this);
+    auto* gauge = new TGradientGauge(this);
     gauge->setObjectName(QString::fromLatin1(name));
     gauge->setGeometry(geometry);
     gauge->SetBorderStyle(bsNone);
@@ -123,7 +123,7 @@ TfrmBatch::TfrmBatch(QWidget* parent) : QDialog(parent, kDialogFlags) {
   btnStart->OnClick = [this] { btnStartClick(); };
   btnCancel->OnClick = [this] { btnCancelClick(); };
 
-  AlphaShowHide = MakeWindowFade(this);
+  WindowFade = MakeWindowFade(this);
 
   ApplyLanguage(kBuiltIn);
 }
@@ -142,7 +142,7 @@ void TfrmBatch::ApplyLanguage(const Language& texts) {
         Qt::FindDirectChildrenOnly);
     if (auto* button = qobject_cast<TSelButton*>(control)) {
       button->SetCaption(text);
-    } else if (auto* gauge = qobject_cast<TjsCoolGauge*>(control)) {
+    } else if (auto* gauge = qobject_cast<TGradientGauge*>(control)) {
       // Only the appended ": %d%%" is a format; the language's own text is shown as it is.
       gauge->SetText(Literal(text) +
                      QString::fromLatin1(caption.suffix.data(),
@@ -262,7 +262,8 @@ void TfrmBatch::btnStartClick() {
     try {
       ok = process_jar_(file, false);
       const std::string why = ok || !failure_reason_ ? std::string() : failure_reason_();
-      if (!why.empty()) reason = QString::fromStdString(why).replace(QLatin1Char('\n'), QLatin1Char(' '));
+      if (!why.empty())
+        reason = QString::fromStdString(why).replace(QLatin1Char('\n'), QLatin1Char(' '));
     } catch (const std::exception& error) {
       reason = QString::fromUtf8(error.what());
     } catch (...) {

@@ -14,8 +14,8 @@ class QListWidgetItem;
 
 namespace korvel {
 
-class TAlphaShowHide;
-class TjsCoolGauge;
+class TWindowFade;
+class TGradientGauge;
 class TPanelShape;
 class TSelButton;
 
@@ -62,12 +62,12 @@ class TfrmBatch : public QDialog {
   QListWidget* lbFiles = nullptr;
   TPanelShape* shpStatBg = nullptr;
   TPanelShape* shpGFileBrdr = nullptr;
-  TjsCoolGauge* gFile = nullptr;
+  TGradientGauge* gFile = nullptr;
   TPanelShape* shpGBatchBrdr = nullptr;
-  TjsCoolGauge* gBatch = nullptr;
+  TGradientGauge* gBatch = nullptr;
   TSelButton* btnStart = nullptr;
   TSelButton* btnCancel = nullptr;
-  TAlphaShowHide* AlphaShowHide = nullptr;
+  TWindowFade* WindowFade = nullptr;
 
  public slots:
   // Escape: closes like the close button when idle; ignored during a run, whose stop is the

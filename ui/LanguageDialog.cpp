@@ -13,9 +13,9 @@
 #include "ui/Boxes.h"
 #include "ui/Look.h"
 #include "ui/MainShape.h"
-#include "ui/controls/AlphaShowHide.h"
-#include "ui/controls/ButtonComps.h"
 #include "ui/controls/ControlTypes.h"
+#include "ui/controls/FlatButton.h"
+#include "ui/controls/WindowFade.h"
 
 namespace korvel {
 
@@ -82,7 +82,7 @@ TfrmLang::TfrmLang(QWidget* parent) : QDialog(parent, kDialogFlags) {
   btnOk->OnClick = [this] { btnOkClick(); };
   btnCancel->OnClick = [this] { btnCancelClick(); };
 
-  AlphaShowHide = MakeWindowFade(this);
+  WindowFade = MakeWindowFade(this);
 
   // One folder, every kind of file, no date or size filter.
   fSe.SetSearchOptions(TOptions::All().Exclude(okIncludeSubfolder).Exclude(okLookForDirectory));

@@ -13,7 +13,7 @@ class QListWidget;
 
 namespace korvel {
 
-class TAlphaShowHide;
+class TWindowFade;
 class TPanelShape;
 class TSelButton;
 
@@ -55,7 +55,7 @@ class TfrmLang : public QDialog {
   QLabel* lblCurLang = nullptr;
   TSelButton* btnOk = nullptr;
   TSelButton* btnCancel = nullptr;
-  TAlphaShowHide* AlphaShowHide = nullptr;
+  TWindowFade* WindowFade = nullptr;
   TEasyFileSearch fSe;
 
  private:

@@ -89,9 +89,9 @@ TSelButton* MakeFlatButton(QWidget* parent, const char* name, const QRect& geome
   return button;
 }
 
-TAlphaShowHide* MakeWindowFade(QWidget* window) {
-  auto* fade = new TAlphaShowHide(window);
-  fade->setObjectName(QStringLiteral("AlphaShowHide"));
+TWindowFade* MakeWindowFade(QWidget* window) {
+  auto* fade = new TWindowFade(window);
+  fade->setObjectName(QStringLiteral("WindowFade"));
   fade->SetDeltaAlpha(10);
   fade->SetActive(true);
   return fade;

@@ -9,9 +9,9 @@
 #include <QStyledItemDelegate>
 
 #include "settings/Language.h"
-#include "ui/controls/AlphaShowHide.h"
-#include "ui/controls/ButtonComps.h"
 #include "ui/controls/ControlTypes.h"
+#include "ui/controls/FlatButton.h"
+#include "ui/controls/WindowFade.h"
 
 namespace korvel {
 
@@ -40,7 +40,7 @@ TSelButton* MakeFlatButton(QWidget* parent, const char* name, const QRect& geome
                            TAlignment alignment, const QFont& font);
 
 // The fade every window has: active, 10 opacity steps per tick of the fade.
-TAlphaShowHide* MakeWindowFade(QWidget* window);
+TWindowFade* MakeWindowFade(QWidget* window);
 
 // The file dialogs' filter for JARs in the current language; either case of the extension.
 QString JarFileFilter(const Language& texts);

@@ -4,7 +4,7 @@
 #include <QCursor>
 #include <exception>
 
-#include "archive/ZipMsg.h"
+#include "archive/ArchiveMessages.h"
 #include "ui/AboutDialog.h"
 #include "ui/BatchDialog.h"
 #include "ui/Boxes.h"
@@ -16,74 +16,75 @@ namespace korvel {
 
 namespace {
 
-ZipBoxCapture* g_capture = nullptr;
+ArchiveBoxCapture* g_capture = nullptr;
 
-int ModalResultOf(TZipDlgButton button) {
+int ModalResultOf(TArchiveBoxButton button) {
   switch (button) {
-    case TZipDlgButton::Yes:
-      return kZipMrYes;
-    case TZipDlgButton::No:
-      return kZipMrNo;
-    case TZipDlgButton::OK:
-      return kZipMrOk;
-    case TZipDlgButton::Cancel:
-      return kZipMrCancel;
-    case TZipDlgButton::Abort:
-      return kZipMrAbort;
-    case TZipDlgButton::Retry:
-      return kZipMrRetry;
-    case TZipDlgButton::Ignore:
-      return kZipMrIgnore;
-    case TZipDlgButton::CancelAll:
-      return kZipMrCancelAll;
-    case TZipDlgButton::NoToAll:
-      return kZipMrNoToAll;
-    case TZipDlgButton::YesToAll:
+    case TArchiveBoxButton::Yes:
+      return kArchiveMrYes;
+    case TArchiveBoxButton::No:
+      return kArchiveMrNo;
+    case TArchiveBoxButton::OK:
+      return kArchiveMrOk;
+    case TArchiveBoxButton::Cancel:
+      return kArchiveMrCancel;
+    case TArchiveBoxButton::Abort:
+      return kArchiveMrAbort;
+    case TArchiveBoxButton::Retry:
+      return kArchiveMrRetry;
+    case TArchiveBoxButton::Ignore:
+      return kArchiveMrIgnore;
+    case TArchiveBoxButton::CancelAll:
+      return kArchiveMrCancelAll;
+    case TArchiveBoxButton::NoToAll:
+      return kArchiveMrNoToAll;
+    case TArchiveBoxButton::YesToAll:
       break;
   }
-  return kZipMrYesToAll;
+  return kArchiveMrYesToAll;
 }
 
 // The archive component's box as one of the program's boxes. A question offering Yes becomes a
 // Yes/No box; any other box shows its text and answers with its first button. The program
 // never sets a password, so a password request is cancelled rather than guessed.
-int ShowZipDialog(TZipDialogRequest& request) {
+int ShowArchiveBox(TArchiveBoxRequest& request) {
   QWidget* parent = QApplication::activeWindow();
   const QString text = QString::fromStdString(request.Message);
-  if (request.Kind == TZipDlgKind::kPassword) return kZipMrCancel;
-  const TZipDlgButtons& buttons = request.Buttons;
-  if (buttons.Contains(TZipDlgButton::Yes) || buttons.Contains(TZipDlgButton::YesToAll)) {
+  if (request.Kind == TArchiveBoxKind::kPassword) return kArchiveMrCancel;
+  const TArchiveBoxButtons& buttons = request.Buttons;
+  if (buttons.Contains(TArchiveBoxButton::Yes) || buttons.Contains(TArchiveBoxButton::YesToAll)) {
     if (Boxes::Ask(parent, text)) {
-      return buttons.Contains(TZipDlgButton::Yes) ? kZipMrYes : kZipMrYesToAll;
+      return buttons.Contains(TArchiveBoxButton::Yes) ? kArchiveMrYes : kArchiveMrYesToAll;
     }
-    for (TZipDlgButton no : {TZipDlgButton::No, TZipDlgButton::NoToAll, TZipDlgButton::Cancel,
-                             TZipDlgButton::CancelAll, TZipDlgButton::Abort}) {
+    for (TArchiveBoxButton no :
+         {TArchiveBoxButton::No, TArchiveBoxButton::NoToAll, TArchiveBoxButton::Cancel,
+          TArchiveBoxButton::CancelAll, TArchiveBoxButton::Abort}) {
       if (buttons.Contains(no)) return ModalResultOf(no);
     }
-    return kZipMrNo;
+    return kArchiveMrNo;
   }
-  const BoxKind kind = request.Kind == TZipDlgKind::kInformation ? BoxKind::kInformation
-                       : request.Kind == TZipDlgKind::kQuestion  ? BoxKind::kInformation
-                                                                 : BoxKind::kError;
+  const BoxKind kind = request.Kind == TArchiveBoxKind::kInformation ? BoxKind::kInformation
+                       : request.Kind == TArchiveBoxKind::kQuestion  ? BoxKind::kInformation
+                                                                     : BoxKind::kError;
   if (g_capture) {
     g_capture->Add(request.Message);
   } else {
     Boxes::Show(parent, kind, text);
   }
   for (int i = 0; i < 10; ++i) {
-    const auto button = static_cast<TZipDlgButton>(i);
+    const auto button = static_cast<TArchiveBoxButton>(i);
     if (buttons.Contains(button)) return ModalResultOf(button);
   }
-  return kZipMrOk;
+  return kArchiveMrOk;
 }
 
 }  // namespace
 
-ZipBoxCapture::ZipBoxCapture() : outer_(g_capture) {
+ArchiveBoxCapture::ArchiveBoxCapture() : outer_(g_capture) {
   g_capture = this;
 }
 
-ZipBoxCapture::~ZipBoxCapture() {
+ArchiveBoxCapture::~ArchiveBoxCapture() {
   g_capture = outer_;
 }
 
@@ -99,9 +100,9 @@ ProgramWindows CreateProgramWindows() {
   return windows;
 }
 
-void InstallZipUiHooks() {
-  TZipUiHooks hooks;
-  hooks.ShowDialog = ShowZipDialog;
+void InstallArchiveUiHooks() {
+  TArchiveUiHooks hooks;
+  hooks.ShowDialog = ShowArchiveBox;
   hooks.SetWaitCursor = [](bool wait) {
     if (wait) {
       QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
@@ -111,7 +112,7 @@ void InstallZipUiHooks() {
   };
   hooks.ProcessMessages = [] { QCoreApplication::processEvents(); };
   hooks.ApplicationTitle = kApplicationTitle;
-  SetZipUiHooks(std::move(hooks));
+  SetArchiveUiHooks(std::move(hooks));
 }
 
 KorvelApplication::KorvelApplication(int& argc, char** argv) : QApplication(argc, argv) {

@@ -31,23 +31,23 @@ ProgramWindows CreateProgramWindows();
 
 // The archive component's boxes become the program's boxes, its wait cursor the override
 // cursor, and at every engine callback pending events are processed.
-void InstallZipUiHooks();
+void InstallArchiveUiHooks();
 
 // While one exists, the archive component's message boxes are kept instead of shown (its
 // questions are still asked): a job that fails then says why once, with its file's name, rather
 // than in a modal box that stops a batch run. Captures nest; the innermost one keeps the texts.
-class ZipBoxCapture {
+class ArchiveBoxCapture {
  public:
-  ZipBoxCapture();
-  ~ZipBoxCapture();
-  ZipBoxCapture(const ZipBoxCapture&) = delete;
-  ZipBoxCapture& operator=(const ZipBoxCapture&) = delete;
+  ArchiveBoxCapture();
+  ~ArchiveBoxCapture();
+  ArchiveBoxCapture(const ArchiveBoxCapture&) = delete;
+  ArchiveBoxCapture& operator=(const ArchiveBoxCapture&) = delete;
 
   const std::vector<std::string>& Messages() const { return messages_; }
   void Add(std::string message) { messages_.push_back(std::move(message)); }
 
  private:
-  ZipBoxCapture* outer_;
+  ArchiveBoxCapture* outer_;
   std::vector<std::string> messages_;
 };
 

@@ -18,7 +18,7 @@
 #include <QUrl>
 #include <exception>
 
-#include "archive/ZipLdr.h"
+#include "archive/EngineLoader.h"
 #include "payload/ProgramStore.h"
 #include "pipeline/PatchJob.h"
 #include "platform/Files.h"
@@ -31,9 +31,9 @@
 #include "ui/MainProgram.h"
 #include "ui/MainShape.h"
 #include "ui/OptionsDialog.h"
-#include "ui/controls/AlphaShowHide.h"
-#include "ui/controls/ButtonComps.h"
 #include "ui/controls/ControlTypes.h"
+#include "ui/controls/FlatButton.h"
+#include "ui/controls/WindowFade.h"
 
 namespace korvel {
 
@@ -144,7 +144,7 @@ Tfrm::Tfrm(QWidget* parent)
   auto* open_shortcut = new QShortcut(QKeySequence::Open, this);
   connect(open_shortcut, &QShortcut::activated, this, [this] { btnJarClick(); });
 
-  AlphaShowHide = MakeWindowFade(this);
+  WindowFade = MakeWindowFade(this);
 
   ApplyPatchJobSettings(Zip);
   ApplyPatchJobSettings(fs);
@@ -202,7 +202,7 @@ JobOutcome Tfrm::ProcessJar(const std::string& file_name, bool interactive) {
   PrepareJobDirectory(locations_);
   // The archive component's boxes would stop a job with a modal window; the job tells its own
   // reasons, and what the component said on the way is kept.
-  const ZipBoxCapture capture;
+  const ArchiveBoxCapture capture;
   const JobOutcome outcome = job_->ProcessJar(file_name, interactive);
   if (outcome != JobOutcome::kFailed && interactive) {
     for (const std::string& message : capture.Messages()) AddConsoleLine(Q(message));
@@ -264,13 +264,13 @@ void Tfrm::ApplyLanguage(const std::string& lang_file) {
 
 bool Tfrm::CheckEngineLibraries() {
   std::string missing;
-  if (Zip.LoadUnzEngine(true) == 0) missing += std::string("\n") + kUnzDllName;
-  if (Zip.LoadZipEngine(true) == 0) missing += std::string("\n") + kZipDllName;
+  if (Zip.LoadUnzEngine(true) == 0) missing += std::string("\n") + kUnpackEngineName;
+  if (Zip.LoadZipEngine(true) == 0) missing += std::string("\n") + kPackEngineName;
   if (missing.empty()) return true;
   Zip.UnloadUnzEngine();
   Zip.UnloadZipEngine();
   ShowBox(BoxKind::kError, texts_[TextId::kReqFilesNotFound] + missing);
-  AlphaShowHide->SetActive(false);
+  WindowFade->SetActive(false);
   return false;
 }
 

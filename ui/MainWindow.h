@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "archive/ZipMstr.h"
+#include "archive/Archiver.h"
 #include "pipeline/PatchJob.h"
 #include "search/EasyFileSearch.h"
 #include "settings/Language.h"
 #include "settings/Locations.h"
 #include "settings/Settings.h"
-#include "store/mxStorage.h"
+#include "store/StoredItems.h"
 #include "ui/Boxes.h"
 
 class QLocale;
@@ -22,7 +22,7 @@ class QPlainTextEdit;
 
 namespace korvel {
 
-class TAlphaShowHide;
+class TWindowFade;
 class TSelButton;
 class TfrmAbout;
 class TfrmBatch;
@@ -103,10 +103,10 @@ class Tfrm : public QWidget {
   TPanelShape* shpConsoleBg = nullptr;
   QPlainTextEdit* mem = nullptr;
   TSelButton* btnLang = nullptr;
-  TAlphaShowHide* AlphaShowHide = nullptr;
+  TWindowFade* WindowFade = nullptr;
 
   // --- Components the patch job works with ---------------------------------------------------
-  TZipMaster Zip;
+  TArchiver Zip;
   TEasyFileSearch fs;
   TmxStorage storeClass;
 

@@ -12,10 +12,10 @@
 #include "ui/Boxes.h"
 #include "ui/Look.h"
 #include "ui/MainShape.h"
-#include "ui/controls/AlphaShowHide.h"
-#include "ui/controls/BtChkBox.h"
-#include "ui/controls/ButtonComps.h"
 #include "ui/controls/ControlTypes.h"
+#include "ui/controls/FlatButton.h"
+#include "ui/controls/GlyphCheckBox.h"
+#include "ui/controls/WindowFade.h"
 
 namespace korvel {
 
@@ -191,7 +191,7 @@ TfrmOptions::TfrmOptions(QWidget* parent) : QDialog(parent, kDialogFlags) {
   btnRes128x128->OnClick = [this] { btnRes128x128Click(); };
   btnMidway->OnClick = [this] { btnMidwayClick(); };
 
-  AlphaShowHide = MakeWindowFade(this);
+  WindowFade = MakeWindowFade(this);
 
   const Settings defaults;
   edResW->setText(QString::number(defaults.ResW));

@@ -13,7 +13,7 @@ class QLineEdit;
 
 namespace korvel {
 
-class TAlphaShowHide;
+class TWindowFade;
 class TBitCheckBox;
 class TPanelShape;
 class TSelButton;
@@ -83,7 +83,7 @@ class TfrmOptions : public QDialog {
   TBitCheckBox* cbConfirmDrop = nullptr;
   TSelButton* btnOk = nullptr;
   TSelButton* btnCancel = nullptr;
-  TAlphaShowHide* AlphaShowHide = nullptr;
+  TWindowFade* WindowFade = nullptr;
 
  private:
   static void CheckResolutionEdit(QLineEdit* edit);

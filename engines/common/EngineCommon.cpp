@@ -148,17 +148,17 @@ unsigned CurrentUmask() {
   return 022;
 }
 
-CallbackChannel::CallbackChannel(ZipCallbackFn callback, void* caller, bool is_zip)
+CallbackChannel::CallbackChannel(EngineCallbackFn callback, void* caller, bool is_zip)
     : callback_(callback), caller_(caller), is_zip_(is_zip) {}
 
 bool CallbackChannel::Send(int action, std::int32_t arg1, std::int32_t arg2, std::string_view text,
                            const void* data, int message_id) {
   if (stop_result_ != 0) return false;
   if (callback_ == nullptr) return true;
-  record_ = ZipCallbackRecord{};
+  record_ = EngineCallbackRecord{};
   record_.Caller = caller_;
   record_.IsZip = is_zip_ ? 1 : 0;
-  record_.Code = KORVEL_ZIP_CODE(action, 0, message_id);
+  record_.Code = KORVEL_CALLBACK_CODE(action, 0, message_id);
   record_.Arg1 = arg1;
   record_.Arg2 = arg2;
   record_.Data = data;
@@ -177,7 +177,7 @@ bool CallbackChannel::Send(int action, std::int32_t arg1, std::int32_t arg2, std
     answer = 10106;
   }
   if (answer == 0) return true;
-  stop_result_ = answer == 10106 ? kZipExecHandler : kZipExecCancelled;
+  stop_result_ = answer == 10106 ? kEngineExecHandler : kEngineExecCancelled;
   return false;
 }
 

@@ -10,16 +10,16 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/ZipRecords.h"
+#include "archive/EngineRecords.h"
 
 // Marks the C entry points; everything else in the engines stays hidden.
 #define KORVEL_ENGINE_EXPORT __attribute__((visibility("default")))
 
 namespace korvel::engine {
 
-// Version number both engines report; the component needs 178 or more.
-inline constexpr std::int32_t kEngineVersion = 179;
-inline constexpr std::int32_t kEnginePrivVersion = 1790000;
+// Version number both engines report; the component needs 200 or more.
+inline constexpr std::int32_t kEngineVersion = 200;
+inline constexpr std::int32_t kEnginePrivVersion = 2000000;
 
 // Largest size and offset a zip file without zip64 records can hold.
 inline constexpr std::uint64_t kMaxZip32 = 0xFFFFFFFEu;
@@ -93,18 +93,18 @@ unsigned CurrentUmask();
 // Sends callbacks to the component and remembers whether it asked to stop.
 class CallbackChannel {
  public:
-  CallbackChannel(ZipCallbackFn callback, void* caller, bool is_zip);
+  CallbackChannel(EngineCallbackFn callback, void* caller, bool is_zip);
 
   // Sends one callback; false when the answer asks to stop (then Stopped() is true).
   bool Send(int action, std::int32_t arg1, std::int32_t arg2, std::string_view text,
             const void* data = nullptr, int message_id = 0);
   // A message; `error` is 0 for plain information.
   bool Message(std::int32_t error, std::string_view text) {
-    return Send(kZipActionMessage, error, 0, text);
+    return Send(kCallbackActionMessage, error, 0, text);
   }
 
   // The record of the last callback, holding the component's answers.
-  const ZipCallbackRecord& Answer() const { return record_; }
+  const EngineCallbackRecord& Answer() const { return record_; }
   // The answer's text (the text area; never the indirect pointer).
   std::string AnswerText() const;
 
@@ -113,10 +113,10 @@ class CallbackChannel {
   std::int32_t StopResult() const { return stop_result_; }
 
  private:
-  ZipCallbackFn callback_;
+  EngineCallbackFn callback_;
   void* caller_;
   bool is_zip_;
-  ZipCallbackRecord record_{};
+  EngineCallbackRecord record_{};
   std::string long_text_;
   std::int32_t stop_result_ = 0;
 };

@@ -10,8 +10,8 @@ mkdir -p "$home" "$games"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null
-for file in bin/korvel bin/korvel-patch bin/korvel-render lib/korvel/libzipdll.so \
-  lib/korvel/libunzdll.so share/korvel/lang/English.lng share/applications/korvel.desktop \
+for file in bin/korvel bin/korvel-patch bin/korvel-render lib/korvel/libpackeng.so \
+  lib/korvel/libunpkeng.so share/korvel/lang/English.lng share/applications/korvel.desktop \
   share/icons/hicolor/scalable/apps/korvel.svg share/icons/hicolor/256x256/apps/korvel.png \
   share/man/man1/korvel.1.gz share/man/man1/korvel-patch.1.gz; do
   [ -f "$prefix/$file" ] || fail "not installed: $file"

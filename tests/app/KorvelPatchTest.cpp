@@ -21,7 +21,7 @@ class KorvelPatch : public testing::Test {
  protected:
   void SetUp() override {
     const fs::path bin = fs::path(KORVEL_PATCH_EXE).parent_path();
-    for (const char* file : {"korvel-patch", "libzipdll.so", "libunzdll.so"}) {
+    for (const char* file : {"korvel-patch", "libpackeng.so", "libunpkeng.so"}) {
       fs::copy_file(bin / file, fs::path(program_.Path()) / file);
     }
     fs::permissions(program_ / "korvel-patch", fs::perms::owner_exec, fs::perm_options::add);

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/ZipMsg.h"
+#include "archive/ArchiveMessages.h"
 #include "support/ZipBuilder.h"
 
 namespace korvel::test {
@@ -28,16 +28,16 @@ inline bool HaveTool(const std::string& tool) {
 class BoxRecorder {
  public:
   struct Box {
-    TZipDlgKind kind;
+    TArchiveBoxKind kind;
     std::string caption;
     std::string message;
   };
 
   BoxRecorder() {
-    TZipUiHooks hooks;
-    hooks.ShowDialog = [this](TZipDialogRequest& r) {
+    TArchiveUiHooks hooks;
+    hooks.ShowDialog = [this](TArchiveBoxRequest& r) {
       boxes.push_back({r.Kind, r.Caption, r.Message});
-      if (r.Kind == TZipDlgKind::kPassword && !entries.empty()) {
+      if (r.Kind == TArchiveBoxKind::kPassword && !entries.empty()) {
         r.Password = entries.front();
         entries.erase(entries.begin());
       }
@@ -46,9 +46,9 @@ class BoxRecorder {
     hooks.ProcessMessages = [this] {
       if (on_process_messages) on_process_messages();
     };
-    SetZipUiHooks(hooks);
+    SetArchiveUiHooks(hooks);
   }
-  ~BoxRecorder() { SetZipUiHooks({}); }
+  ~BoxRecorder() { SetArchiveUiHooks({}); }
   BoxRecorder(const BoxRecorder&) = delete;
   BoxRecorder& operator=(const BoxRecorder&) = delete;
 
@@ -59,7 +59,7 @@ class BoxRecorder {
   }
 
   std::vector<Box> boxes;
-  int answer = kZipMrOk;
+  int answer = kArchiveMrOk;
   std::vector<std::string> entries;  // typed into password boxes, in order
   std::function<void()> on_process_messages;
 };

@@ -4,20 +4,20 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "archive/ZipRecords.h"
+#include "archive/EngineRecords.h"
 
 #define EXPORT __attribute__((visibility("default")))
 
-#ifdef FAKE_ZIP
-#define FAKE_RECORD ZipCommandRecord
-#define FAKE_EXEC ZipDllExec
-#define FAKE_VERSION_FN GetZipDllVersion
-#define FAKE_PRIV_FN GetZipDllPrivVersion
+#ifdef FAKE_PACK
+#define FAKE_RECORD PackCommandRecord
+#define FAKE_EXEC PackExec
+#define FAKE_VERSION_FN GetPackVersion
+#define FAKE_PRIV_FN GetPackPrivVersion
 #else
-#define FAKE_RECORD UnzCommandRecord
-#define FAKE_EXEC UnzDllExec
-#define FAKE_VERSION_FN GetUnzDllVersion
-#define FAKE_PRIV_FN GetUnzDllPrivVersion
+#define FAKE_RECORD UnpackCommandRecord
+#define FAKE_EXEC UnpackExec
+#define FAKE_VERSION_FN GetUnpackVersion
+#define FAKE_PRIV_FN GetUnpackPrivVersion
 #endif
 
 static int32_t result_value = 1;
@@ -25,7 +25,7 @@ static int32_t message_error = 0;
 static uint32_t message_code = 0; /* position and identifier bits of the message callback */
 static int message_indirect = 0;  /* hand the message text by pointer */
 static int password_request = 0;  /* ask for a password once */
-static ZipCallbackRecord password_answer;
+static EngineCallbackRecord password_answer;
 static int32_t calls = 0;
 static int32_t last_callback_answer = 0;
 static FAKE_RECORD last_record;
@@ -47,7 +47,7 @@ EXPORT void FakeSetMessageForm(uint32_t code, int indirect) {
 EXPORT void FakeSetPasswordRequest(int on) {
   password_request = on;
 }
-EXPORT const ZipCallbackRecord* FakePasswordAnswer(void) {
+EXPORT const EngineCallbackRecord* FakePasswordAnswer(void) {
   return &password_answer;
 }
 EXPORT int32_t FakeCalls(void) {
@@ -81,12 +81,12 @@ static void Keep(const char* name, const char* value) {
 }
 
 static int32_t Send(FAKE_RECORD* record, int action, int32_t arg1, const char* text) {
-  ZipCallbackRecord cb;
+  EngineCallbackRecord cb;
   memset(&cb, 0, sizeof cb);
   cb.Caller = record->Caller;
-  cb.Code = KORVEL_ZIP_CODE(action, 0, 0);
+  cb.Code = KORVEL_CALLBACK_CODE(action, 0, 0);
   cb.Arg1 = arg1;
-  strncpy(cb.Text.Buffer, text, KORVEL_ZIP_CALLBACK_TEXT_SIZE - 1);
+  strncpy(cb.Text.Buffer, text, KORVEL_CALLBACK_TEXT_SIZE - 1);
   last_callback_answer = record->Callback(&cb);
   return last_callback_answer;
 }
@@ -98,7 +98,7 @@ EXPORT int32_t FAKE_EXEC(FAKE_RECORD* record) {
   last_record = *record;
   Keep("archive", record->ZipFileName);
   Keep("password", record->Password);
-#ifdef FAKE_ZIP
+#ifdef FAKE_PACK
   Keep("suffixes", record->StoreSuffixes);
   Keep("root", record->RootDir);
   Keep("comment", record->Comment);
@@ -119,37 +119,37 @@ EXPORT int32_t FAKE_EXEC(FAKE_RECORD* record) {
     Keep(name, record->Specs[i].FileSpec);
   }
 #endif
-  int32_t answer = Send(record, kZipActionNewFile, 10, "dir/file.txt");
-  if (answer == 10106) return kZipExecHandler;
-  if (answer != 0) return kZipExecCancelled;
+  int32_t answer = Send(record, kCallbackActionNewFile, 10, "dir/file.txt");
+  if (answer == 10106) return kEngineExecHandler;
+  if (answer != 0) return kEngineExecCancelled;
   if (message_error != 0) {
-    ZipCallbackRecord cb;
+    EngineCallbackRecord cb;
     memset(&cb, 0, sizeof cb);
     cb.Caller = record->Caller;
-    cb.Code = KORVEL_ZIP_CODE(kZipActionMessage, 0, 0) | message_code;
+    cb.Code = KORVEL_CALLBACK_CODE(kCallbackActionMessage, 0, 0) | message_code;
     cb.Arg1 = message_error;
     if (message_indirect)
       cb.Text.Indirect.Text = "dir/fake engine failure";
     else
       strcpy(cb.Text.Buffer, "fake engine failure");
     answer = record->Callback(&cb);
-    if (answer == 10106) return kZipExecHandler;
+    if (answer == 10106) return kEngineExecHandler;
   }
   if (password_request) {
     memset(&password_answer, 0, sizeof password_answer);
     password_answer.Caller = record->Caller;
-    password_answer.Code = KORVEL_ZIP_CODE(kZipActionPassword, 0, 0);
-#ifdef FAKE_ZIP
+    password_answer.Code = KORVEL_CALLBACK_CODE(kCallbackActionPassword, 0, 0);
+#ifdef FAKE_PACK
     password_answer.IsZip = 1;
 #endif
     password_answer.Arg1 = 1;
     password_answer.Arg2 = 20;
     strcpy(password_answer.Text.Buffer, "secret.txt");
     answer = record->Callback(&password_answer);
-    if (answer != 0) return kZipExecCancelled;
+    if (answer != 0) return kEngineExecCancelled;
   }
-  answer = Send(record, kZipActionEndOfBatch, 0, "");
-  if (answer == 10106) return kZipExecHandler;
+  answer = Send(record, kCallbackActionEndOfBatch, 0, "");
+  if (answer == 10106) return kEngineExecHandler;
   return result_value;
 }
 #endif

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "ArchiveTestSupport.h"
-#include "archive/ZipMsg.h"
-#include "archive/ZipMstr.h"
+#include "archive/ArchiveMessages.h"
+#include "archive/Archiver.h"
 #include "support/TempDir.h"
 
 namespace korvel {
@@ -27,7 +27,7 @@ using test::TempDir;
 // A component reading one archive, with every box and message it gave.
 struct Reading {
   BoxRecorder boxes;
-  TZipMaster zip;
+  TArchiver zip;
   std::vector<int> messages;  // identifiers that reached OnMessage
 
   Reading() {
@@ -141,8 +141,8 @@ TEST(ZipDirectory, TrailingBytesWarnUnlessFewAndBlank) {
     if (c.warns) {
       ASSERT_EQ(r.boxes.boxes.size(), 1u) << c.trail.size();
       EXPECT_EQ(r.boxes.boxes[0].message, "Warning - Garbage at the end of the zipfile!");
-      EXPECT_EQ(r.boxes.boxes[0].kind, TZipDlgKind::kInformation);
-      EXPECT_EQ(r.messages, std::vector<int>{kZipGarbageWarning});
+      EXPECT_EQ(r.boxes.boxes[0].kind, TArchiveBoxKind::kInformation);
+      EXPECT_EQ(r.messages, std::vector<int>{kArchiveGarbageWarning});
     } else {
       EXPECT_TRUE(r.boxes.boxes.empty()) << c.trail.size();
       EXPECT_EQ(r.zip.ErrCode(), 0);
@@ -161,7 +161,7 @@ TEST(ZipDirectory, DataInFrontWarnsAndGivesItsSizeAsOffset) {
   EXPECT_EQ(r.zip.Count(), 2);
   EXPECT_EQ(r.zip.SFXOffset(), 1000);
   EXPECT_EQ(r.boxes.Messages(), std::vector<std::string>{"Warning - Error in zip structure!"});
-  EXPECT_EQ(r.zip.ErrCode(), kZipStructureWarning);
+  EXPECT_EQ(r.zip.ErrCode(), kArchiveStructureWarning);
 }
 
 TEST(ZipDirectory, ArchiveOfOnlyDirectoriesReadsAsEmptyAndExtractSaysSo) {
@@ -177,7 +177,7 @@ TEST(ZipDirectory, ArchiveOfOnlyDirectoriesReadsAsEmptyAndExtractSaysSo) {
   EXPECT_EQ(r.zip.ErrCode(), 0);
   r.zip.SetExtrBaseDir(dir.MakeDir("out"));
   r.zip.FSpecArgs() = {"*.*"};
-  EXPECT_EQ(r.zip.Extract(), kZipFileOpen);
+  EXPECT_EQ(r.zip.Extract(), kArchiveFileOpen);
   EXPECT_EQ(r.boxes.Messages(), std::vector<std::string>{"Zip file could not be opened"});
   EXPECT_TRUE(r.zip.FSpecArgs().empty());
 
@@ -198,7 +198,7 @@ TEST(ZipDirectory, BareEndRecordReadsAsEmptyArchive) {
   EXPECT_EQ(r.zip.ZipFileName(), path);
   EXPECT_TRUE(r.boxes.boxes.empty());
   r.zip.FSpecArgs() = {"*.*"};
-  EXPECT_EQ(r.zip.Extract(), kZipFileOpen);
+  EXPECT_EQ(r.zip.Extract(), kArchiveFileOpen);
 }
 
 // Hand-made damage to a valid one-entry archive, and the error each gives.
@@ -213,33 +213,34 @@ TEST(ZipDirectory, DamagedArchivesGiveTheirErrorAndClearTheName) {
     const char* text;
   };
   std::vector<Case> cases;
-  cases.push_back({"not a zip", std::string(100, 'z'), kZipNotValidZip,
+  cases.push_back({"not a zip", std::string(100, 'z'), kArchiveNotValidZip,
                    "This archive is not a valid Zip archive"});
-  cases.push_back({"too short", "PK", kZipNotValidZip, "This archive is not a valid Zip archive"});
+  cases.push_back(
+      {"too short", "PK", kArchiveNotValidZip, "This archive is not a valid Zip archive"});
   std::string bad_signature = good;
   bad_signature[central + 1] = 'X';
-  cases.push_back({"bad signature", bad_signature, kZipCentralSignature,
+  cases.push_back({"bad signature", bad_signature, kArchiveCentralSignature,
                    "A central header signature is wrong"});
   std::string more_entries = good;
   more_entries[good.size() - 22 + 10] = 2;  // total entries 2, only one header there
-  cases.push_back({"missing header", more_entries, kZipCentralHeaderRead,
+  cases.push_back({"missing header", more_entries, kArchiveCentralHeaderRead,
                    "Error while reading a central header"});
   std::string long_name = good;
   long_name[central + 28] = '\x60';
   long_name[central + 29] = '\xEA';
   cases.push_back(
-      {"name cut", long_name, kZipCentralNameRead, "Error while reading a central file name"});
+      {"name cut", long_name, kArchiveCentralNameRead, "Error while reading a central file name"});
   std::string long_extra = good;
   long_extra[central + 31] = '\x10';
-  cases.push_back({"extra cut", long_extra, kZipSeekError, "Seek error reading Zip archive!"});
+  cases.push_back({"extra cut", long_extra, kArchiveSeekError, "Seek error reading Zip archive!"});
   std::string long_comment = good;
   long_comment[central + 33] = '\x10';
   cases.push_back(
-      {"comment cut", long_comment, kZipCommentRead, "Error while reading a file comment"});
+      {"comment cut", long_comment, kArchiveCommentRead, "Error while reading a file comment"});
   std::string huge_central = good;
   huge_central[good.size() - 22 + 15] = '\x7F';  // central size beyond the file's start
   cases.push_back(
-      {"central before start", huge_central, kZipSeekError, "Seek error reading Zip archive!"});
+      {"central before start", huge_central, kArchiveSeekError, "Seek error reading Zip archive!"});
   for (const Case& c : cases) {
     std::string path = WriteBytes(dir, "bad.zip", c.bytes);
     Reading r;
@@ -247,13 +248,13 @@ TEST(ZipDirectory, DamagedArchivesGiveTheirErrorAndClearTheName) {
     EXPECT_EQ(r.zip.ErrCode(), c.ident) << c.what;
     ASSERT_EQ(r.boxes.boxes.size(), 1u) << c.what;
     EXPECT_EQ(r.boxes.boxes[0].message, c.text) << c.what;
-    EXPECT_EQ(r.boxes.boxes[0].kind, TZipDlgKind::kError) << c.what;
+    EXPECT_EQ(r.boxes.boxes[0].kind, TArchiveBoxKind::kError) << c.what;
     EXPECT_EQ(r.zip.ZipFileName(), "") << c.what;
     EXPECT_EQ(r.zip.Count(), 0) << c.what;
     EXPECT_EQ(ReadBytes(path), c.bytes) << c.what;  // left as it was
 
     r.zip.FSpecArgs() = {"*.*"};
-    EXPECT_EQ(r.zip.Extract(), kZipNoZipSpecified) << c.what;
+    EXPECT_EQ(r.zip.Extract(), kArchiveNoZipSpecified) << c.what;
     EXPECT_EQ(r.boxes.boxes.back().message, "Error - no zip file specified!");
   }
 }
@@ -296,7 +297,7 @@ TEST(ZipDirectory, FileOfFourGibibytesIsRefused) {
   Reading r;
   r.zip.SetVerbose(true);
   r.Read(path);
-  EXPECT_EQ(r.zip.ErrCode(), kZipNotValidZip);
+  EXPECT_EQ(r.zip.ErrCode(), kArchiveNotValidZip);
   ASSERT_EQ(r.boxes.boxes.size(), 2u);
   EXPECT_EQ(r.boxes.boxes[0].message, "Opening EOC seek/size error 4096Mb");
   EXPECT_EQ(r.boxes.boxes[1].message, "This archive is not a valid Zip archive");
@@ -309,7 +310,7 @@ TEST(ZipDirectory, CancelStopsTheReading) {
   Reading r;
   r.zip.OnNewName = [&](int, const ZipDirEntry&) { r.zip.SetCancel(true); };
   r.Read(path);
-  EXPECT_EQ(r.zip.ErrCode(), kZipUserCancelled);
+  EXPECT_EQ(r.zip.ErrCode(), kArchiveUserCancelled);
   EXPECT_EQ(r.boxes.Messages(), std::vector<std::string>{"User canceled operation"});
   EXPECT_EQ(r.zip.Count(), 0);
 }

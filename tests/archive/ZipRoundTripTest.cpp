@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "ArchiveTestSupport.h"
-#include "archive/ZipMstr.h"
+#include "archive/Archiver.h"
 #include "platform/Files.h"
 #include "support/TempDir.h"
 #include "support/TestData.h"
@@ -28,8 +28,8 @@ std::string EngineDir() {
 }
 
 bool EnginesPresent() {
-  return !EngineDir().empty() && fs::exists(fs::path(EngineDir()) / "libzipdll.so") &&
-         fs::exists(fs::path(EngineDir()) / "libunzdll.so");
+  return !EngineDir().empty() && fs::exists(fs::path(EngineDir()) / "libpackeng.so") &&
+         fs::exists(fs::path(EngineDir()) / "libunpkeng.so");
 }
 
 // Every folder (value "/") and file (value: content) below `root`, by relative path.
@@ -80,7 +80,7 @@ class ZipRoundTrip : public testing::Test {
 
   TempDir dir_;
   BoxRecorder boxes_;
-  TZipMaster zip_;
+  TArchiver zip_;
 };
 
 TEST_F(ZipRoundTrip, PackedTreeUnpacksIdentically) {
@@ -126,15 +126,15 @@ TEST_F(ZipRoundTrip, UnpackingReplacesExistingFilesAndEnginesStayLoadedWhenHeld)
   dir_.Write("out/Game.class", "stale");
   dir_.Write("out/img/title.png", "stale");
 
-  EXPECT_GE(zip_.LoadUnzEngine(true), 178);
-  EXPECT_GE(zip_.LoadZipEngine(true), 178);
+  EXPECT_GE(zip_.LoadUnzEngine(true), 200);
+  EXPECT_GE(zip_.LoadZipEngine(true), 200);
   EXPECT_EQ(Unpack(jar, out), 0);
-  EXPECT_GE(zip_.UnzVersion(), 178);  // held by the load, not only by the run
+  EXPECT_GE(zip_.UnpackVersion(), 200);  // held by the load, not only by the run
   EXPECT_EQ(Snapshot(out), Snapshot(root));
   zip_.UnloadUnzEngine();
   zip_.UnloadZipEngine();
-  EXPECT_EQ(zip_.UnzVersion(), 0);
-  EXPECT_EQ(zip_.ZipVersion(), 0);
+  EXPECT_EQ(zip_.UnpackVersion(), 0);
+  EXPECT_EQ(zip_.PackVersion(), 0);
 }
 
 TEST_F(ZipRoundTrip, RepackingOverAnOldArchiveAfterDeletingIt) {
@@ -189,7 +189,7 @@ TEST_F(ZipRoundTrip, CallsDuringARunAreRefused) {
   ASSERT_EQ(Pack(jar, root), 0);
   boxes_.on_process_messages = nullptr;
   ASSERT_FALSE(nested.empty());
-  for (int r : nested) EXPECT_EQ(r, kZipNotPermitted);
+  for (int r : nested) EXPECT_EQ(r, kArchiveNotPermitted);
   EXPECT_TRUE(zip_.ReEntry());
   EXPECT_TRUE(zip_.FSpecArgs().empty());
 }

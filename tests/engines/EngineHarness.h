@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/ZipRecords.h"
+#include "archive/EngineRecords.h"
 #include "support/TempDir.h"
 #include "support/ZipBuilder.h"
 
@@ -43,12 +43,12 @@ class EngineLibrary {
 };
 
 inline const EngineLibrary& ZipEngine() {
-  static EngineLibrary library(KORVEL_ZIPDLL_PATH);
+  static EngineLibrary library(KORVEL_PACKENG_PATH);
   return library;
 }
 
 inline const EngineLibrary& UnzEngine() {
-  static EngineLibrary library(KORVEL_UNZDLL_PATH);
+  static EngineLibrary library(KORVEL_UNPKENG_PATH);
   return library;
 }
 
@@ -65,12 +65,12 @@ class CallbackRecorder {
  public:
   std::vector<CallbackEvent> events;
   // Answer for a callback (0 goes on); may also fill in the record's answer fields.
-  std::function<std::int32_t(ZipCallbackRecord&)> answer;
+  std::function<std::int32_t(EngineCallbackRecord&)> answer;
 
-  static std::int32_t KORVEL_ZIP_CALL Callback(ZipCallbackRecord* record) {
+  static std::int32_t KORVEL_RECORD_CALL Callback(EngineCallbackRecord* record) {
     auto* self = static_cast<CallbackRecorder*>(record->Caller);
     CallbackEvent event;
-    event.action = KORVEL_ZIP_CODE_ACTION(record->Code);
+    event.action = KORVEL_CALLBACK_CODE_ACTION(record->Code);
     event.arg1 = record->Arg1;
     event.arg2 = record->Arg2;
     const char* text =
@@ -89,7 +89,8 @@ class CallbackRecorder {
   std::vector<std::string> Errors(std::int32_t error) const {
     std::vector<std::string> texts;
     for (const CallbackEvent& event : events)
-      if (event.action == kZipActionMessage && event.arg1 == error) texts.push_back(event.text);
+      if (event.action == kCallbackActionMessage && event.arg1 == error)
+        texts.push_back(event.text);
     return texts;
   }
 };
@@ -97,8 +98,8 @@ class CallbackRecorder {
 // A packing run with the main window's settings: "*.*", recursion, folder names, separate
 // folder entries, level 9 and the usual store suffixes.
 struct PackRun {
-  ZipCommandRecord record{};
-  std::vector<ZipFileSpec> entries;
+  PackCommandRecord record{};
+  std::vector<PackFileSpec> entries;
   std::vector<std::string> patterns;
   std::vector<const char*> excludes;
   std::string archive, root,
@@ -112,19 +113,19 @@ struct PackRun {
         archive(std::move(archive_path)),
         root(std::move(root_dir)) {
     record.Caller = &recorder;
-    record.Version = KORVEL_ZIP_RECORD_VERSION;
-    record.Version2 = KORVEL_ZIP_RECORD_VERSION;
+    record.Version = KORVEL_ENGINE_VERSION;
+    record.Version2 = KORVEL_ENGINE_VERSION;
     record.Callback = &CallbackRecorder::Callback;
     record.Quiet = -1;
     record.Level = 9;
     record.Recurse = 0xFFFF;
     record.NotSafe = -1;
     record.AllowUndo = -1;
-    record.RecordMark = KORVEL_ZIP_RECORD_MARK;
+    record.RecordMark = KORVEL_RECORD_RECORD_MARK;
   }
 
   std::int32_t Run() {
-    entries.assign(patterns.size(), ZipFileSpec{});
+    entries.assign(patterns.size(), PackFileSpec{});
     for (std::size_t i = 0; i < patterns.size(); ++i) {
       entries[i].FileSpec = patterns[i].c_str();
       entries[i].Recurse = record.Recurse;
@@ -136,9 +137,9 @@ struct PackRun {
     record.ZipFileName = archive.c_str();
     record.RootDir = root.empty() ? nullptr : root.c_str();
     record.StoreSuffixes = suffixes.empty() ? nullptr : suffixes.c_str();
-    auto exec = ZipEngine().Get<ZipDllExecFn>(KORVEL_ZIP_EXEC_NAME);
+    auto exec = ZipEngine().Get<PackExecFn>(KORVEL_PACK_EXEC_NAME);
     if (exec == nullptr) {
-      ADD_FAILURE() << "no ZipDllExec";
+      ADD_FAILURE() << "no PackExec";
       return -1000;
     }
     return exec(&record);
@@ -147,8 +148,8 @@ struct PackRun {
 
 // An unpacking run with the main window's settings: all entries, folder names, overwrite.
 struct UnpackRun {
-  UnzCommandRecord record{};
-  std::vector<UnzFileSpec> entries;
+  UnpackCommandRecord record{};
+  std::vector<UnpackFileSpec> entries;
   std::vector<std::string> patterns;
   std::string archive, base, password;
   CallbackRecorder recorder;
@@ -161,18 +162,18 @@ struct UnpackRun {
     record.DirNames = -1;
     record.Overwrite = -1;
     record.PasswordRequests = 1;
-    record.RecordMark = KORVEL_ZIP_RECORD_MARK;
+    record.RecordMark = KORVEL_RECORD_RECORD_MARK;
   }
 
   std::int32_t Run() {
-    auto version = UnzEngine().Get<GetUnzDllVersionFn>(KORVEL_UNZ_VERSION_NAME);
-    auto exec = UnzEngine().Get<UnzDllExecFn>(KORVEL_UNZ_EXEC_NAME);
+    auto version = UnzEngine().Get<GetUnpackVersionFn>(KORVEL_UNPACK_VERSION_NAME);
+    auto exec = UnzEngine().Get<UnpackExecFn>(KORVEL_UNPACK_EXEC_NAME);
     if (exec == nullptr || version == nullptr) {
-      ADD_FAILURE() << "no UnzDllExec";
+      ADD_FAILURE() << "no UnpackExec";
       return -1000;
     }
     record.Version = version();
-    entries.assign(patterns.size(), UnzFileSpec{});
+    entries.assign(patterns.size(), UnpackFileSpec{});
     for (std::size_t i = 0; i < patterns.size(); ++i) entries[i].FileSpec = patterns[i].c_str();
     record.Specs = entries.empty() ? nullptr : entries.data();
     record.SpecCount = static_cast<std::int32_t>(entries.size());

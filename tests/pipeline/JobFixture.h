@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "archive/ZipMstr.h"
+#include "archive/Archiver.h"
 #include "payload/ProgramStore.h"
 #include "pipeline/PatchJob.h"
 #include "platform/Files.h"
 #include "search/EasyFileSearch.h"
-#include "store/mxStorage.h"
+#include "store/StoredItems.h"
 #include "support/TempDir.h"
 
 namespace korvel::test {
@@ -73,7 +73,7 @@ class JobFixture {
   TempDir program_;  // the program directory: work folder, lock, temporary archive
   TempDir games_;    // the user's folder
   TempDir build_;
-  TZipMaster zip_;
+  TArchiver zip_;
   TEasyFileSearch fs_;
   TmxStorage store_;
   Settings settings_;

@@ -10,14 +10,14 @@
 #include <optional>
 #include <set>
 
-#include "archive/ZipMstr.h"
+#include "archive/Archiver.h"
 #include "payload/ProgramStore.h"
 #include "pipeline/ClassFile.h"
 #include "pipeline/ClassPatcher.h"
 #include "platform/FileLock.h"
 #include "platform/Files.h"
 #include "search/EasyFileSearch.h"
-#include "store/mxStorage.h"
+#include "store/StoredItems.h"
 #include "support/TempDir.h"
 #include "tests/pipeline/JobFixture.h"
 
@@ -401,7 +401,7 @@ TEST_F(FailingJob, APackingFailureKeepsTheOriginal) {
   const std::string jar = MakeFile(content);
   // Only the unpacking engine is there.
   const TempDir engines;
-  fs::copy_file(fs::path(KORVEL_PROGRAM_DIR) / "libunzdll.so", engines / "libunzdll.so");
+  fs::copy_file(fs::path(KORVEL_PROGRAM_DIR) / "libunpkeng.so", engines / "libunpkeng.so");
   zip_.SetDLLDirectory(engines.Path());
   EXPECT_EQ(job_->ProcessJar(jar, true), JobOutcome::kFailed);
   ExpectUntouched(jar, content);

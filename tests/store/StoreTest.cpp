@@ -1,5 +1,5 @@
 // The stored item store: encodings, names, ratios, hooks and the persistent data property.
-#include "store/mxStorage.h"
+#include "store/StoredItems.h"
 
 #include <gtest/gtest.h>
 

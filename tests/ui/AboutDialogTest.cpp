@@ -6,7 +6,7 @@
 
 #include "tests/ui/DialogTestSupport.h"
 #include "ui/AboutDialog.h"
-#include "ui/controls/ButtonComps.h"
+#include "ui/controls/FlatButton.h"
 
 namespace korvel {
 namespace {

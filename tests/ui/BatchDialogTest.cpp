@@ -9,17 +9,17 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "archive/ZipMstr.h"
+#include "archive/Archiver.h"
 #include "payload/ProgramStore.h"
 #include "pipeline/PatchJob.h"
 #include "platform/Files.h"
 #include "search/EasyFileSearch.h"
-#include "store/mxStorage.h"
+#include "store/StoredItems.h"
 #include "support/TempDir.h"
 #include "tests/ui/DialogTestSupport.h"
 #include "ui/BatchDialog.h"
-#include "ui/controls/ButtonComps.h"
-#include "ui/controls/jsCoolGauge.h"
+#include "ui/controls/FlatButton.h"
+#include "ui/controls/GradientGauge.h"
 
 namespace korvel {
 namespace {
@@ -383,7 +383,7 @@ TEST_F(BatchDialogTest, RealJobsOverThreeSampleSuites) {
 
   const std::string saved_cwd = platform::CurrentDirectory();
   TempDir program;
-  TZipMaster zip;
+  TArchiver zip;
   ApplyPatchJobSettings(zip);
   zip.SetDLLDirectory(KORVEL_PROGRAM_DIR);
   TEasyFileSearch fs;

@@ -1,5 +1,5 @@
 // TBitCheckBox: toggle order, click, space and accelerator, glyph counts and painting.
-#include "ui/controls/BtChkBox.h"
+#include "ui/controls/GlyphCheckBox.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // TSelButton: caption placement, the colours of each look and the mouse sequence.
-#include "ui/controls/ButtonComps.h"
+#include "ui/controls/FlatButton.h"
 
 #include <gtest/gtest.h>
 

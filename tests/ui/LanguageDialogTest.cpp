@@ -10,7 +10,7 @@
 #include "support/TempDir.h"
 #include "tests/ui/DialogTestSupport.h"
 #include "ui/LanguageDialog.h"
-#include "ui/controls/ButtonComps.h"
+#include "ui/controls/FlatButton.h"
 
 namespace korvel {
 namespace {

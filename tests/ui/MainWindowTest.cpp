@@ -21,7 +21,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "archive/ZipMsg.h"
+#include "archive/ArchiveMessages.h"
 #include "pipeline/PatchJob.h"
 #include "platform/FileLock.h"
 #include "platform/Files.h"
@@ -33,10 +33,10 @@
 #include "ui/MainProgram.h"
 #include "ui/MainShape.h"
 #include "ui/OptionsDialog.h"
-#include "ui/controls/AlphaShowHide.h"
-#include "ui/controls/BtChkBox.h"
-#include "ui/controls/ButtonComps.h"
-#include "ui/controls/jsCoolGauge.h"
+#include "ui/controls/FlatButton.h"
+#include "ui/controls/GlyphCheckBox.h"
+#include "ui/controls/GradientGauge.h"
+#include "ui/controls/WindowFade.h"
 
 namespace korvel {
 namespace {
@@ -57,15 +57,15 @@ QString QBuiltin(TextId id) {
 }
 
 bool EnginesBuilt() {
-  return fs::exists(fs::path(KORVEL_PROGRAM_DIR) / "libunzdll.so") &&
-         fs::exists(fs::path(KORVEL_PROGRAM_DIR) / "libzipdll.so");
+  return fs::exists(fs::path(KORVEL_PROGRAM_DIR) / "libunpkeng.so") &&
+         fs::exists(fs::path(KORVEL_PROGRAM_DIR) / "libpackeng.so");
 }
 
 class MainWindowTest : public testing::Test {
  protected:
   void SetUp() override {
     Boxes::EnableTestMode(true);
-    InstallZipUiHooks();  // as the program runs: archive boxes recorded, events processed
+    InstallArchiveUiHooks();  // as the program runs: archive boxes recorded, events processed
     saved_cwd_ = platform::CurrentDirectory();
     frm_ = std::make_unique<Tfrm>();
     frm_->SetProgramDirectory(program_.Path());
@@ -79,7 +79,7 @@ class MainWindowTest : public testing::Test {
 
   void TearDown() override {
     frm_.reset();
-    SetZipUiHooks(TZipUiHooks{});
+    SetArchiveUiHooks(TArchiveUiHooks{});
     platform::SetCurrentDirectory(saved_cwd_);
   }
 
@@ -159,8 +159,8 @@ TEST_F(MainWindowTest, LayoutColoursAndCaptionsOfTheWindow) {
   EXPECT_EQ(mem->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
   EXPECT_EQ(mem->document()->blockCount(), 1);
   EXPECT_EQ(mem->toPlainText(), "");
-  EXPECT_EQ(frm_->AlphaShowHide->DeltaAlpha(), 10);
-  EXPECT_TRUE(frm_->AlphaShowHide->Active());
+  EXPECT_EQ(frm_->WindowFade->DeltaAlpha(), 10);
+  EXPECT_TRUE(frm_->WindowFade->Active());
 
   const QImage image = frm_->grab().toImage();
   const std::vector<std::pair<QPoint, QColor>> pixels = {
@@ -768,16 +768,16 @@ TEST_F(MainWindowTest, AJobInProgressBlocksEveryOtherCommand) {
 // this one, where a bare name would find them.
 TEST(MainWindowEngines, TheCheckNamesEachMissingLibrary) {
   ASSERT_TRUE(EnginesBuilt()) << "the engines are not built";
-  const TempDir only_unz;
-  fs::copy_file(fs::path(KORVEL_PROGRAM_DIR) / "libunzdll.so", only_unz / "libunzdll.so");
+  const TempDir only_unpack;
+  fs::copy_file(fs::path(KORVEL_PROGRAM_DIR) / "libunpkeng.so", only_unpack / "libunpkeng.so");
   const TempDir none;
   const std::vector<std::pair<std::string, QString>> cases = {
-      {only_unz.Path(), "\nlibzipdll.so"},
-      {none.Path(), "\nlibunzdll.so\nlibzipdll.so"},
+      {only_unpack.Path(), "\nlibpackeng.so"},
+      {none.Path(), "\nlibunpkeng.so\nlibpackeng.so"},
   };
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   for (const auto& [folder, names] : cases) {
-    const auto check = [&folder = folder, &only_unz, &none] {
+    const auto check = [&folder = folder, &only_unpack, &none] {
       Tfrm frm;
       frm.Zip.SetDLLDirectory(folder);
       Boxes::Shown().clear();
@@ -786,8 +786,8 @@ TEST(MainWindowEngines, TheCheckNamesEachMissingLibrary) {
         std::fprintf(stderr, "box %d %s\n", static_cast<int>(box.kind),
                      qPrintable(QString(box.text).replace('\n', '/')));
       }
-      const int status = present || frm.AlphaShowHide->Active() ? 1 : 0;
-      fs::remove_all(only_unz.Path());  // _Exit skips the destructors
+      const int status = present || frm.WindowFade->Active() ? 1 : 0;
+      fs::remove_all(only_unpack.Path());  // _Exit skips the destructors
       fs::remove_all(none.Path());
       std::_Exit(status);  // no leak report for the objects the early exit leaves behind
     };
@@ -800,36 +800,37 @@ TEST(MainWindowEngines, TheCheckNamesEachMissingLibrary) {
 
 TEST(MainProgram, ArchiveBoxesBecomeProgramBoxes) {
   Boxes::EnableTestMode(true);
-  InstallZipUiHooks();
-  const auto request = [](const char* message, TZipDlgKind kind, TZipDlgButtons buttons) {
-    TZipDialogRequest r;
+  InstallArchiveUiHooks();
+  const auto request = [](const char* message, TArchiveBoxKind kind, TArchiveBoxButtons buttons) {
+    TArchiveBoxRequest r;
     r.Message = message;
     r.Kind = kind;
     r.Buttons = buttons;
     return r;
   };
-  TZipDialogRequest question =
-      request("Overwrite?", TZipDlgKind::kQuestion, {TZipDlgButton::Yes, TZipDlgButton::No});
+  TArchiveBoxRequest question = request("Overwrite?", TArchiveBoxKind::kQuestion,
+                                        {TArchiveBoxButton::Yes, TArchiveBoxButton::No});
   Boxes::QueueAnswer(true);
-  EXPECT_EQ(TZipDialogBox::Show(question), kZipMrYes);
+  EXPECT_EQ(TArchiveBox::Show(question), kArchiveMrYes);
   Boxes::QueueAnswer(false);
-  EXPECT_EQ(TZipDialogBox::Show(question), kZipMrNo);
-  TZipDialogRequest error = request("Failed to load", TZipDlgKind::kError, {TZipDlgButton::OK});
-  EXPECT_EQ(TZipDialogBox::Show(error), kZipMrOk);
-  TZipDialogRequest password =
-      request("Password", TZipDlgKind::kPassword, {TZipDlgButton::OK, TZipDlgButton::Cancel});
-  EXPECT_EQ(TZipDialogBox::Show(password), kZipMrCancel);
+  EXPECT_EQ(TArchiveBox::Show(question), kArchiveMrNo);
+  TArchiveBoxRequest error =
+      request("Failed to load", TArchiveBoxKind::kError, {TArchiveBoxButton::OK});
+  EXPECT_EQ(TArchiveBox::Show(error), kArchiveMrOk);
+  TArchiveBoxRequest password = request("Password", TArchiveBoxKind::kPassword,
+                                        {TArchiveBoxButton::OK, TArchiveBoxButton::Cancel});
+  EXPECT_EQ(TArchiveBox::Show(password), kArchiveMrCancel);
   ASSERT_EQ(Boxes::Shown().size(), 3u);
   EXPECT_EQ(Boxes::Shown()[0].kind, BoxKind::kConfirm);
   EXPECT_EQ(Boxes::Shown()[2].kind, BoxKind::kError);
   EXPECT_EQ(Boxes::Shown()[2].text, "Failed to load");
 
-  ZipUiHooks().SetWaitCursor(true);
+  ArchiveUiHooks().SetWaitCursor(true);
   ASSERT_NE(QApplication::overrideCursor(), nullptr);
   EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-  ZipUiHooks().SetWaitCursor(false);
+  ArchiveUiHooks().SetWaitCursor(false);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-  SetZipUiHooks(TZipUiHooks{});
+  SetArchiveUiHooks(TArchiveUiHooks{});
 }
 
 }  // namespace

@@ -10,8 +10,8 @@
 #include "support/TempDir.h"
 #include "tests/ui/DialogTestSupport.h"
 #include "ui/OptionsDialog.h"
-#include "ui/controls/BtChkBox.h"
-#include "ui/controls/ButtonComps.h"
+#include "ui/controls/FlatButton.h"
+#include "ui/controls/GlyphCheckBox.h"
 
 namespace korvel {
 namespace {

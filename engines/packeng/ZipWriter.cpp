@@ -1,0 +1,428 @@
+// Zip file writer on libdeflate (zlib for entries too large to hold whole); sizes are patched
+// into the local header after the data, which needs a seekable file but no data descriptor.
+#include "engines/packeng/ZipWriter.h"
+
+#include <libdeflate.h>
+#include <unistd.h>
+
+#include <zlib.h>
+#include <thread>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "engines/common/EngineCommon.h"
+
+namespace korvel::engine {
+
+namespace {
+
+constexpr std::uint32_t kLocalSignature = 0x04034b50;
+constexpr std::uint32_t kCentralSignature = 0x02014b50;
+constexpr std::uint32_t kEndSignature = 0x06054b50;
+constexpr std::size_t kMaxEntries = 0xFFFF;
+constexpr std::size_t kChunk = 64 * 1024;
+// Made by Unix, format 3.0: the directory reader then leaves names as bytes (no OEM decoding).
+constexpr std::uint16_t kVersionMadeBy = 3 << 8 | 30;
+constexpr std::uint16_t kMethodStored = 0;
+constexpr std::uint16_t kMethodDeflated = 8;
+// Bytes of entries waiting for the worker threads, their output included: this bounds the
+// memory a run needs however fast the files are read.
+constexpr std::size_t kMaxPendingBytes = 32 << 20;
+
+void Put16(std::string& out, std::uint32_t value) {
+  out += static_cast<char>(value & 0xFF);
+  out += static_cast<char>((value >> 8) & 0xFF);
+}
+
+void Put32(std::string& out, std::uint32_t value) {
+  Put16(out, value & 0xFFFF);
+  Put16(out, value >> 16);
+}
+
+std::uint16_t VersionNeeded(std::uint16_t method) {
+  return method == kMethodStored ? 10 : 20;
+}
+
+std::uint32_t ExternalAttributes(std::uint32_t unix_mode, bool is_dir) {
+  std::uint32_t dos = is_dir ? 0x10 : 0;
+  if ((unix_mode & 0200) == 0) dos |= 0x01;  // read-only
+  return unix_mode << 16 | dos;
+}
+
+// The hint readers show as "maximum", "fast" or "super fast" compression.
+std::uint16_t DeflateSpeedFlags(int level) {
+  if (level >= 8) return 2;
+  if (level == 2) return 4;
+  if (level == 1) return 6;
+  return 0;
+}
+
+void CheckName(const std::string& name) {
+  if (name.empty() || name.size() > 0xFFFF) throw SourceReadError("unusable entry name");
+}
+
+}  // namespace
+
+struct ZipWriter::Compressors {
+  z_stream stream{};
+  int stream_level = -1;  // -1 until deflateInit2 succeeded
+  ~Compressors() {
+    if (stream_level >= 0) deflateEnd(&stream);
+  }
+};
+
+ZipWriter::ZipWriter(int fd)
+    : in_(std::make_unique_for_overwrite<char[]>(kChunk)),
+      out_(std::make_unique_for_overwrite<char[]>(kChunk)),
+      fd_(fd) {
+  compressors_ = std::make_unique<Compressors>();
+  // The caller's thread reads and writes; the workers have the processors to themselves (one
+  // worker at least, so that there is one way of compressing whole entries).
+  workers_ = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+}
+
+ZipWriter::~ZipWriter() = default;
+
+void ZipWriter::WriteBytes(std::string_view bytes) {
+  const char* data = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    const ssize_t written = ::write(fd_, data, left);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      throw ArchiveWriteError(ErrnoText(errno));
+    }
+    data += written;
+    left -= static_cast<std::size_t>(written);
+  }
+  position_ += bytes.size();
+  if (position_ > kMaxZip32)
+    throw ArchiveWriteError("the archive would exceed 4 GB, which this format cannot hold");
+}
+
+void ZipWriter::PatchBytes(std::uint64_t offset, std::string_view bytes) {
+  const ssize_t written = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+  if (written != static_cast<ssize_t>(bytes.size()))
+    throw ArchiveWriteError(written < 0 ? ErrnoText(errno) : "short write");
+}
+
+std::string ZipWriter::LocalHeader(const Entry& entry) const {
+  std::string header;
+  Put32(header, kLocalSignature);
+  Put16(header, VersionNeeded(entry.method));
+  Put16(header, entry.flags);  // never encryption or a data descriptor
+  Put16(header, entry.method);
+  Put16(header, entry.dos_time & 0xFFFF);
+  Put16(header, entry.dos_time >> 16);
+  Put32(header, entry.crc);
+  Put32(header, entry.compressed_size);
+  Put32(header, entry.size);
+  Put16(header, static_cast<std::uint32_t>(entry.name.size()));
+  Put16(header, 0);  // no extra field
+  return header;
+}
+
+void ZipWriter::BeginEntry(Entry& entry) {
+  if (entries_.size() >= kMaxEntries)
+    throw ArchiveWriteError("more than 65535 entries, which this format cannot hold");
+  entry.offset = static_cast<std::uint32_t>(position_);
+  WriteBytes(LocalHeader(entry) + entry.name);
+}
+
+void ZipWriter::Rollback(std::uint64_t offset) {
+  if (::ftruncate(fd_, static_cast<off_t>(offset)) != 0 ||
+      ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0)
+    throw ArchiveWriteError(ErrnoText(errno));
+  position_ = offset;
+}
+
+void ZipWriter::AddDirectory(const std::string& name, std::uint32_t dos_time,
+                             std::uint32_t unix_mode) {
+  CheckName(name);
+  WritePending(true);
+  Entry entry;
+  entry.name = name.back() == '/' ? name : name + '/';
+  entry.dos_time = dos_time;
+  entry.external_attributes = ExternalAttributes(unix_mode, true);
+  BeginEntry(entry);
+  entries_.push_back(std::move(entry));
+}
+
+void ZipWriter::StoreFrom(EntrySource& source, Entry& entry, const ProgressFn& progress) {
+  char* buffer = in_.get();
+  std::uint64_t total = 0;
+  uLong crc = crc32(0, nullptr, 0);
+  for (;;) {
+    const std::size_t got = source.Read(buffer, kChunk);
+    if (got == 0) break;
+    total += got;
+    if (total > kMaxZip32)
+      throw SourceReadError("larger than 4 GB, which this archive format cannot hold");
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(buffer), static_cast<uInt>(got));
+    WriteBytes(std::string_view(buffer, got));
+    if (progress && !progress(got)) throw WriteCancelled();
+  }
+  entry.method = kMethodStored;
+  entry.flags = 0;
+  entry.crc = static_cast<std::uint32_t>(crc);
+  entry.size = entry.compressed_size = static_cast<std::uint32_t>(total);
+}
+
+namespace {
+
+// Makes `buffer` hold at least `needed` bytes, keeping its first `keep`.
+void Reserve(std::unique_ptr<char[]>& buffer, std::size_t& capacity, std::size_t needed,
+             std::size_t keep) {
+  if (needed <= capacity) return;
+  const std::size_t grown = std::max(needed, std::min(capacity * 2, ZipWriter::kWholeEntryLimit));
+  auto bigger = std::make_unique_for_overwrite<char[]>(grown);
+  if (keep > 0) std::memcpy(bigger.get(), buffer.get(), keep);
+  buffer = std::move(bigger);
+  capacity = grown;
+}
+
+}  // namespace
+
+bool ZipWriter::ReadWhole(EntrySource& source, std::size_t& size, const ProgressFn& progress) {
+  size = 0;
+  for (;;) {
+    Reserve(whole_in_, whole_in_capacity_, std::min(size + kChunk, kWholeEntryLimit + 1), size);
+    const std::size_t room = std::min(kChunk, kWholeEntryLimit + 1 - size);
+    const std::size_t got = source.Read(whole_in_.get() + size, room);
+    if (got == 0) return true;
+    size += got;
+    if (progress && !progress(got)) throw WriteCancelled();
+    if (size > kWholeEntryLimit) return false;
+  }
+}
+
+bool ZipWriter::DeflateStream(EntrySource& source, Entry& entry, int level,
+                              const ProgressFn& progress) {
+  Compressors& c = *compressors_;
+  if (c.stream_level == level) {
+    if (deflateReset(&c.stream) != Z_OK) throw ArchiveWriteError("the compressor failed");
+  } else {
+    if (c.stream_level >= 0) deflateEnd(&c.stream);
+    c.stream = z_stream{};
+    c.stream_level = -1;
+    // Negative window bits: a raw stream, as zip entries hold it.
+    if (deflateInit2(&c.stream, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+      throw ArchiveWriteError("the compressor could not start");
+    c.stream_level = level;
+  }
+  z_stream& stream = c.stream;
+  char* in = in_.get();
+  char* out = out_.get();
+  std::uint64_t total = 0, packed = 0;
+  uLong crc = crc32(0, nullptr, 0);
+  int flush = Z_NO_FLUSH;
+  do {
+    const std::size_t got = source.Read(in, kChunk);
+    total += got;
+    if (total > kMaxZip32)
+      throw SourceReadError("larger than 4 GB, which this archive format cannot hold");
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(in), static_cast<uInt>(got));
+    flush = got == 0 ? Z_FINISH : Z_NO_FLUSH;
+    stream.next_in = reinterpret_cast<Bytef*>(in);
+    stream.avail_in = static_cast<uInt>(got);
+    do {
+      stream.next_out = reinterpret_cast<Bytef*>(out);
+      stream.avail_out = static_cast<uInt>(kChunk);
+      if (deflate(&stream, flush) == Z_STREAM_ERROR)
+        throw ArchiveWriteError("the compressor failed");
+      const std::size_t produced = kChunk - stream.avail_out;
+      packed += produced;
+      WriteBytes(std::string_view(out, produced));
+    } while (stream.avail_out == 0);
+    if (got > 0 && progress && !progress(got)) throw WriteCancelled();
+  } while (flush != Z_FINISH);
+  if (total == 0 || packed >= total) return false;
+  entry.method = kMethodDeflated;
+  entry.flags = DeflateSpeedFlags(level);
+  entry.crc = static_cast<std::uint32_t>(crc);
+  entry.size = static_cast<std::uint32_t>(total);
+  entry.compressed_size = static_cast<std::uint32_t>(packed);
+  return true;
+}
+
+void ZipWriter::AddFile(const std::string& name, std::uint32_t dos_time, std::uint32_t unix_mode,
+                        EntrySource& source, bool store_only, int level, const ProgressFn& progress,
+                        const WrittenFn& written) {
+  CheckName(name);
+  Entry entry;
+  entry.name = name;
+  entry.dos_time = dos_time;
+  entry.external_attributes = ExternalAttributes(unix_mode, false);
+  if (!store_only && level > 0) {
+    if (entries_.size() + pending_.size() >= kMaxEntries)
+      throw ArchiveWriteError("more than 65535 entries, which this format cannot hold");
+    std::size_t size = 0;
+    if (ReadWhole(source, size, progress)) {
+      Submit(std::move(entry), size, level, written);
+      WritePending(false);
+      return;
+    }
+    // Too large to hold: streamed from the start, telling only of bytes not yet reported.
+    source.Rewind();
+    WritePending(true);
+    std::uint64_t seen = 0;
+    const ProgressFn rest = [&](std::uint64_t bytes) {
+      seen += bytes;
+      return seen <= size || !progress || progress(std::min<std::uint64_t>(bytes, seen - size));
+    };
+    const std::uint64_t packed = WriteNow(entry, source, level, rest);
+    if (written) written(packed);
+    return;
+  }
+  WritePending(true);
+  const std::uint64_t packed = WriteNow(entry, source, 0, progress);
+  if (written) written(packed);
+}
+
+std::uint64_t ZipWriter::WriteNow(Entry& entry, EntrySource& source, int level,
+                                  const ProgressFn& progress) {
+  const std::uint64_t start = position_;
+  try {
+    BeginEntry(entry);
+    const std::uint64_t data_start = position_;
+    if (level <= 0) {
+      StoreFrom(source, entry, progress);
+    } else if (!DeflateStream(source, entry, level, progress)) {
+      // Compression did not pay: store the bytes instead.
+      Rollback(data_start);
+      source.Rewind();
+      StoreFrom(source, entry, {});
+    }
+    PatchBytes(entry.offset, LocalHeader(entry));
+  } catch (const SourceReadError&) {
+    Rollback(start);
+    throw;
+  } catch (const WriteCancelled&) {
+    Rollback(start);
+    throw;
+  }
+  const std::uint64_t packed = entry.compressed_size;
+  entries_.push_back(std::move(entry));
+  return packed;
+}
+
+void ZipWriter::Submit(Entry entry, std::size_t size, int level, const WrittenFn& written) {
+  // Not make_shared: its type tag is a unique symbol, which would keep the library from ever
+  // being unloaded.
+  std::shared_ptr<DeflatePool::Job> job(new DeflatePool::Job);
+  job->data = std::make_unique_for_overwrite<char[]>(size);
+  if (size > 0) std::memcpy(job->data.get(), whole_in_.get(), size);
+  job->size = size;
+  job->libdeflate_level = LibdeflateLevel(level);
+  pending_bytes_ += 2 * size;
+  pending_.push_back(Pending{std::move(entry), job, level, written});
+  if (!pool_) pool_ = std::make_unique<DeflatePool>(workers_);
+  pool_->Submit(std::move(job));
+}
+
+void ZipWriter::WritePending(bool all) {
+  const std::size_t max_waiting = 2 * std::size_t{workers_} + 2;
+  while (!pending_.empty()) {
+    const bool must = all || pending_.size() > max_waiting || pending_bytes_ > kMaxPendingBytes;
+    if (!must && !pool_->Done(*pending_.front().job)) return;
+    WriteOldest();
+  }
+}
+
+void ZipWriter::WriteOldest() {
+  Pending pending = std::move(pending_.front());
+  pending_.pop_front();
+  DeflatePool::Job& job = *pending.job;
+  pending_bytes_ -= 2 * job.size;
+  pool_->Wait(job);
+  if (job.error) std::rethrow_exception(job.error);
+  Entry& entry = pending.entry;
+  entry.crc = job.crc;
+  entry.size = static_cast<std::uint32_t>(job.size);
+  const bool deflated = job.packed_size > 0;
+  entry.method = deflated ? kMethodDeflated : kMethodStored;
+  entry.flags = deflated ? DeflateSpeedFlags(pending.level) : 0;
+  entry.compressed_size = static_cast<std::uint32_t>(deflated ? job.packed_size : job.size);
+  BeginEntry(entry);
+  WriteBytes(deflated ? std::string_view(job.packed.get(), job.packed_size)
+                      : std::string_view(job.data.get(), job.size));
+  const std::uint64_t packed = entry.compressed_size;
+  entries_.push_back(std::move(entry));
+  if (pending.written) pending.written(packed);
+}
+
+void ZipWriter::AddRaw(const std::string& name, std::uint32_t dos_time, std::uint32_t unix_mode,
+                       std::uint16_t method, std::uint32_t crc, std::uint64_t compressed_size,
+                       std::uint64_t size, EntrySource& raw) {
+  CheckName(name);
+  WritePending(true);
+  if (compressed_size > kMaxZip32 || size > kMaxZip32)
+    throw SourceReadError("larger than 4 GB, which this archive format cannot hold");
+  Entry entry;
+  entry.name = name;
+  entry.dos_time = dos_time;
+  entry.method = method;
+  entry.crc = crc;
+  entry.compressed_size = static_cast<std::uint32_t>(compressed_size);
+  entry.size = static_cast<std::uint32_t>(size);
+  entry.external_attributes = ExternalAttributes(unix_mode, !name.empty() && name.back() == '/');
+  const std::uint64_t start = position_;
+  try {
+    BeginEntry(entry);
+    auto buffer = std::make_unique<char[]>(kChunk);
+    std::uint64_t copied = 0;
+    for (std::size_t got; (got = raw.Read(buffer.get(), kChunk)) > 0;) {
+      copied += got;
+      WriteBytes(std::string_view(buffer.get(), got));
+    }
+    if (copied != compressed_size) throw SourceReadError("the entry's data is incomplete");
+  } catch (const SourceReadError&) {
+    Rollback(start);
+    throw;
+  }
+  entries_.push_back(std::move(entry));
+}
+
+void ZipWriter::Finish(std::string_view comment) {
+  WritePending(true);
+  const std::uint64_t directory_start = position_;
+  std::string directory;
+  for (const Entry& entry : entries_) {
+    Put32(directory, kCentralSignature);
+    Put16(directory, kVersionMadeBy);
+    Put16(directory, VersionNeeded(entry.method));
+    Put16(directory, entry.flags);
+    Put16(directory, entry.method);
+    Put16(directory, entry.dos_time & 0xFFFF);
+    Put16(directory, entry.dos_time >> 16);
+    Put32(directory, entry.crc);
+    Put32(directory, entry.compressed_size);
+    Put32(directory, entry.size);
+    Put16(directory, static_cast<std::uint32_t>(entry.name.size()));
+    Put16(directory, 0);  // extra field
+    Put16(directory, 0);  // comment
+    Put16(directory, 0);  // disk
+    Put16(directory, 0);  // internal attributes
+    Put32(directory, entry.external_attributes);
+    Put32(directory, entry.offset);
+    directory += entry.name;
+  }
+  WriteBytes(directory);
+  const std::string_view kept_comment = comment.substr(0, 0xFFFF);
+  std::string end;
+  Put32(end, kEndSignature);
+  Put16(end, 0);
+  Put16(end, 0);
+  Put16(end, static_cast<std::uint32_t>(entries_.size()));
+  Put16(end, static_cast<std::uint32_t>(entries_.size()));
+  Put32(end, static_cast<std::uint32_t>(directory.size()));
+  Put32(end, static_cast<std::uint32_t>(directory_start));
+  Put16(end, static_cast<std::uint32_t>(kept_comment.size()));
+  end += kept_comment;
+  WriteBytes(end);
+}
+
+}  // namespace korvel::engine

@@ -1,0 +1,540 @@
+// The unpacking engine's entry points: writes or tests the entries a command record selects.
+// Every file is written to a temporary name in its folder and renamed only after its checksum
+// held, so a damaged entry never replaces a good file; no entry can land outside the base folder.
+#include <fcntl.h>
+#include <libdeflate.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <new>
+#include <random>
+#include <set>
+#include <type_traits>
+
+#include "archive/EngineRecords.h"
+#include "engines/common/EngineCommon.h"
+#include "engines/common/ZipReading.h"
+#include "platform/CodePage.h"
+
+namespace korvel::engine {
+
+namespace {
+
+std::atomic<bool> g_unpacking{false};
+constexpr std::size_t kChunk = 64 * 1024;
+// Deflated entries up to this size are expanded whole with libdeflate, which is several times
+// faster than zlib's stream; larger ones are streamed, so memory stays bounded.
+constexpr std::size_t kWholeEntryLimit = 8 << 20;
+
+std::int32_t ClampToInt32(std::uint64_t value) {
+  return static_cast<std::int32_t>(std::min<std::uint64_t>(value, INT32_MAX));
+}
+
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+bool IsValidUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead < 0x80         ? 1
+                               : (lead >> 5) == 6  ? 2
+                               : (lead >> 4) == 14 ? 3
+                               : (lead >> 3) == 30 ? 4
+                                                   : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    for (std::size_t k = 1; k < length; ++k)
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    i += length;
+  }
+  return true;
+}
+
+// The name a file gets on disk: names from DOS and OS/2 archives are in the OEM code page, the
+// same rule the component's directory list follows.
+std::string DiskName(zip_t* archive, zip_uint64_t index, const std::string& raw) {
+  if (IsAscii(raw) || IsValidUtf8(raw)) return raw;
+  zip_uint8_t opsys = ZIP_OPSYS_DEFAULT;
+  zip_file_get_external_attributes(archive, index, 0, &opsys, nullptr);
+  if (opsys == ZIP_OPSYS_DOS || opsys == ZIP_OPSYS_OS_2)
+    return platform::ToUtf8(raw, platform::CodePage::kOem866);
+  return raw;
+}
+
+std::string ParentOf(const std::string& rel) {
+  const std::size_t slash = rel.find_last_of('/');
+  return slash == std::string::npos ? std::string() : rel.substr(0, slash);
+}
+
+std::string BaseOf(const std::string& rel) {
+  const std::size_t slash = rel.find_last_of('/');
+  return slash == std::string::npos ? rel : rel.substr(slash + 1);
+}
+
+// A buffer kept from entry to entry, grown to the largest one needed so far.
+class GrowingBuffer {
+ public:
+  char* Reserve(std::size_t size) {
+    if (size > capacity_) {
+      data_ = std::make_unique_for_overwrite<char[]>(size);
+      capacity_ = size;
+    }
+    return data_.get();
+  }
+
+ private:
+  std::unique_ptr<char[]> data_;
+  std::size_t capacity_ = 0;
+};
+
+class Unpacker {
+ public:
+  Unpacker(const UnpackCommandRecord& record, CallbackChannel& channel)
+      : record_(record), channel_(channel) {}
+
+  std::int32_t Run();
+
+ private:
+  // Creates the folders of `rel` below the base; false (with a message) when it cannot, or when
+  // an existing part is a link, which could lead outside the base.
+  bool MakeFolders(const std::string& rel, const std::string& entry_name);
+  // Opens an entry, asking for a password when it is encrypted and none fits.
+  ZipFilePtr OpenEntry(zip_uint64_t index, const zip_stat_t& st, const std::string& shown);
+  // Writes (or, testing, only reads) one file entry; true when it was written or tested. A file
+  // that `exists` is replaced only once the new one is complete and checked.
+  bool Extract(zip_uint64_t index, const zip_stat_t& st, const std::string& rel, bool exists);
+  // Where an entry's bytes go; false stops (it has said why).
+  using Sink = std::function<bool(const char*, std::size_t)>;
+  // Reads an opened entry in pieces into `sink`; false (with a message) when it cannot be read;
+  // `crc_error` when it was read but does not match its checksum.
+  bool ReadStream(zip_file_t* file, const std::string& shown, bool& crc_error, const Sink& sink);
+  // The same for a deflated entry opened raw, expanded in one piece.
+  bool ReadDeflatedWhole(zip_file_t* raw, const zip_stat_t& st, const std::string& shown,
+                         bool& crc_error, const Sink& sink);
+  bool Selected(const std::string& name) const;
+
+  const UnpackCommandRecord& record_;
+  CallbackChannel& channel_;
+  ZipArchivePtr archive_;
+  std::string archive_path_;
+  std::string base_;
+  bool test_ = false;
+  std::vector<std::string> patterns_;
+  std::string password_;
+  std::int32_t password_requests_ = 0;
+  std::mt19937 random_{std::random_device{}()};
+  std::unique_ptr<char[]> buffer_ = std::make_unique_for_overwrite<char[]>(kChunk);
+  GrowingBuffer packed_;
+  GrowingBuffer expanded_;
+  std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> decompressor_{
+      nullptr, libdeflate_free_decompressor};
+  // Folders below the base made or found to be real folders during this run.
+  std::set<std::string> known_folders_;
+};
+
+bool Unpacker::Selected(const std::string& name) const {
+  if (patterns_.empty()) return true;
+  std::string normal = name;
+  std::replace(normal.begin(), normal.end(), '\\', '/');
+  return std::any_of(patterns_.begin(), patterns_.end(),
+                     [&](const std::string& pattern) { return MatchNamePattern(pattern, normal); });
+}
+
+bool Unpacker::MakeFolders(const std::string& rel, const std::string& entry_name) {
+  if (rel.empty() || known_folders_.count(rel) > 0) return true;
+  std::string path = base_;
+  std::string folder;
+  for (const std::string& part : SplitList(rel, "/")) {
+    path += '/' + part;
+    folder += (folder.empty() ? "" : "/") + part;
+    if (known_folders_.count(folder) > 0) continue;
+    if (::mkdir(path.c_str(), 0777) != 0) {
+      const int err = errno;
+      struct stat st {};
+      if (::lstat(path.c_str(), &st) != 0) {
+        channel_.Message(kEngineErrorWrite, "Cannot create folder " + path + ": " + ErrnoText(err));
+        return false;
+      }
+      if (S_ISLNK(st.st_mode)) {
+        channel_.Message(kEngineErrorUnsafeName,
+                         "Refused " + entry_name + ": its path leads through the link " + path);
+        return false;
+      }
+      if (!S_ISDIR(st.st_mode)) {
+        channel_.Message(kEngineErrorWrite,
+                         "Cannot create folder " + path + ": a file is in the way");
+        return false;
+      }
+    }
+    known_folders_.insert(folder);
+  }
+  return true;
+}
+
+ZipFilePtr Unpacker::OpenEntry(zip_uint64_t index, const zip_stat_t& st, const std::string& shown) {
+  if (st.encryption_method == ZIP_EM_NONE) {
+    ZipFilePtr file(zip_fopen_index(archive_.get(), index, 0));
+    if (!file)
+      channel_.Message(kEngineErrorDamaged,
+                       "Cannot read " + shown + ": " + zip_strerror(archive_.get()));
+    return file;
+  }
+  for (;;) {
+    ZipFilePtr file(zip_fopen_index_encrypted(archive_.get(), index, 0,
+                                              password_.empty() ? nullptr : password_.c_str()));
+    if (file) return file;
+    const int code = zip_error_code_zip(zip_get_error(archive_.get()));
+    if ((code != ZIP_ER_NOPASSWD && code != ZIP_ER_WRONGPASSWD) || password_requests_ <= 0) {
+      channel_.Message(code == ZIP_ER_NOPASSWD || code == ZIP_ER_WRONGPASSWD
+                           ? kEngineErrorPassword
+                           : kEngineErrorUnsupported,
+                       "Cannot read " + shown + ": " + zip_strerror(archive_.get()));
+      return nullptr;
+    }
+    --password_requests_;
+    if (!channel_.Send(kCallbackActionPassword, 0, password_requests_, shown)) return nullptr;
+    const EngineCallbackRecord& answer = channel_.Answer();
+    if (answer.Code == 0) password_requests_ = 0;  // asked to stop asking
+    if (answer.Arg1 != 1) {
+      channel_.Message(kEngineErrorPassword, "Skipped " + shown + ": no password given");
+      return nullptr;
+    }
+    password_ = channel_.AnswerText();
+    password_requests_ = std::min(password_requests_, std::clamp(answer.Arg2, 0, 15));
+  }
+}
+
+bool Unpacker::ReadStream(zip_file_t* file, const std::string& shown, bool& crc_error,
+                          const Sink& sink) {
+  char* buffer = buffer_.get();
+  for (;;) {
+    const zip_int64_t got = zip_fread(file, buffer, kChunk);
+    if (got == 0) return true;
+    if (got < 0) {
+      if (zip_error_code_zip(zip_file_get_error(file)) == ZIP_ER_CRC) {
+        crc_error = true;
+        return true;
+      }
+      channel_.Message(kEngineErrorDamaged,
+                       "Cannot read " + shown + ": " + zip_file_strerror(file));
+      return false;
+    }
+    if (!sink(buffer, static_cast<std::size_t>(got))) return false;
+    if (!channel_.Send(kCallbackActionProgress, ClampToInt32(static_cast<std::uint64_t>(got)), 0,
+                       shown, archive_path_.c_str()))
+      return false;
+  }
+}
+
+bool Unpacker::ReadDeflatedWhole(zip_file_t* raw, const zip_stat_t& st, const std::string& shown,
+                                 bool& crc_error, const Sink& sink) {
+  char* packed = packed_.Reserve(st.comp_size);
+  std::size_t have = 0;
+  while (have < st.comp_size) {
+    const zip_int64_t got = zip_fread(raw, packed + have, st.comp_size - have);
+    if (got <= 0) {
+      channel_.Message(kEngineErrorDamaged,
+                       "Cannot read " + shown + ": " +
+                           (got < 0 ? zip_file_strerror(raw) : "the data ends too soon"));
+      return false;
+    }
+    have += static_cast<std::size_t>(got);
+  }
+  if (!decompressor_) {
+    decompressor_.reset(libdeflate_alloc_decompressor());
+    if (!decompressor_) throw std::bad_alloc();
+  }
+  char* expanded = expanded_.Reserve(st.size);
+  std::size_t size = 0;
+  const libdeflate_result result =
+      libdeflate_deflate_decompress(decompressor_.get(), packed, have, expanded, st.size, &size);
+  if (result == LIBDEFLATE_BAD_DATA) {
+    channel_.Message(kEngineErrorDamaged,
+                     "Cannot read " + shown + ": the compressed data is damaged");
+    return false;
+  }
+  // Data longer than its recorded size (the first part is kept) fails the check as well.
+  if (result == LIBDEFLATE_INSUFFICIENT_SPACE) size = st.size;
+  crc_error = result != LIBDEFLATE_SUCCESS || size != st.size ||
+              libdeflate_crc32(0, expanded, size) != st.crc;
+  return sink(expanded, size) && channel_.Send(kCallbackActionProgress, ClampToInt32(size), 0,
+                                               shown, archive_path_.c_str());
+}
+
+bool Unpacker::Extract(zip_uint64_t index, const zip_stat_t& st, const std::string& rel,
+                       bool exists) {
+  const std::string shown = rel;
+  constexpr zip_uint64_t kNeeded = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC;
+  const bool whole = st.encryption_method == ZIP_EM_NONE && st.comp_method == ZIP_CM_DEFLATE &&
+                     (st.valid & kNeeded) == kNeeded && st.size <= kWholeEntryLimit &&
+                     st.comp_size <= kWholeEntryLimit;
+  ZipFilePtr file;
+  if (whole) {
+    file.reset(zip_fopen_index(archive_.get(), index, ZIP_FL_COMPRESSED));
+    if (!file)
+      channel_.Message(kEngineErrorDamaged,
+                       "Cannot read " + shown + ": " + zip_strerror(archive_.get()));
+  } else {
+    file = OpenEntry(index, st, shown);
+  }
+  if (!file) return false;
+  if (!channel_.Send(kCallbackActionNewFile, ClampToInt32(st.size), 0, shown,
+                     archive_path_.c_str()))
+    return false;
+
+  // A new file is written under its own name (removed again if it fails); an existing one is
+  // replaced through a temporary file in its folder, so the rename cannot cross devices.
+  const std::string target = base_ + '/' + rel;
+  const std::string folder = base_ + (ParentOf(rel).empty() ? "" : '/' + ParentOf(rel));
+  constexpr int kCreate = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+  std::string temp_path;
+  UniqueFd out;
+  if (!test_) {
+    if (!exists) {
+      out = UniqueFd(::open(target.c_str(), kCreate, 0666));
+      if (out.Valid()) temp_path = target;
+    }
+    for (int attempt = 0; attempt < 100 && !out.Valid(); ++attempt) {
+      temp_path = folder + "/.kz" + std::to_string(random_()) + ".tmp";
+      out = UniqueFd(::open(temp_path.c_str(), kCreate, 0666));
+      if (!out.Valid() && errno != EEXIST) break;
+    }
+    if (!out.Valid()) {
+      channel_.Message(kEngineErrorWrite, "Cannot create " + target + ": " + ErrnoText(errno));
+      return false;
+    }
+  }
+  struct TempRemover {
+    std::string* path;
+    ~TempRemover() {
+      if (!path->empty()) ::unlink(path->c_str());
+    }
+  } remover{&temp_path};
+
+  const Sink write = [&](const char* data, std::size_t size) {
+    if (test_) return true;
+    while (size > 0) {
+      const ssize_t written = ::write(out.Get(), data, size);
+      if (written < 0 && errno == EINTR) continue;
+      if (written < 0) {
+        channel_.Message(kEngineErrorWrite, "Cannot write " + target + ": " + ErrnoText(errno));
+        return false;
+      }
+      data += written;
+      size -= static_cast<std::size_t>(written);
+    }
+    return true;
+  };
+  bool crc_error = false;
+  if (!(whole ? ReadDeflatedWhole(file.get(), st, shown, crc_error, write)
+              : ReadStream(file.get(), shown, crc_error, write)))
+    return false;
+  if (crc_error) {
+    // Asked first; only a yes keeps the damaged data (1 or -1; 2 means nobody decided).
+    if (!channel_.Send(kCallbackActionCrcError, 0, 0, shown, archive_path_.c_str())) return false;
+    const bool keep = !test_ && (channel_.Answer().Arg1 == 1 || channel_.Answer().Arg1 == -1);
+    channel_.Message(kEngineErrorCrc, "CRC error in " + shown + (keep ? ", kept anyway" : ""));
+    if (!keep) return false;
+  }
+  if (test_) {
+    if (IsOn(record_.Verbose)) channel_.Message(0, "  testing: " + shown + "  OK");
+    return true;
+  }
+  const timespec times[2] = {{st.mtime, 0}, {st.mtime, 0}};
+  ::futimens(out.Get(), times);
+  if (!out.Close() || (temp_path != target && ::rename(temp_path.c_str(), target.c_str()) != 0)) {
+    channel_.Message(kEngineErrorWrite, "Cannot write " + target + ": " + ErrnoText(errno));
+    return false;
+  }
+  temp_path.clear();
+  if (IsOn(record_.Verbose)) channel_.Message(0, "  inflating: " + target);
+  return true;
+}
+
+std::int32_t Unpacker::Run() {
+  if (record_.ZipFileName == nullptr || record_.ZipFileName[0] == '\0') {
+    channel_.Message(kEngineErrorParameter, "No archive name given");
+    return kEngineExecBadRecord;
+  }
+  archive_path_ = record_.ZipFileName;
+  if (IsOn(record_.ToMemory) || IsOn(record_.FromMemory)) {
+    channel_.Message(kEngineErrorUnsupported, "Unpacking to or from memory is not supported");
+    return kEngineExecAborted;
+  }
+  if (record_.SpecCount < 0 || (record_.SpecCount > 0 && record_.Specs == nullptr)) {
+    channel_.Message(kEngineErrorParameter, "Invalid file patterns");
+    return kEngineExecBadRecord;
+  }
+  for (std::int32_t i = 0; i < record_.SpecCount; ++i) {
+    if (record_.Specs[i].FileSpec == nullptr || record_.Specs[i].FileSpec[0] == '\0') continue;
+    std::string pattern = record_.Specs[i].FileSpec;
+    std::replace(pattern.begin(), pattern.end(), '\\', '/');
+    patterns_.push_back(pattern);
+  }
+  test_ = IsOn(record_.Test);
+  base_ = record_.BaseDir != nullptr && record_.BaseDir[0] != '\0' ? record_.BaseDir : ".";
+  while (base_.size() > 1 && base_.back() == '/') base_.pop_back();
+  struct stat base_stat {};
+  if (!test_ && (::stat(base_.c_str(), &base_stat) != 0 || !S_ISDIR(base_stat.st_mode))) {
+    channel_.Message(kEngineErrorWrite, "Target folder not found: " + base_);
+    return kEngineExecAborted;
+  }
+  password_ = record_.Password != nullptr ? record_.Password : "";
+  password_requests_ = std::clamp(record_.PasswordRequests, 0, 15);
+
+  std::string error;
+  std::uint64_t prefix = 0;
+  archive_ = OpenArchiveForReading(archive_path_, error, &prefix);
+  if (!archive_) {
+    channel_.Message(kEngineErrorDamaged, "Cannot open archive " + archive_path_ + ": " + error);
+    return kEngineExecAborted;
+  }
+  if (prefix > 0)
+    channel_.Message(kEngineErrorWarning,
+                     std::to_string(prefix) + " extra bytes at the beginning of " + archive_path_);
+
+  struct Selection {
+    zip_uint64_t index;
+    zip_stat_t st;
+    std::string raw;
+  };
+  std::vector<Selection> selection;
+  std::uint64_t total_size = 0;
+  std::int32_t total_files = 0;
+  const zip_int64_t count = zip_get_num_entries(archive_.get(), 0);
+  for (zip_int64_t i = 0; i < count; ++i) {
+    Selection item{static_cast<zip_uint64_t>(i), {}, {}};
+    if (zip_stat_index(archive_.get(), item.index, ZIP_FL_ENC_RAW, &item.st) != 0 ||
+        item.st.name == nullptr) {
+      channel_.Message(kEngineErrorDamaged,
+                       "Cannot read entry " + std::to_string(i) + " of " + archive_path_);
+      continue;
+    }
+    item.raw = item.st.name;
+    if (!Selected(item.raw)) continue;
+    const char last = item.raw.empty() ? '\0' : item.raw.back();
+    if (last != '/' && last != '\\') {
+      ++total_files;
+      total_size += item.st.size;
+    }
+    selection.push_back(std::move(item));
+  }
+  if (selection.empty()) {
+    channel_.Message(patterns_.empty() ? kEngineErrorNone : kEngineErrorNothingToDo,
+                     "No entries to unpack in " + archive_path_);
+    return channel_.Stopped() ? channel_.StopResult() : 0;
+  }
+  if (!channel_.Send(kCallbackActionTotalFiles, total_files, 0, archive_path_,
+                     archive_path_.c_str()) ||
+      !channel_.Send(kCallbackActionTotalSize, ClampToInt32(total_size), 0, archive_path_,
+                     archive_path_.c_str()))
+    return channel_.StopResult();
+
+  const bool dir_names = IsOn(record_.DirNames);
+  const bool update = IsOn(record_.Update);
+  const bool freshen = IsOn(record_.Freshen) && !update;
+  std::int32_t done = 0;
+  for (const Selection& item : selection) {
+    if (channel_.Stopped()) break;
+    const char last = item.raw.back();
+    const bool is_dir = last == '/' || last == '\\';
+    const std::optional<std::string> safe =
+        SafeEntryPath(DiskName(archive_.get(), item.index, item.raw));
+    if (!safe) {
+      channel_.Message(kEngineErrorUnsafeName,
+                       "Refused " + item.raw + ": it would be written outside the target folder");
+      continue;
+    }
+    if (is_dir) {
+      if (!test_ && dir_names && !freshen) MakeFolders(*safe, item.raw);
+      continue;
+    }
+    const std::string rel = dir_names ? *safe : BaseOf(*safe);
+    if (test_) {
+      if (Extract(item.index, item.st, rel, false)) ++done;
+      continue;
+    }
+    const std::string target = base_ + '/' + rel;
+    struct stat existing {};
+    const bool exists = ::lstat(target.c_str(), &existing) == 0;
+    if (freshen && !exists) continue;
+    // Folders are made (and checked for links) before anything inside them is looked at again.
+    if (!MakeFolders(ParentOf(rel), item.raw)) continue;
+    if (exists && S_ISDIR(existing.st_mode)) {
+      channel_.Message(kEngineErrorWrite, "Cannot write " + target + ": a folder is in the way");
+      continue;
+    }
+    if (exists || freshen) {
+      bool replace;
+      if (update || freshen) {
+        replace = exists && ToDosDateTime(existing.st_mtime) < ToDosDateTime(item.st.mtime);
+      } else {
+        if (!channel_.Send(kCallbackActionOverwrite, 0, IsOn(record_.Overwrite) ? -1 : 0, rel,
+                           archive_path_.c_str()))
+          break;
+        replace = channel_.Answer().Arg2 != 0;
+      }
+      if (!replace) {
+        if (exists && !channel_.Send(kCallbackActionSkipped, 0, 0, rel, archive_path_.c_str()))
+          break;
+        continue;
+      }
+    }
+    if (Extract(item.index, item.st, rel, exists)) ++done;
+  }
+  if (channel_.Stopped()) return channel_.StopResult();
+  channel_.Send(kCallbackActionEndOfBatch, 0, 0, archive_path_, archive_path_.c_str());
+  return done;
+}
+
+}  // namespace
+
+}  // namespace korvel::engine
+
+extern "C" {
+
+KORVEL_ENGINE_EXPORT int32_t KORVEL_RECORD_CALL UnpackExec(UnpackCommandRecord* record) {
+  using namespace korvel::engine;
+  if (record == nullptr) return kEngineExecBadRecord;
+  CallbackChannel channel(record->Callback, record->Caller, false);
+  if (record->RecordMark != KORVEL_RECORD_RECORD_MARK) {
+    channel.Message(kEngineErrorParameter, "Unknown command record");
+    return kEngineExecBadRecord;
+  }
+  RunGuard guard(g_unpacking);
+  if (!guard.Owned()) return kEngineExecBusy;
+  try {
+    Unpacker unpacker(*record, channel);
+    return unpacker.Run();
+  } catch (const std::bad_alloc&) {
+    channel.Message(kEngineErrorMemory, "Out of memory");
+    return kEngineExecNoMemory;
+  } catch (const std::exception& error) {
+    channel.Message(kEngineErrorSevere, std::string("Unpacking failed: ") + error.what());
+    return kEngineExecFatal;
+  } catch (...) {
+    channel.Message(kEngineErrorSevere, "Unpacking failed");
+    return kEngineExecFatal;
+  }
+}
+
+KORVEL_ENGINE_EXPORT int32_t KORVEL_RECORD_CALL GetUnpackVersion(void) {
+  return korvel::engine::kEngineVersion;
+}
+
+KORVEL_ENGINE_EXPORT int32_t KORVEL_RECORD_CALL GetUnpackPrivVersion(void) {
+  return korvel::engine::kEnginePrivVersion;
+}
+
+}  // extern "C"
+
+static_assert(std::is_same_v<decltype(&UnpackExec), UnpackExecFn>);
+static_assert(std::is_same_v<decltype(&GetUnpackVersion), GetUnpackVersionFn>);
+static_assert(std::is_same_v<decltype(&GetUnpackPrivVersion), GetUnpackPrivVersionFn>);
