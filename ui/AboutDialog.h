@@ -9,7 +9,7 @@ class QLabel;
 
 namespace korvel {
 
-class TWindowFade;
+class TAlphaShowHide;
 class TPanelShape;
 class TSelButton;
 
@@ -41,7 +41,7 @@ class TfrmAbout : public QDialog {
   QLabel* lblEditorCapt = nullptr;
   QLabel* lblEditor = nullptr;
   TSelButton* btnOk = nullptr;
-  TWindowFade* WindowFade = nullptr;
+  TAlphaShowHide* WindowFade = nullptr;
 };
 
 }  // namespace korvel

@@ -78,7 +78,7 @@ TfrmBatch::TfrmBatch(QWidget* parent) : QDialog(parent, kDialogFlags) {
     return MakeFlatButton(this, name, geometry, taCenter, WindowFont(bold));
   };
   auto gauge = [this](const char* name, QRect geometry) {
-    auto* gauge = new TGradientGauge(this);
+    auto* gauge = new TjsCoolGauge(this);
     gauge->setObjectName(QString::fromLatin1(name));
     gauge->setGeometry(geometry);
     gauge->SetBorderStyle(bsNone);
@@ -142,7 +142,7 @@ void TfrmBatch::ApplyLanguage(const Language& texts) {
         Qt::FindDirectChildrenOnly);
     if (auto* button = qobject_cast<TSelButton*>(control)) {
       button->SetCaption(text);
-    } else if (auto* gauge = qobject_cast<TGradientGauge*>(control)) {
+    } else if (auto* gauge = qobject_cast<TjsCoolGauge*>(control)) {
       // Only the appended ": %d%%" is a format; the language's own text is shown as it is.
       gauge->SetText(Literal(text) +
                      QString::fromLatin1(caption.suffix.data(),

@@ -14,8 +14,8 @@ class QListWidgetItem;
 
 namespace korvel {
 
-class TWindowFade;
-class TGradientGauge;
+class TAlphaShowHide;
+class TjsCoolGauge;
 class TPanelShape;
 class TSelButton;
 
@@ -62,12 +62,12 @@ class TfrmBatch : public QDialog {
   QListWidget* lbFiles = nullptr;
   TPanelShape* shpStatBg = nullptr;
   TPanelShape* shpGFileBrdr = nullptr;
-  TGradientGauge* gFile = nullptr;
+  TjsCoolGauge* gFile = nullptr;
   TPanelShape* shpGBatchBrdr = nullptr;
-  TGradientGauge* gBatch = nullptr;
+  TjsCoolGauge* gBatch = nullptr;
   TSelButton* btnStart = nullptr;
   TSelButton* btnCancel = nullptr;
-  TWindowFade* WindowFade = nullptr;
+  TAlphaShowHide* WindowFade = nullptr;
 
  public slots:
   // Escape: closes like the close button when idle; ignored during a run, whose stop is the

@@ -13,7 +13,7 @@ class QListWidget;
 
 namespace korvel {
 
-class TWindowFade;
+class TAlphaShowHide;
 class TPanelShape;
 class TSelButton;
 
@@ -55,7 +55,7 @@ class TfrmLang : public QDialog {
   QLabel* lblCurLang = nullptr;
   TSelButton* btnOk = nullptr;
   TSelButton* btnCancel = nullptr;
-  TWindowFade* WindowFade = nullptr;
+  TAlphaShowHide* WindowFade = nullptr;
   TEasyFileSearch fSe;
 
  private:

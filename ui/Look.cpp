@@ -89,8 +89,8 @@ TSelButton* MakeFlatButton(QWidget* parent, const char* name, const QRect& geome
   return button;
 }
 
-TWindowFade* MakeWindowFade(QWidget* window) {
-  auto* fade = new TWindowFade(window);
+TAlphaShowHide* MakeWindowFade(QWidget* window) {
+  auto* fade = new TAlphaShowHide(window);
   fade->setObjectName(QStringLiteral("WindowFade"));
   fade->SetDeltaAlpha(10);
   fade->SetActive(true);

@@ -40,7 +40,7 @@ TSelButton* MakeFlatButton(QWidget* parent, const char* name, const QRect& geome
                            TAlignment alignment, const QFont& font);
 
 // The fade every window has: active, 10 opacity steps per tick of the fade.
-TWindowFade* MakeWindowFade(QWidget* window);
+TAlphaShowHide* MakeWindowFade(QWidget* window);
 
 // The file dialogs' filter for JARs in the current language; either case of the extension.
 QString JarFileFilter(const Language& texts);

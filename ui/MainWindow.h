@@ -22,7 +22,7 @@ class QPlainTextEdit;
 
 namespace korvel {
 
-class TWindowFade;
+class TAlphaShowHide;
 class TSelButton;
 class TfrmAbout;
 class TfrmBatch;
@@ -103,7 +103,7 @@ class Tfrm : public QWidget {
   TPanelShape* shpConsoleBg = nullptr;
   QPlainTextEdit* mem = nullptr;
   TSelButton* btnLang = nullptr;
-  TWindowFade* WindowFade = nullptr;
+  TAlphaShowHide* WindowFade = nullptr;
 
   // --- Components the patch job works with ---------------------------------------------------
   TArchiver Zip;

@@ -13,7 +13,7 @@ class QLineEdit;
 
 namespace korvel {
 
-class TWindowFade;
+class TAlphaShowHide;
 class TBitCheckBox;
 class TPanelShape;
 class TSelButton;
@@ -83,7 +83,7 @@ class TfrmOptions : public QDialog {
   TBitCheckBox* cbConfirmDrop = nullptr;
   TSelButton* btnOk = nullptr;
   TSelButton* btnCancel = nullptr;
-  TWindowFade* WindowFade = nullptr;
+  TAlphaShowHide* WindowFade = nullptr;
 
  private:
   static void CheckResolutionEdit(QLineEdit* edit);

@@ -1,4 +1,4 @@
-// TWindowFade: the opacity steps on activation, hide and close, and their order against the
+// TAlphaShowHide: the opacity steps on activation, hide and close, and their order against the
 // window's own handlers.
 #include "ui/controls/WindowFade.h"
 
@@ -35,7 +35,7 @@ class LoggingWindow : public QWidget {
 
 struct Fixture {
   LoggingWindow window;
-  TWindowFade* fade = new TWindowFade(&window);
+  TAlphaShowHide* fade = new TAlphaShowHide(&window);
   Fixture() {
     fade->SetDeltaAlpha(10);
     fade->OnOpacityStep = [this](int alpha) { window.log.push_back(std::to_string(alpha)); };
@@ -149,7 +149,7 @@ TEST(ControlsFade, InactiveOrDestroyedLeavesTheWindowAlone) {
   std::vector<int> steps;
   {
     auto window = std::make_unique<LoggingWindow>();
-    auto* fade = new TWindowFade(window.get());
+    auto* fade = new TAlphaShowHide(window.get());
     fade->OnOpacityStep = [&](int alpha) { steps.push_back(alpha); };
     fade->SetActive(true);
     window->show();

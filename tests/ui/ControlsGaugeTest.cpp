@@ -1,4 +1,4 @@
-// TGradientGauge: the fill width and percentage with their rounding, the bands, the bounds and
+// TjsCoolGauge: the fill width and percentage with their rounding, the bands, the bounds and
 // the format text.
 #include "ui/controls/GradientGauge.h"
 
@@ -19,7 +19,7 @@ const QColor kBack(0xE8, 0xEF, 0xF4);
 const QColor kFore(0xCB, 0xDB, 0xE7);
 
 // The batch dialog's dress: no border or frame, solid fill, 400 x 20.
-void DressAsBatch(TGradientGauge& gauge) {
+void DressAsBatch(TjsCoolGauge& gauge) {
   gauge.SetFrame(false);
   gauge.SetBorderStyle(bsNone);
   gauge.SetStyle(sSolid);
@@ -29,7 +29,7 @@ void DressAsBatch(TGradientGauge& gauge) {
 }
 
 TEST(ControlsGauge, TwoThirdsShows67PercentOver267Pixels) {
-  TGradientGauge gauge;
+  TjsCoolGauge gauge;
   DressAsBatch(gauge);
   gauge.SetMaxValue(3);
   gauge.SetProgress(2);
@@ -59,7 +59,7 @@ TEST(ControlsGauge, TwoThirdsShows67PercentOver267Pixels) {
 }
 
 TEST(ControlsGauge, HalvesRoundToEven) {
-  TGradientGauge gauge;
+  TjsCoolGauge gauge;
   DressAsBatch(gauge);
   gauge.resize(100, 20);
   gauge.SetMaxValue(8);
@@ -74,7 +74,7 @@ TEST(ControlsGauge, HalvesRoundToEven) {
 }
 
 TEST(ControlsGauge, DitheredBandsAndTheFrame) {
-  TGradientGauge gauge;
+  TjsCoolGauge gauge;
   gauge.SetFrame(false);
   gauge.SetBorderStyle(bsNone);
   gauge.SetText("");
@@ -107,7 +107,7 @@ TEST(ControlsGauge, DitheredBandsAndTheFrame) {
 }
 
 TEST(ControlsGauge, BoundRules) {
-  TGradientGauge gauge;
+  TjsCoolGauge gauge;
   gauge.SetProgress(50);
   gauge.SetProgress(101);  // outside: ignored
   gauge.SetProgress(-1);
@@ -135,7 +135,7 @@ TEST(ControlsGauge, BoundRules) {
 }
 
 TEST(ControlsGauge, FormatTextWithOneInteger) {
-  TGradientGauge gauge;
+  TjsCoolGauge gauge;
   gauge.SetMaxValue(3);
   gauge.SetProgress(2);
   for (auto [format, shown] : {

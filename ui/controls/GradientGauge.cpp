@@ -1,4 +1,4 @@
-// TGradientGauge: the fill bitmap, the bound rules, the percentage text and painting.
+// TjsCoolGauge: the fill bitmap, the bound rules, the percentage text and painting.
 #include "ui/controls/GradientGauge.h"
 
 #include <QEvent>
@@ -35,7 +35,7 @@ int StepToward(int from, int to) {
 
 }  // namespace
 
-TGradientGauge::TGradientGauge(QWidget* parent)
+TjsCoolGauge::TjsCoolGauge(QWidget* parent)
     : QWidget(parent),
       back_color_(Qt::white),
       fore_color1_(BgrColor(16711680)),
@@ -47,29 +47,29 @@ TGradientGauge::TGradientGauge(QWidget* parent)
   RebuildFill();
 }
 
-QSize TGradientGauge::ClientSize() const {
+QSize TjsCoolGauge::ClientSize() const {
   return contentsRect().size().expandedTo(QSize(0, 0));
 }
 
-void TGradientGauge::SetBorderStyle(TGaugeBorderStyle style) {
+void TjsCoolGauge::SetBorderStyle(TGaugeBorderStyle style) {
   border_style_ = style;
   update();
 }
 
-void TGradientGauge::SetMinValue(int value) {
+void TjsCoolGauge::SetMinValue(int value) {
   // Progress follows the new bound even when the bound itself is refused.
   if (progress_ < value) progress_ = value;
   if (value < max_value_) min_value_ = value;
   update();
 }
 
-void TGradientGauge::SetMaxValue(int value) {
+void TjsCoolGauge::SetMaxValue(int value) {
   if (progress_ > value) progress_ = value;
   if (value > min_value_) max_value_ = value;
   update();
 }
 
-void TGradientGauge::SetProgress(int value) {
+void TjsCoolGauge::SetProgress(int value) {
   if (value < min_value_ || value > max_value_) return;
   const int old_width = FillWidth();
   const QString old_text = ShownText();
@@ -78,36 +78,36 @@ void TGradientGauge::SetProgress(int value) {
   if (FillWidth() != old_width || ShownText() != old_text) update();
 }
 
-void TGradientGauge::SetBackColor(const QColor& color) {
+void TjsCoolGauge::SetBackColor(const QColor& color) {
   back_color_ = color;
   update();
 }
 
-void TGradientGauge::SetForeColor1(const QColor& color) {
+void TjsCoolGauge::SetForeColor1(const QColor& color) {
   fore_color1_ = color;
   RebuildFill();
   update();
 }
 
-void TGradientGauge::SetForeColor2(const QColor& color) {
+void TjsCoolGauge::SetForeColor2(const QColor& color) {
   fore_color2_ = color;
   RebuildFill();
   update();
 }
 
-void TGradientGauge::SetStyle(TGaugeStyle style) {
+void TjsCoolGauge::SetStyle(TGaugeStyle style) {
   style_ = style;
   RebuildFill();
   update();
 }
 
-void TGradientGauge::SetText(const QString& text) {
+void TjsCoolGauge::SetText(const QString& text) {
   if (text_ == text) return;
   text_ = text;
   update();
 }
 
-void TGradientGauge::SetFrame(bool frame) {
+void TjsCoolGauge::SetFrame(bool frame) {
   if (frame_ == frame) return;
   frame_ = frame;
   const int margin = frame ? kFrameWidth : 0;
@@ -116,34 +116,34 @@ void TGradientGauge::SetFrame(bool frame) {
   update();
 }
 
-void TGradientGauge::SetFont(const QFont& font) {
+void TjsCoolGauge::SetFont(const QFont& font) {
   setFont(font);
   update();
 }
 
-void TGradientGauge::SetFontColor(const QColor& color) {
+void TjsCoolGauge::SetFontColor(const QColor& color) {
   font_color_ = color;
   update();
 }
 
-int TGradientGauge::FillWidth() const {
+int TjsCoolGauge::FillWidth() const {
   const int w = ClientSize().width();
   if (max_value_ == 0) return 0;  // no division by zero when the bounds are negative
   const double width = RoundHalfEven(static_cast<double>(w) / max_value_ * progress_);
   return static_cast<int>(std::clamp(width, 0.0, static_cast<double>(w)));
 }
 
-int TGradientGauge::Percent() const {
+int TjsCoolGauge::Percent() const {
   if (max_value_ == 0) return 0;
   return static_cast<int>(RoundHalfEven(static_cast<double>(progress_) / max_value_ * 100.0));
 }
 
-QString TGradientGauge::ShownText() const {
+QString TjsCoolGauge::ShownText() const {
   if (text_.isEmpty()) return QString();
   return FormatInteger(text_, Percent()).value_or(text_);
 }
 
-std::optional<QString> TGradientGauge::FormatInteger(const QString& format, int value) {
+std::optional<QString> TjsCoolGauge::FormatInteger(const QString& format, int value) {
   QString out;
   int next_arg = 0;  // arguments used in order; an index "n:" moves this on
   const qsizetype n = format.size();
@@ -239,12 +239,12 @@ std::optional<QString> TGradientGauge::FormatInteger(const QString& format, int 
   return out;
 }
 
-const QImage& TGradientGauge::FillBitmap() const {
+const QImage& TjsCoolGauge::FillBitmap() const {
   if (fill_.size() != ClientSize()) RebuildFill();
   return fill_;
 }
 
-void TGradientGauge::RebuildFill() const {
+void TjsCoolGauge::RebuildFill() const {
   const QSize size = ClientSize();
   fill_ = QImage(size, QImage::Format_RGB32);
   if (!size.isEmpty()) {
@@ -269,17 +269,17 @@ void TGradientGauge::RebuildFill() const {
   }
 }
 
-void TGradientGauge::resizeEvent(QResizeEvent* event) {
+void TjsCoolGauge::resizeEvent(QResizeEvent* event) {
   if (fill_.size() != ClientSize()) RebuildFill();
   QWidget::resizeEvent(event);
 }
 
-bool TGradientGauge::event(QEvent* event) {
+bool TjsCoolGauge::event(QEvent* event) {
   if (event->type() == QEvent::ToolTip && !show_hint_) return true;
   return QWidget::event(event);
 }
 
-void TGradientGauge::paintEvent(QPaintEvent*) {
+void TjsCoolGauge::paintEvent(QPaintEvent*) {
   const QRect client = contentsRect();
   const int w = client.width();
   const int h = client.height();

@@ -1,4 +1,4 @@
-// TGradientGauge: the progress gauge with a solid or banded two-colour fill.
+// TjsCoolGauge: the progress gauge with a solid or banded two-colour fill.
 #pragma once
 
 #include <QColor>
@@ -17,10 +17,10 @@ enum TGaugeStyle { sSolid, sDithered };
 // Fills the left Progress / MaxValue of its width and draws Text formatted with the rounded
 // percentage (halves to even). MinValue bounds Progress but enters neither the width nor the
 // percentage. A Text that is not a valid format for one integer is drawn as it stands.
-class TGradientGauge : public QWidget {
+class TjsCoolGauge : public QWidget {
   Q_OBJECT
  public:
-  explicit TGradientGauge(QWidget* parent = nullptr);  // 100 x 20
+  explicit TjsCoolGauge(QWidget* parent = nullptr);  // 100 x 20
 
   TGaugeBorderStyle BorderStyle() const { return border_style_; }  // default bsSingle
   void SetBorderStyle(TGaugeBorderStyle style);

@@ -1,4 +1,4 @@
-// TWindowFade: the opacity steps on activation, hide and close of the owner window.
+// TAlphaShowHide: the opacity steps on activation, hide and close of the owner window.
 #include "ui/controls/WindowFade.h"
 
 #include <QEvent>
@@ -11,15 +11,15 @@ namespace {
 constexpr int kOpaque = 255;
 }
 
-TWindowFade::TWindowFade(QWidget* owner) : QObject(owner), owner_(owner) {}
+TAlphaShowHide::TAlphaShowHide(QWidget* owner) : QObject(owner), owner_(owner) {}
 
-TWindowFade::~TWindowFade() {
+TAlphaShowHide::~TAlphaShowHide() {
   // The owner may be half destroyed here, so only the watch is removed.
   if (active_ && owner_) owner_->removeEventFilter(this);
   active_ = false;
 }
 
-void TWindowFade::SetActive(bool active) {
+void TAlphaShowHide::SetActive(bool active) {
   if (active_ == active || !owner_) {
     active_ = active && owner_;
     return;
@@ -37,21 +37,21 @@ void TWindowFade::SetActive(bool active) {
   }
 }
 
-void TWindowFade::SetDeltaAlpha(int delta) {
+void TAlphaShowHide::SetDeltaAlpha(int delta) {
   delta_alpha_ = delta < 1 ? 1 : delta;
 }
 
-void TWindowFade::ClearOpacitySteps() {
+void TAlphaShowHide::ClearOpacitySteps() {
   steps_.clear();
   calls_.clear();
 }
 
-void TWindowFade::SetOpacity(int alpha) {
+void TAlphaShowHide::SetOpacity(int alpha) {
   calls_.push_back(alpha);
   owner_->setWindowOpacity(alpha / static_cast<double>(kOpaque));
 }
 
-void TWindowFade::Step(int alpha) {
+void TAlphaShowHide::Step(int alpha) {
   SetOpacity(alpha);
   steps_.push_back(alpha);
   owner_->repaint();
@@ -59,7 +59,7 @@ void TWindowFade::Step(int alpha) {
   if (step_delay_ms_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(step_delay_ms_));
 }
 
-void TWindowFade::FadeIn() {
+void TAlphaShowHide::FadeIn() {
   if (!owner_) return;
   SetOpacity(0);
   owner_->repaint();
@@ -70,7 +70,7 @@ void TWindowFade::FadeIn() {
   }
 }
 
-void TWindowFade::FadeOut() {
+void TAlphaShowHide::FadeOut() {
   int alpha = kOpaque;
   while (alpha > 0 && owner_) {
     alpha = alpha - delta_alpha_ < 0 ? 0 : alpha - delta_alpha_;
@@ -81,7 +81,7 @@ void TWindowFade::FadeOut() {
 // A window's destructor hides it once its own class's part is gone; no fade (and no handler of
 // that class) may run then. While its destructors run, the object reports a base class; while
 // its constructors run, a class that grows toward the final one.
-bool TWindowFade::OwnerDying() {
+bool TAlphaShowHide::OwnerDying() {
   const QMetaObject* now = owner_->metaObject();
   if (now == owner_class_) return false;
   if (now->inherits(owner_class_)) {
@@ -91,7 +91,7 @@ bool TWindowFade::OwnerDying() {
   return owner_class_->inherits(now);
 }
 
-bool TWindowFade::eventFilter(QObject* watched, QEvent* event) {
+bool TAlphaShowHide::eventFilter(QObject* watched, QEvent* event) {
   if (watched != owner_ || !active_ || OwnerDying()) return QObject::eventFilter(watched, event);
   // QObject::event is public, so the owner's own handler can run before the fade; calling it
   // directly passes no event filter, so this one is not entered again.

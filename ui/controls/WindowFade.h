@@ -1,4 +1,4 @@
-// TWindowFade: fades its owner window in on every activation and out on hide and close.
+// TAlphaShowHide: fades its owner window in on every activation and out on hide and close.
 #pragma once
 
 #include <QObject>
@@ -17,11 +17,11 @@ namespace korvel {
 // the fade-out on hide and close, after the fade-in on activation. The owner's class should
 // carry Q_OBJECT: that is how the component sees the window being destroyed (and then stays
 // out of the way).
-class TWindowFade : public QObject {
+class TAlphaShowHide : public QObject {
   Q_OBJECT
  public:
-  explicit TWindowFade(QWidget* owner);
-  ~TWindowFade() override;  // sets Active false
+  explicit TAlphaShowHide(QWidget* owner);
+  ~TAlphaShowHide() override;  // sets Active false
 
   bool Active() const { return active_; }  // default false
   void SetActive(bool active);             // turning it off gives the window full opacity back
