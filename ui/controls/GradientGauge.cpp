@@ -33,6 +33,147 @@ int StepToward(int from, int to) {
   return from;
 }
 
+// Precision zeros, the sign, then blanks up to the width on the side the "-" flag asks for.
+QString Padded(QString digits, bool negative, int width, int precision, bool left) {
+  if (precision > static_cast<int>(digits.size())) {
+    digits = QString(precision - digits.size(), QLatin1Char('0')) + digits;
+  }
+  if (negative) digits.prepend(QLatin1Char('-'));
+  if (width > static_cast<int>(digits.size())) {
+    const QString pad(width - digits.size(), QLatin1Char(' '));
+    digits = left ? digits + pad : pad + digits;
+  }
+  return digits;
+}
+
+// A format with a single integer argument, read from left to right.
+class IntegerFormat {
+ public:
+  IntegerFormat(const QString& format, int value) : format_(format), value_(value) {}
+  // The formatted text, or nothing when the format does not fit one integer.
+  std::optional<QString> Text();
+
+ private:
+  bool AtEnd() const { return pos_ >= format_.size(); }
+  bool At(char c) const { return !AtEnd() && format_[pos_] == QLatin1Char(c); }
+  // Digits or "*" (then `number` is left alone); false when there is neither.
+  bool ReadNumber(int& number, bool& star);
+  // The argument, once: only one exists.
+  bool TakeArg(int& arg);
+  // A width or precision, "*" taking the argument; false when none is left for it.
+  bool ReadCount(int& number);
+  // The optional argument index "n:"; false when it names another argument than the only one.
+  bool ReadIndex();
+  // One directive after its "%": [index:][-][width][.precision]type.
+  std::optional<QString> Directive();
+  std::optional<QString> Digits(QChar type, bool& negative);
+
+  const QString& format_;
+  const int value_;
+  qsizetype pos_ = 0;
+  int next_arg_ = 0;  // arguments used in order; an index "n:" moves this on
+};
+
+std::optional<QString> IntegerFormat::Text() {
+  QString out;
+  for (; !AtEnd(); ++pos_) {
+    const QChar c = format_[pos_];
+    if (c != QLatin1Char('%')) {
+      out += c;
+      continue;
+    }
+    ++pos_;
+    if (AtEnd()) return std::nullopt;
+    if (At('%')) {
+      out += QLatin1Char('%');
+      continue;
+    }
+    const std::optional<QString> directive = Directive();
+    if (!directive) return std::nullopt;
+    out += *directive;
+  }
+  return out;
+}
+
+bool IntegerFormat::ReadNumber(int& number, bool& star) {
+  star = At('*');
+  if (star) {
+    ++pos_;
+    return true;
+  }
+  const qsizetype start = pos_;
+  number = 0;
+  while (!AtEnd() && format_[pos_].isDigit() && format_[pos_].unicode() < 128) {
+    number = std::min(number * 10 + (format_[pos_].unicode() - '0'), 100000);
+    ++pos_;
+  }
+  return pos_ > start;
+}
+
+bool IntegerFormat::TakeArg(int& arg) {
+  if (next_arg_ != 0) return false;
+  ++next_arg_;
+  arg = value_;
+  return true;
+}
+
+bool IntegerFormat::ReadCount(int& number) {
+  bool star = false;
+  return !(ReadNumber(number, star) && star && !TakeArg(number));
+}
+
+bool IntegerFormat::ReadIndex() {
+  const qsizetype start = pos_;
+  int number = 0;
+  bool star = false;
+  if (!ReadNumber(number, star) || !At(':')) {
+    pos_ = start;
+    return true;
+  }
+  if (star && !TakeArg(number)) return false;
+  if (number != 0) return false;
+  next_arg_ = 0;
+  ++pos_;
+  return true;
+}
+
+std::optional<QString> IntegerFormat::Directive() {
+  if (!ReadIndex()) return std::nullopt;
+  const bool left = At('-');
+  if (left) ++pos_;
+  int width = 0;
+  if (!ReadCount(width)) return std::nullopt;
+  int precision = -1;
+  if (At('.')) {
+    ++pos_;
+    precision = 0;
+    if (!ReadCount(precision)) return std::nullopt;
+  }
+  if (AtEnd()) return std::nullopt;
+  bool negative = false;
+  const std::optional<QString> digits = Digits(format_[pos_].toLower(), negative);
+  if (!digits) return std::nullopt;
+  return Padded(*digits, negative, width, precision, left);
+}
+
+std::optional<QString> IntegerFormat::Digits(QChar type, bool& negative) {
+  int arg = 0;
+  if (type == QLatin1Char('d')) {
+    if (!TakeArg(arg)) return std::nullopt;
+    negative = arg < 0;
+    return QString::number(std::abs(static_cast<std::int64_t>(arg)));
+  }
+  if (type == QLatin1Char('u')) {
+    if (!TakeArg(arg)) return std::nullopt;
+    return QString::number(static_cast<std::uint32_t>(arg));
+  }
+  if (type == QLatin1Char('x')) {
+    if (!TakeArg(arg)) return std::nullopt;
+    return QString::number(static_cast<std::uint32_t>(arg), 16).toUpper();
+  }
+  return std::nullopt;  // any other type needs an argument of another kind
+}
+
 }  // namespace
 
 TjsCoolGauge::TjsCoolGauge(QWidget* parent)
@@ -144,99 +285,7 @@ QString TjsCoolGauge::ShownText() const {
 }
 
 std::optional<QString> TjsCoolGauge::FormatInteger(const QString& format, int value) {
-  QString out;
-  int next_arg = 0;  // arguments used in order; an index "n:" moves this on
-  const qsizetype n = format.size();
-  for (qsizetype i = 0; i < n; ++i) {
-    const QChar c = format[i];
-    if (c != QLatin1Char('%')) {
-      out += c;
-      continue;
-    }
-    if (++i >= n) return std::nullopt;
-    if (format[i] == QLatin1Char('%')) {
-      out += QLatin1Char('%');
-      continue;
-    }
-    // %[index:][-][width][.precision]type, where "*" takes a width or precision argument.
-    auto read_number = [&](int& number, bool& star) -> bool {
-      star = false;
-      if (i < n && format[i] == QLatin1Char('*')) {
-        star = true;
-        ++i;
-        return true;
-      }
-      const qsizetype start = i;
-      number = 0;
-      while (i < n && format[i].isDigit() && format[i].unicode() < 128) {
-        number = std::min(number * 10 + (format[i].unicode() - '0'), 100000);
-        ++i;
-      }
-      return i > start;
-    };
-    auto take_arg = [&](int& arg) -> bool {
-      if (next_arg != 0) return false;  // only one argument exists
-      ++next_arg;
-      arg = value;
-      return true;
-    };
-    int number = 0;
-    bool star = false;
-    const qsizetype directive_start = i;
-    if (read_number(number, star) && i < n && format[i] == QLatin1Char(':')) {
-      if (star) {
-        int arg = 0;
-        if (!take_arg(arg)) return std::nullopt;
-        number = arg;
-      }
-      if (number != 0) return std::nullopt;
-      next_arg = 0;
-      ++i;
-    } else {
-      i = directive_start;
-    }
-    bool left = false;
-    if (i < n && format[i] == QLatin1Char('-')) {
-      left = true;
-      ++i;
-    }
-    int width = 0;
-    if (read_number(width, star) && star && !take_arg(width)) return std::nullopt;
-    int precision = -1;
-    if (i < n && format[i] == QLatin1Char('.')) {
-      ++i;
-      precision = 0;
-      if (read_number(precision, star) && star && !take_arg(precision)) return std::nullopt;
-    }
-    if (i >= n) return std::nullopt;
-    const QChar type = format[i].toLower();
-    QString digits;
-    bool negative = false;
-    int arg = 0;
-    if (type == QLatin1Char('d')) {
-      if (!take_arg(arg)) return std::nullopt;
-      negative = arg < 0;
-      digits = QString::number(std::abs(static_cast<std::int64_t>(arg)));
-    } else if (type == QLatin1Char('u')) {
-      if (!take_arg(arg)) return std::nullopt;
-      digits = QString::number(static_cast<std::uint32_t>(arg));
-    } else if (type == QLatin1Char('x')) {
-      if (!take_arg(arg)) return std::nullopt;
-      digits = QString::number(static_cast<std::uint32_t>(arg), 16).toUpper();
-    } else {
-      return std::nullopt;  // any other type needs an argument of another kind
-    }
-    if (precision > static_cast<int>(digits.size())) {
-      digits = QString(precision - digits.size(), QLatin1Char('0')) + digits;
-    }
-    if (negative) digits.prepend(QLatin1Char('-'));
-    if (width > static_cast<int>(digits.size())) {
-      const QString pad(width - digits.size(), QLatin1Char(' '));
-      digits = left ? digits + pad : pad + digits;
-    }
-    out += digits;
-  }
-  return out;
+  return IntegerFormat(format, value).Text();
 }
 
 const QImage& TjsCoolGauge::FillBitmap() const {
