@@ -76,4 +76,12 @@ void TfrmAbout::btnOkClick() {
   accept();
 }
 
+TfrmAbout::Controls TfrmAbout::ControlsForTest() const {
+  return {.lblName1 = lblName1,
+          .lblName2 = lblName2,
+          .lblAuthor = lblAuthor,
+          .lblAuthorCapt = lblAuthorCapt,
+          .btnOk = btnOk};
+}
+
 }  // namespace korvel

@@ -31,6 +31,19 @@ class TfrmAbout : public QDialog {
 
   void btnOkClick();
 
+  // --- Test hooks --------------------------------------------------------------------------
+  // The controls the tests drive and read, by their design names.
+  struct Controls {
+    QLabel* lblName1;
+    QLabel* lblName2;
+    QLabel* lblAuthor;
+    QLabel* lblAuthorCapt;
+    TSelButton* btnOk;
+  };
+  Controls ControlsForTest() const;
+
+ private:
+  // --- Controls (children of this dialog) ------------------------------------------------------
   TPanelShape* shpBg = nullptr;
   QLabel* lblName1 = nullptr;
   QLabel* lblName2 = nullptr;

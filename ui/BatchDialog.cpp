@@ -332,4 +332,15 @@ void TfrmBatch::dropEvent(QDropEvent* event) {
       this, [this, paths = std::move(paths)] { FilesDropped(paths); }, Qt::QueuedConnection);
 }
 
+TfrmBatch::Controls TfrmBatch::ControlsForTest() const {
+  return {.btnAdd = btnAdd,
+          .btnDel = btnDel,
+          .btnClear = btnClear,
+          .lbFiles = lbFiles,
+          .gFile = gFile,
+          .gBatch = gBatch,
+          .btnStart = btnStart,
+          .btnCancel = btnCancel};
+}
+
 }  // namespace korvel

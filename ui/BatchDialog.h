@@ -54,6 +54,32 @@ class TfrmBatch : public QDialog {
   // Paths dropped on the dialog, in the order the desktop gave them.
   void FilesDropped(const std::vector<std::string>& paths);
 
+  // --- Test hooks --------------------------------------------------------------------------
+  // The controls the tests drive and read, by their design names.
+  struct Controls {
+    TSelButton* btnAdd;
+    TSelButton* btnDel;
+    TSelButton* btnClear;
+    QListWidget* lbFiles;
+    TjsCoolGauge* gFile;
+    TjsCoolGauge* gBatch;
+    TSelButton* btnStart;
+    TSelButton* btnCancel;
+  };
+  Controls ControlsForTest() const;
+
+ public slots:
+  // Escape: closes like the close button when idle; ignored during a run, whose stop is the
+  // close button's.
+  void reject() override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
   // --- Controls (children of this dialog) ------------------------------------------------------
   TPanelShape* shpFilesBg = nullptr;
   TSelButton* btnAdd = nullptr;
@@ -69,18 +95,6 @@ class TfrmBatch : public QDialog {
   TSelButton* btnCancel = nullptr;
   TAlphaShowHide* WindowFade = nullptr;
 
- public slots:
-  // Escape: closes like the close button when idle; ignored during a run, whose stop is the
-  // close button's.
-  void reject() override;
-
- protected:
-  void closeEvent(QCloseEvent* event) override;
-  void dragEnterEvent(QDragEnterEvent* event) override;
-  void dragMoveEvent(QDragMoveEvent* event) override;
-  void dropEvent(QDropEvent* event) override;
-
- private:
   const Language& Texts() const { return *texts_; }
   void AddEntry(const QString& path);
   void SetResult(QListWidgetItem* item, bool adapted, const QString& reason);

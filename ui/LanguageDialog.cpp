@@ -154,4 +154,8 @@ void TfrmLang::btnCancelClick() {
   reject();
 }
 
+TfrmLang::Controls TfrmLang::ControlsForTest() const {
+  return {.lbLang = lbLang, .lblCurLang = lblCurLang, .btnOk = btnOk, .btnCancel = btnCancel};
+}
+
 }  // namespace korvel

@@ -46,6 +46,17 @@ class TfrmLang : public QDialog {
   void btnOkClick();
   void btnCancelClick();
 
+  // --- Test hooks --------------------------------------------------------------------------
+  // The controls the tests drive and read, by their design names.
+  struct Controls {
+    QListWidget* lbLang;
+    QLabel* lblCurLang;
+    TSelButton* btnOk;
+    TSelButton* btnCancel;
+  };
+  Controls ControlsForTest() const;
+
+ private:
   // --- Controls and components ------------------------------------------------------------------
   TPanelShape* shpBg = nullptr;
   QLabel* lblSelectLang = nullptr;
@@ -58,7 +69,6 @@ class TfrmLang : public QDialog {
   TAlphaShowHide* WindowFade = nullptr;
   TEasyFileSearch fSe;
 
- private:
   int SelectedIndex() const;
 
   // Entry i of lbLang belongs to paths_[i]; paths_[0] is "".

@@ -50,6 +50,13 @@ std::string FileNameOf(const QString& path) {
   return QFile::encodeName(path).toStdString();
 }
 
+// The upload tool's start.
+bool StartDetached(const std::string& program, const std::string& argument) {
+  // One argument keeps a JAD path with blanks whole, as the double quotes do on Windows.
+  return QProcess::startDetached(QFile::decodeName(program.c_str()),
+                                 {QFile::decodeName(argument.c_str())});
+}
+
 }  // namespace
 
 // The job's progress: Console lines for interactive jobs, the batch dialog's file gauge for
@@ -79,8 +86,23 @@ Tfrm::Tfrm(QWidget* parent)
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
   PrepareWindow(this, "frm", 617, 170);
+  CreateCommands();
+  CreateConsole();
+  ConnectCommands();
+  WindowFade = MakeWindowFade(this);
+  StartUploadTool = StartDetached;
+  if (const QScreen* screen = this->screen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
 
-  // Created in z-order: the panels under the controls they frame.
+  ApplyPatchJobSettings(Zip);
+  ApplyPatchJobSettings(fs);
+  LoadProgramStore(storeClass);
+  RebuildJob();
+}
+
+// Created in z-order: the panels under the controls they frame.
+void Tfrm::CreateCommands() {
   shpBtnsBg = new TPanelShape(this, kPanel, kAccent);
   shpBtnsBg->setObjectName(QStringLiteral("shpBtnsBg"));
   shpBtnsBg->setGeometry(8, 8, 153, 151);
@@ -95,6 +117,9 @@ Tfrm::Tfrm(QWidget* parent)
   shpMenuLine2->setGeometry(8, 100, 153, 1);
   btnAbout = MakeButton("btnAbout", 14, 107, 141, 20);
   btnExit = MakeButton("btnExit", 14, 133, 141, 20);
+}
+
+void Tfrm::CreateConsole() {
   shpConsoleBg = new TPanelShape(this, kPanel, kAccent);
   shpConsoleBg->setObjectName(QStringLiteral("shpConsoleBg"));
   shpConsoleBg->setGeometry(167, 8, 442, 151);
@@ -122,7 +147,9 @@ Tfrm::Tfrm(QWidget* parent)
   // still finds it.
   btnLang = MakeButton("btnLang", 463, 133, 141, 20);
   btnLang->SetCaption(QStringLiteral("Language"));
+}
 
+void Tfrm::ConnectCommands() {
   btnJar->OnClick = [this] { btnJarClick(); };
   btnBatch->OnClick = [this] { btnBatchClick(); };
   btnOptions->OnClick = [this] { btnOptionsClick(); };
@@ -143,26 +170,20 @@ Tfrm::Tfrm(QWidget* parent)
   mem->setFocusPolicy(Qt::ClickFocus);
   auto* open_shortcut = new QShortcut(QKeySequence::Open, this);
   connect(open_shortcut, &QShortcut::activated, this, [this] { btnJarClick(); });
-
-  WindowFade = MakeWindowFade(this);
-
-  ApplyPatchJobSettings(Zip);
-  ApplyPatchJobSettings(fs);
-  LoadProgramStore(storeClass);
-  RebuildJob();
-
-  StartUploadTool = [](const std::string& program, const std::string& argument) {
-    // One argument keeps a JAD path with blanks whole, as the double quotes do on Windows.
-    return QProcess::startDetached(QFile::decodeName(program.c_str()),
-                                   {QFile::decodeName(argument.c_str())});
-  };
-
-  if (const QScreen* screen = this->screen()) {
-    move(screen->availableGeometry().center() - rect().center());
-  }
 }
 
 Tfrm::~Tfrm() = default;
+
+Tfrm::Controls Tfrm::ControlsForTest() const {
+  return {.mem = mem,
+          .btnJar = btnJar,
+          .btnBatch = btnBatch,
+          .btnOptions = btnOptions,
+          .btnAbout = btnAbout,
+          .btnExit = btnExit,
+          .btnLang = btnLang,
+          .WindowFade = WindowFade};
+}
 
 TSelButton* Tfrm::MakeButton(const char* name, int x, int y, int w, int h) {
   return MakeFlatButton(this, name, QRect(x, y, w, h), taLeftJustify, WindowFont());

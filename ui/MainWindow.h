@@ -91,20 +91,6 @@ class Tfrm : public QWidget {
   // Starts the upload tool with one argument; replaceable for tests. Returns whether it started.
   std::function<bool(const std::string& program, const std::string& argument)> StartUploadTool;
 
-  // --- Controls (children of this window) ------------------------------------------------------
-  TPanelShape* shpBtnsBg = nullptr;
-  TSelButton* btnJar = nullptr;
-  TSelButton* btnBatch = nullptr;
-  TPanelShape* shpMenuLine1 = nullptr;
-  TSelButton* btnOptions = nullptr;
-  TPanelShape* shpMenuLine2 = nullptr;
-  TSelButton* btnAbout = nullptr;
-  TSelButton* btnExit = nullptr;
-  TPanelShape* shpConsoleBg = nullptr;
-  QPlainTextEdit* mem = nullptr;
-  TSelButton* btnLang = nullptr;
-  TAlphaShowHide* WindowFade = nullptr;
-
   // --- Components the patch job works with ---------------------------------------------------
   TArchiver Zip;
   TEasyFileSearch fs;
@@ -117,6 +103,20 @@ class Tfrm : public QWidget {
   // the next ordinary one.
   void SetConsoleProgressLine(const QString& line);
 
+  // --- Test hooks --------------------------------------------------------------------------
+  // The controls the tests drive and read, by their design names.
+  struct Controls {
+    QPlainTextEdit* mem;
+    TSelButton* btnJar;
+    TSelButton* btnBatch;
+    TSelButton* btnOptions;
+    TSelButton* btnAbout;
+    TSelButton* btnExit;
+    TSelButton* btnLang;
+    TAlphaShowHide* WindowFade;
+  };
+  Controls ControlsForTest() const;
+
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -127,6 +127,11 @@ class Tfrm : public QWidget {
  private:
   class ConsoleSink;
 
+  // The constructor's steps, in z-order: the command panel, the Console with the language
+  // command, then the commands' handlers and keys.
+  void CreateCommands();
+  void CreateConsole();
+  void ConnectCommands();
   TSelButton* MakeButton(const char* name, int x, int y, int w, int h);
   void RebuildJob();
   // Runs one user command: refused while another is under way, its errors shown in an error
@@ -139,6 +144,20 @@ class Tfrm : public QWidget {
   std::string LanguagePath(const std::string& lang_file) const;
   // The installed language file for `locale` (a name in a language folder), or "".
   std::string LocaleLanguageFile(const QLocale& locale) const;
+
+  // --- Controls (children of this window) ----------------------------------------------------
+  TPanelShape* shpBtnsBg = nullptr;
+  TSelButton* btnJar = nullptr;
+  TSelButton* btnBatch = nullptr;
+  TPanelShape* shpMenuLine1 = nullptr;
+  TSelButton* btnOptions = nullptr;
+  TPanelShape* shpMenuLine2 = nullptr;
+  TSelButton* btnAbout = nullptr;
+  TSelButton* btnExit = nullptr;
+  TPanelShape* shpConsoleBg = nullptr;
+  QPlainTextEdit* mem = nullptr;
+  TSelButton* btnLang = nullptr;
+  TAlphaShowHide* WindowFade = nullptr;
 
   Settings settings_;
   Language texts_;

@@ -62,6 +62,56 @@ QImage Glyph(const QColor& tick) {
   return image;
 }
 
+TPanelShape* MakeShape(QWidget* parent, const char* name, QRect geometry, QColor fill) {
+  auto* shape = new TPanelShape(parent, fill, kAccent);
+  shape->setObjectName(QString::fromLatin1(name));
+  shape->setGeometry(geometry);
+  return shape;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, int x, int y, bool bold) {
+  auto* label = new QLabel(parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->setFont(WindowFont(bold));
+  label->move(x, y);
+  return label;
+}
+
+TBitCheckBox* MakeCheckBox(QWidget* parent, const char* name, int x, int y) {
+  static const QImage checked = Glyph(kAccent);
+  static const QImage grayed = Glyph(kGrayedTick);
+  static const QImage unchecked = Glyph(QColor());
+  auto* box = new TBitCheckBox(parent);
+  box->setObjectName(QString::fromLatin1(name));
+  // As wide as the panel allows (one pixel short of its outline), so the longest captions keep
+  // a margin.
+  box->setGeometry(x, y, 273, 17);
+  box->SetColor(kPanel);
+  box->SetCheckedGlyph(checked);
+  box->SetGrayedGlyph(grayed);
+  box->SetUncheckedGlyph(unchecked);
+  return box;
+}
+
+TSelButton* MakeButton(QWidget* parent, const char* name, QRect geometry, TAlignment alignment,
+                       bool bold) {
+  return MakeFlatButton(parent, name, geometry, alignment, WindowFont(bold));
+}
+
+QLineEdit* MakeResolutionEdit(QWidget* parent, const char* name, int x, int y) {
+  auto* edit = new QLineEdit(parent);
+  edit->setObjectName(QString::fromLatin1(name));
+  edit->setGeometry(x, y, 21, 13);
+  edit->setFrame(false);
+  edit->setFont(WindowFont(true));
+  edit->setMaxLength(3);
+  edit->setTextMargins(0, 0, 0, 0);
+  QPalette edit_palette = edit->palette();
+  edit_palette.setColor(QPalette::Base, kPanel);
+  edit->setPalette(edit_palette);
+  return edit;
+}
+
 bool IsInteger(const QString& text, int& value) {
   bool ok = false;
   value = text.toInt(&ok);
@@ -91,90 +141,67 @@ QString FinalResolutionText(const QString& text, const QString& empty_default) {
 TfrmOptions::TfrmOptions(QWidget* parent) : QDialog(parent, kDialogFlags) {
   PrepareWindow(this, "frmOptions", 590, 218);
   CentreAndDefaultOk(this);
+  // Created in z-order: each panel under the controls it frames.
+  CreatePackagePanels();
+  CreateMidwayPanel();
+  CreateCanvasPanel();
+  CreateDragDropPanelAndButtons();
+  ConnectControls();
+  WindowFade = MakeWindowFade(this);
 
-  auto shape = [this](const char* name, QRect geometry, QColor fill) {
-    auto* shape = new TPanelShape(this, fill, kAccent);
-    shape->setObjectName(QString::fromLatin1(name));
-    shape->setGeometry(geometry);
-    return shape;
-  };
-  auto label = [this](const char* name, int x, int y, bool bold) {
-    auto* label = new QLabel(this);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setFont(WindowFont(bold));
-    label->move(x, y);
-    return label;
-  };
-  const QImage checked = Glyph(kAccent);
-  const QImage grayed = Glyph(kGrayedTick);
-  const QImage unchecked = Glyph(QColor());
-  auto check_box = [&](const char* name, int x, int y) {
-    auto* box = new TBitCheckBox(this);
-    box->setObjectName(QString::fromLatin1(name));
-    // As wide as the panel allows (one pixel short of its outline), so the longest captions keep
-    // a margin.
-    box->setGeometry(x, y, 273, 17);
-    box->SetColor(kPanel);
-    box->SetCheckedGlyph(checked);
-    box->SetGrayedGlyph(grayed);
-    box->SetUncheckedGlyph(unchecked);
-    return box;
-  };
-  auto button = [this](const char* name, QRect geometry, TAlignment alignment, bool bold) {
-    return MakeFlatButton(this, name, geometry, alignment, WindowFont(bold));
-  };
-  auto edit = [this](const char* name, int x, int y) {
-    auto* edit = new QLineEdit(this);
-    edit->setObjectName(QString::fromLatin1(name));
-    edit->setGeometry(x, y, 21, 13);
-    edit->setFrame(false);
-    edit->setFont(WindowFont(true));
-    edit->setMaxLength(3);
-    edit->setTextMargins(0, 0, 0, 0);
-    QPalette edit_palette = edit->palette();
-    edit_palette.setColor(QPalette::Base, kPanel);
-    edit->setPalette(edit_palette);
-    return edit;
-  };
+  const Settings defaults;
+  edResW->setText(QString::number(defaults.ResW));
+  edResH->setText(QString::number(defaults.ResH));
+  ApplyLanguage(Language());
+}
 
-  shpOptsJarBg = shape("shpOptsJarBg", {8, 8, 282, 68}, kPanel);
-  lblOptsJar = label("lblOptsJar", 16, 14, true);
-  cbBackup = check_box("cbBackup", 14, 33);
-  cbNokia = check_box("cbNokia", 14, 53);
+void TfrmOptions::CreatePackagePanels() {
+  shpOptsJarBg = MakeShape(this, "shpOptsJarBg", {8, 8, 282, 68}, kPanel);
+  lblOptsJar = MakeLabel(this, "lblOptsJar", 16, 14, true);
+  cbBackup = MakeCheckBox(this, "cbBackup", 14, 33);
+  cbNokia = MakeCheckBox(this, "cbNokia", 14, 53);
 
-  shpOptsJadBg = shape("shpOptsJadBg", {299, 8, 282, 68}, kPanel);
-  lblOptsJad = label("lblOptsJad", 307, 14, true);
-  cbJad = check_box("cbJad", 306, 33);
-  cbFilterAttr = check_box("cbFilterAttr", 306, 53);
+  shpOptsJadBg = MakeShape(this, "shpOptsJadBg", {299, 8, 282, 68}, kPanel);
+  lblOptsJad = MakeLabel(this, "lblOptsJad", 307, 14, true);
+  cbJad = MakeCheckBox(this, "cbJad", 306, 33);
+  cbFilterAttr = MakeCheckBox(this, "cbFilterAttr", 306, 53);
+}
 
-  shpOptsMidwayBg = shape("shpOptsMidwayBg", {8, 85, 282, 68}, kPanel);
-  lblOptsMidway = label("lblOptsMidway", 16, 91, true);
-  cbAskMidway = check_box("cbAskMidway", 14, 110);
-  btnMidway = button("btnMidway", {8, 131, 282, 22}, taCenter, false);
+void TfrmOptions::CreateMidwayPanel() {
+  shpOptsMidwayBg = MakeShape(this, "shpOptsMidwayBg", {8, 85, 282, 68}, kPanel);
+  lblOptsMidway = MakeLabel(this, "lblOptsMidway", 16, 91, true);
+  cbAskMidway = MakeCheckBox(this, "cbAskMidway", 14, 110);
+  btnMidway = MakeButton(this, "btnMidway", {8, 131, 282, 22}, taCenter, false);
+}
 
-  shpOptsCanvasBg = shape("shpOptsCanvasBg", {299, 85, 282, 68}, kPanel);
-  lblOptsCanvas = label("lblOptsCanvas", 307, 91, true);
-  lblCanvasW = label("lblCanvasW", 307, 110, false);
-  edResW = edit("edResW", 356, 110);
-  shpCanvasWline = shape("shpCanvasWline", {355, 123, 22, 1}, kAccent);
-  lblCanvasWp = label("lblCanvasWp", 381, 110, false);
-  lblCanvasH = label("lblCanvasH", 307, 131, false);
-  edResH = edit("edResH", 356, 131);
-  shpCanvasHline = shape("shpCanvasHline", {355, 144, 22, 1}, kAccent);
-  lblCanvasHp = label("lblCanvasHp", 381, 131, false);
-  shpCanvasBtnsLine = shape("shpCanvasBtnsLine", {515, 85, 1, 68}, kAccent);
-  btnRes128x116 = button("btnRes128x116", {521, 92, 54, 24}, taLeftJustify, false);
+void TfrmOptions::CreateCanvasPanel() {
+  shpOptsCanvasBg = MakeShape(this, "shpOptsCanvasBg", {299, 85, 282, 68}, kPanel);
+  lblOptsCanvas = MakeLabel(this, "lblOptsCanvas", 307, 91, true);
+  lblCanvasW = MakeLabel(this, "lblCanvasW", 307, 110, false);
+  edResW = MakeResolutionEdit(this, "edResW", 356, 110);
+  shpCanvasWline = MakeShape(this, "shpCanvasWline", {355, 123, 22, 1}, kAccent);
+  lblCanvasWp = MakeLabel(this, "lblCanvasWp", 381, 110, false);
+  lblCanvasH = MakeLabel(this, "lblCanvasH", 307, 131, false);
+  edResH = MakeResolutionEdit(this, "edResH", 356, 131);
+  shpCanvasHline = MakeShape(this, "shpCanvasHline", {355, 144, 22, 1}, kAccent);
+  lblCanvasHp = MakeLabel(this, "lblCanvasHp", 381, 131, false);
+  shpCanvasBtnsLine = MakeShape(this, "shpCanvasBtnsLine", {515, 85, 1, 68}, kAccent);
+  btnRes128x116 = MakeButton(this, "btnRes128x116", {521, 92, 54, 24}, taLeftJustify, false);
   btnRes128x116->SetCaption(QStringLiteral("128x116"));
-  btnRes128x128 = button("btnRes128x128", {521, 122, 54, 24}, taLeftJustify, false);
+  btnRes128x128 = MakeButton(this, "btnRes128x128", {521, 122, 54, 24}, taLeftJustify, false);
   btnRes128x128->SetCaption(QStringLiteral("128x128"));
+}
 
-  shpDragDropBg = shape("shpDragDropBg", {8, 162, 282, 48}, kPanel);
-  lblOptsDragDrop = label("lblOptsDragDrop", 16, 168, true);
-  cbConfirmDrop = check_box("cbConfirmDrop", 14, 187);
+void TfrmOptions::CreateDragDropPanelAndButtons() {
+  shpDragDropBg = MakeShape(this, "shpDragDropBg", {8, 162, 282, 48}, kPanel);
+  lblOptsDragDrop = MakeLabel(this, "lblOptsDragDrop", 16, 168, true);
+  cbConfirmDrop = MakeCheckBox(this, "cbConfirmDrop", 14, 187);
 
-  btnOk = button("btnOk", {299, 188, 137, 22}, taCenter, true);
-  btnCancel = button("btnCancel", {444, 188, 137, 22}, taCenter, false);
+  btnOk = MakeButton(this, "btnOk", {299, 188, 137, 22}, taCenter, true);
+  btnCancel = MakeButton(this, "btnCancel", {444, 188, 137, 22}, taCenter, false);
+}
 
+void TfrmOptions::ConnectControls() {
   QWidget::setTabOrder(cbBackup, cbNokia);
   QWidget::setTabOrder(cbNokia, cbJad);
   QWidget::setTabOrder(cbJad, cbFilterAttr);
@@ -190,13 +217,6 @@ TfrmOptions::TfrmOptions(QWidget* parent) : QDialog(parent, kDialogFlags) {
   btnRes128x116->OnClick = [this] { btnRes128x116Click(); };
   btnRes128x128->OnClick = [this] { btnRes128x128Click(); };
   btnMidway->OnClick = [this] { btnMidwayClick(); };
-
-  WindowFade = MakeWindowFade(this);
-
-  const Settings defaults;
-  edResW->setText(QString::number(defaults.ResW));
-  edResH->setText(QString::number(defaults.ResH));
-  ApplyLanguage(Language());
 }
 
 void TfrmOptions::ApplyLanguage(const Language& texts) {
@@ -311,6 +331,25 @@ void TfrmOptions::btnMidwayClick() {
   if (chosen.isEmpty()) return;
   midway_ = QFile::encodeName(QFileInfo(chosen).absoluteFilePath()).toStdString();
   ShowMidwayPath();
+}
+
+TfrmOptions::Controls TfrmOptions::ControlsForTest() const {
+  return {.cbBackup = cbBackup,
+          .cbNokia = cbNokia,
+          .cbJad = cbJad,
+          .cbFilterAttr = cbFilterAttr,
+          .cbAskMidway = cbAskMidway,
+          .cbConfirmDrop = cbConfirmDrop,
+          .lblOptsDragDrop = lblOptsDragDrop,
+          .lblCanvasWp = lblCanvasWp,
+          .lblCanvasHp = lblCanvasHp,
+          .edResW = edResW,
+          .edResH = edResH,
+          .btnMidway = btnMidway,
+          .btnRes128x116 = btnRes128x116,
+          .btnRes128x128 = btnRes128x128,
+          .btnOk = btnOk,
+          .btnCancel = btnCancel};
 }
 
 }  // namespace korvel

@@ -52,6 +52,36 @@ class TfrmOptions : public QDialog {
   void btnRes128x128Click();
   void btnMidwayClick();
 
+  // --- Test hooks --------------------------------------------------------------------------
+  // The controls the tests drive and read, by their design names.
+  struct Controls {
+    TBitCheckBox* cbBackup;
+    TBitCheckBox* cbNokia;
+    TBitCheckBox* cbJad;
+    TBitCheckBox* cbFilterAttr;
+    TBitCheckBox* cbAskMidway;
+    TBitCheckBox* cbConfirmDrop;
+    QLabel* lblOptsDragDrop;
+    QLabel* lblCanvasWp;
+    QLabel* lblCanvasHp;
+    QLineEdit* edResW;
+    QLineEdit* edResH;
+    TSelButton* btnMidway;
+    TSelButton* btnRes128x116;
+    TSelButton* btnRes128x128;
+    TSelButton* btnOk;
+    TSelButton* btnCancel;
+  };
+  Controls ControlsForTest() const;
+
+ private:
+  // The constructor's steps, in z-order, and the handlers and Tab order of the controls.
+  void CreatePackagePanels();
+  void CreateMidwayPanel();
+  void CreateCanvasPanel();
+  void CreateDragDropPanelAndButtons();
+  void ConnectControls();
+
   // --- Controls (children of this dialog) ------------------------------------------------------
   TPanelShape* shpOptsJarBg = nullptr;
   QLabel* lblOptsJar = nullptr;
@@ -85,7 +115,6 @@ class TfrmOptions : public QDialog {
   TSelButton* btnCancel = nullptr;
   TAlphaShowHide* WindowFade = nullptr;
 
- private:
   static void CheckResolutionEdit(QLineEdit* edit);
   // The upload tool button names the chosen tool after its caption (the whole path in its hint).
   void ShowMidwayPath();

@@ -29,7 +29,8 @@ using test::WhenShown;
 
 QStringList Entries(const TfrmBatch& dialog) {
   QStringList entries;
-  for (int i = 0; i < dialog.lbFiles->count(); ++i) entries << dialog.lbFiles->item(i)->text();
+  const QListWidget* list = dialog.ControlsForTest().lbFiles;
+  for (int i = 0; i < list->count(); ++i) entries << list->item(i)->text();
   return entries;
 }
 
@@ -56,7 +57,7 @@ class BatchDialogTest : public testing::Test {
   // Adds `files` through the add button's open dialog.
   void AddFiles(const QStringList& files) {
     Boxes::QueueFiles(files);
-    QTest::mouseClick(dialog_.btnAdd, Qt::LeftButton);
+    QTest::mouseClick(ui_.btnAdd, Qt::LeftButton);
   }
 
   // Runs the dialog: `during` acts on the shown dialog, which is then closed.
@@ -67,27 +68,28 @@ class BatchDialogTest : public testing::Test {
 
   void ExpectIdleAndReset() {
     EXPECT_FALSE(dialog_.Running());
-    EXPECT_EQ(dialog_.gBatch->ShownText(), "Пакет: 0%");
-    EXPECT_EQ(dialog_.gBatch->MaxValue(), 100);
-    EXPECT_EQ(dialog_.gFile->ShownText(), T(TextId::kFile));
-    EXPECT_EQ(dialog_.gFile->Progress(), 0);
-    EXPECT_EQ(dialog_.btnCancel->Caption(), T(TextId::kClose));
-    EXPECT_TRUE(dialog_.btnStart->Enabled());
+    EXPECT_EQ(ui_.gBatch->ShownText(), "Пакет: 0%");
+    EXPECT_EQ(ui_.gBatch->MaxValue(), 100);
+    EXPECT_EQ(ui_.gFile->ShownText(), T(TextId::kFile));
+    EXPECT_EQ(ui_.gFile->Progress(), 0);
+    EXPECT_EQ(ui_.btnCancel->Caption(), T(TextId::kClose));
+    EXPECT_TRUE(ui_.btnStart->Enabled());
   }
 
   test::BoxesReset boxes_;
   TempDir games_;
   Settings settings_;
   TfrmBatch dialog_;
+  const TfrmBatch::Controls ui_ = dialog_.ControlsForTest();
 };
 
 TEST_F(BatchDialogTest, IsBuiltByItsConstructorWithTheBuiltInCaptions) {
   EXPECT_EQ(dialog_.size(), QSize(437, 384));
   EXPECT_EQ(dialog_.windowTitle(), T(TextId::kBatchProcessCaption));
-  EXPECT_EQ(dialog_.btnAdd->Caption(), T(TextId::kAddFiles));
-  EXPECT_EQ(dialog_.btnStart->Caption(), T(TextId::kStart));
-  EXPECT_EQ(dialog_.gBatch->ShownText(), "Пакет: 0%");
-  EXPECT_EQ(dialog_.gFile->geometry(), QRect(18, 282, 400, 20));
+  EXPECT_EQ(ui_.btnAdd->Caption(), T(TextId::kAddFiles));
+  EXPECT_EQ(ui_.btnStart->Caption(), T(TextId::kStart));
+  EXPECT_EQ(ui_.gBatch->ShownText(), "Пакет: 0%");
+  EXPECT_EQ(ui_.gFile->geometry(), QRect(18, 282, 400, 20));
   const QImage image = dialog_.grab().toImage();
   EXPECT_EQ(image.pixelColor(20, 250), QColor(0xE8, 0xEF, 0xF4));      // the list's panel
   EXPECT_EQ(image.pixelColor(8, 270 + 40), QColor(0x0D, 0x54, 0x9B));  // shpStatBg's outline
@@ -98,8 +100,8 @@ TEST_F(BatchDialogTest, LanguageCaptionsKeepPercentSignsOfTheirOwn) {
   const std::string lng = dir.Write("x.lng", "[Batch]\nBatch=50%d\nFile=A%dB\n");
   const Language texts = Language::FromFile(lng);
   dialog_.ApplyLanguage(texts);
-  EXPECT_EQ(dialog_.gBatch->ShownText(), "50%d: 0%");
-  EXPECT_EQ(dialog_.gFile->ShownText(), "A%dB");
+  EXPECT_EQ(ui_.gBatch->ShownText(), "50%d: 0%");
+  EXPECT_EQ(ui_.gFile->ShownText(), "A%dB");
 }
 
 TEST_F(BatchDialogTest, AddRemoveAndClear) {
@@ -107,21 +109,21 @@ TEST_F(BatchDialogTest, AddRemoveAndClear) {
     AddFiles({"/x/b.jar", "/x/a.jar", "/x/b.jar"});  // no checks, duplicates kept, order kept
     EXPECT_EQ(Entries(dialog_), QStringList({"/x/b.jar", "/x/a.jar", "/x/b.jar"}));
     AddFiles({});  // cancelled
-    EXPECT_EQ(dialog_.lbFiles->count(), 3);
+    EXPECT_EQ(ui_.lbFiles->count(), 3);
 
-    QTest::mouseClick(dialog_.btnDel, Qt::LeftButton);
+    QTest::mouseClick(ui_.btnDel, Qt::LeftButton);
     ASSERT_EQ(Boxes::Shown().size(), 1u);
     EXPECT_EQ(Boxes::Shown().front().kind, BoxKind::kError);
     EXPECT_EQ(Boxes::Shown().front().text, T(TextId::kNothingSelected));
-    EXPECT_EQ(dialog_.lbFiles->count(), 3);
+    EXPECT_EQ(ui_.lbFiles->count(), 3);
 
-    dialog_.lbFiles->setCurrentRow(1);
-    QTest::mouseClick(dialog_.btnDel, Qt::LeftButton);
+    ui_.lbFiles->setCurrentRow(1);
+    QTest::mouseClick(ui_.btnDel, Qt::LeftButton);
     EXPECT_EQ(Entries(dialog_), QStringList({"/x/b.jar", "/x/b.jar"}));
 
-    QTest::mouseClick(dialog_.btnClear, Qt::LeftButton);
-    EXPECT_EQ(dialog_.lbFiles->count(), 0);
-    QTest::mouseClick(dialog_.btnCancel, Qt::LeftButton);
+    QTest::mouseClick(ui_.btnClear, Qt::LeftButton);
+    EXPECT_EQ(ui_.lbFiles->count(), 0);
+    QTest::mouseClick(ui_.btnCancel, Qt::LeftButton);
     EXPECT_FALSE(dialog_.isVisible());
   });
 }
@@ -130,12 +132,12 @@ TEST_F(BatchDialogTest, StartWithAnEmptyListDoesNothing) {
   int calls = 0;
   Run([&](const std::string&, bool) { return ++calls > 0; },
       [&] {
-        QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);
+        QTest::mouseClick(ui_.btnStart, Qt::LeftButton);
         EXPECT_FALSE(dialog_.Running());
-        EXPECT_EQ(dialog_.btnCancel->Caption(), T(TextId::kClose));
+        EXPECT_EQ(ui_.btnCancel->Caption(), T(TextId::kClose));
         AddFiles({"/x/a.jar"});  // the list buttons still work
-        EXPECT_EQ(dialog_.lbFiles->count(), 1);
-        QTest::mouseClick(dialog_.btnCancel, Qt::LeftButton);
+        EXPECT_EQ(ui_.lbFiles->count(), 1);
+        QTest::mouseClick(ui_.btnCancel, Qt::LeftButton);
         EXPECT_FALSE(dialog_.isVisible());
       });
   EXPECT_EQ(calls, 0);
@@ -153,24 +155,24 @@ TEST_F(BatchDialogTest, RunShowsEachStepThenResetsAndKeepsTheResults) {
   auto job = [&](const std::string& file, bool interactive) {
     EXPECT_FALSE(interactive);
     EXPECT_TRUE(dialog_.Running());
-    EXPECT_EQ(dialog_.btnCancel->Caption(), T(TextId::kStop));
-    EXPECT_FALSE(dialog_.btnStart->Enabled());
+    EXPECT_EQ(ui_.btnCancel->Caption(), T(TextId::kStop));
+    EXPECT_FALSE(ui_.btnStart->Enabled());
     called.push_back(file);
-    file_texts << dialog_.gFile->ShownText();
+    file_texts << ui_.gFile->ShownText();
     dialog_.SetFileGauge(100);
-    file_percents.push_back(dialog_.gFile->Percent());
+    file_percents.push_back(dialog_.ControlsForTest().gFile->Percent());
     // Runs in the pause the dialog makes after the file, once the batch gauge has moved.
-    QTimer::singleShot(0, &dialog_, [&] { batch_texts << dialog_.gBatch->ShownText(); });
+    QTimer::singleShot(0, &dialog_, [&] { batch_texts << ui_.gBatch->ShownText(); });
     return true;
   };
   Run(job, [&] {
     AddFiles({"/g/a.jar", odd, "/g/a.jar"});
-    QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);
+    QTest::mouseClick(ui_.btnStart, Qt::LeftButton);
     ExpectIdleAndReset();
     EXPECT_TRUE(dialog_.isVisible());
     EXPECT_EQ(Entries(dialog_),
               QStringList({Adapted("/g/a.jar"), Adapted(odd), Adapted("/g/a.jar")}));
-    QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);  // nothing left to adapt
+    QTest::mouseClick(ui_.btnStart, Qt::LeftButton);  // nothing left to adapt
   });
   EXPECT_EQ(called, (std::vector<std::string>{"/g/a.jar", odd.toStdString(), "/g/a.jar"}));
   EXPECT_EQ(file_texts, QStringList({"a.jar", "50%d.jar", "a.jar"}));
@@ -191,22 +193,22 @@ TEST_F(BatchDialogTest, StopDuringTheSecondFileSkipsTheThirdWithoutABox) {
     if (called.size() == 2) {
       // The job lets pending events through, as the archive component does.
       QTimer::singleShot(0, &dialog_, [&] {
-        QTest::mouseClick(dialog_.btnCancel, Qt::LeftButton);
-        QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);  // no second run
+        QTest::mouseClick(ui_.btnCancel, Qt::LeftButton);
+        QTest::mouseClick(ui_.btnStart, Qt::LeftButton);  // no second run
         Boxes::QueueFiles({"/x/late.jar"});
-        QTest::mouseClick(dialog_.btnAdd, Qt::LeftButton);
-        QTest::mouseClick(dialog_.btnClear, Qt::LeftButton);
+        QTest::mouseClick(ui_.btnAdd, Qt::LeftButton);
+        QTest::mouseClick(ui_.btnClear, Qt::LeftButton);
         EXPECT_FALSE(dialog_.close());
       });
       QCoreApplication::processEvents();
       EXPECT_TRUE(dialog_.isVisible());
-      EXPECT_EQ(dialog_.lbFiles->count(), 3);
+      EXPECT_EQ(ui_.lbFiles->count(), 3);
     }
     return called.size() != 2;  // a failed file does not stop the run either
   };
   Run(job, [&] {
     AddFiles({"/g/1.jar", "/g/2.jar", "/g/3.jar"});
-    QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);
+    QTest::mouseClick(ui_.btnStart, Qt::LeftButton);
     ExpectIdleAndReset();
     EXPECT_TRUE(dialog_.isVisible());
     EXPECT_EQ(Entries(dialog_),
@@ -222,7 +224,7 @@ TEST_F(BatchDialogTest, AFailedFileShowsTheJobsReason) {
   auto job = [&](const std::string& file, bool) { return file != "/g/bad.jar"; };
   WhenShown(dialog_, [&] {
     AddFiles({"/g/1.jar", "/g/bad.jar"});
-    QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);
+    QTest::mouseClick(ui_.btnStart, Qt::LeftButton);
     ExpectIdleAndReset();
     EXPECT_EQ(Entries(dialog_), QStringList({Adapted("/g/1.jar"),
                                              Failed("/g/bad.jar", "x.class: damaged (checksum)")}));
@@ -244,7 +246,7 @@ TEST_F(BatchDialogTest, ACloseDuringARunAsksToStopAfterTheCurrentFile) {
   };
   Run(job, [&] {
     AddFiles({"/g/1.jar", "/g/2.jar", "/g/3.jar"});
-    QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);
+    QTest::mouseClick(ui_.btnStart, Qt::LeftButton);
     EXPECT_FALSE(dialog_.isVisible());
   });
   EXPECT_EQ(called, (std::vector<std::string>{"/g/1.jar", "/g/2.jar"}));
@@ -261,7 +263,7 @@ TEST_F(BatchDialogTest, AFailedFileIsListedWithItsReasonAndTheRunGoesOn) {
   };
   Run(job, [&] {
     AddFiles({"/g/1.jar", "/g/2.jar", "/g/3.jar"});
-    QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);
+    QTest::mouseClick(ui_.btnStart, Qt::LeftButton);
     ExpectIdleAndReset();
     EXPECT_EQ(Entries(dialog_),
               QStringList({Adapted("/g/1.jar"),
@@ -273,10 +275,10 @@ TEST_F(BatchDialogTest, AFailedFileIsListedWithItsReasonAndTheRunGoesOn) {
 
     // A new run takes only the new file; the dialog then closes.
     AddFiles({"/g/4.jar"});
-    QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);
+    QTest::mouseClick(ui_.btnStart, Qt::LeftButton);
     ASSERT_EQ(Boxes::Shown().size(), 2u);
     EXPECT_EQ(Boxes::Shown().back().text, FinalBox(1, 0));
-    QTest::mouseClick(dialog_.btnCancel, Qt::LeftButton);
+    QTest::mouseClick(ui_.btnCancel, Qt::LeftButton);
     EXPECT_FALSE(dialog_.isVisible());
   });
   EXPECT_EQ(called, (std::vector<std::string>{"/g/1.jar", "/g/2.jar", "/g/3.jar", "/g/4.jar"}));
@@ -322,13 +324,13 @@ TEST_F(BatchDropTest, TheQuestionComesFirstWhenConfirmDropIsOn) {
   Run(nullptr, [&] {
     Boxes::QueueAnswer(false);
     Drop({jar_});
-    EXPECT_EQ(dialog_.lbFiles->count(), 0);
+    EXPECT_EQ(ui_.lbFiles->count(), 0);
 
     Drop({folder_, text_});  // asked although nothing will be added
-    EXPECT_EQ(dialog_.lbFiles->count(), 0);
+    EXPECT_EQ(ui_.lbFiles->count(), 0);
 
     Drop({folder_, jar_, jar_});
-    EXPECT_EQ(dialog_.lbFiles->count(), 2);
+    EXPECT_EQ(ui_.lbFiles->count(), 2);
   });
   ASSERT_EQ(Boxes::Shown().size(), 3u);
   for (const BoxRecord& box : Boxes::Shown()) {
@@ -341,12 +343,12 @@ TEST_F(BatchDropTest, DropsAreIgnoredDuringARun) {
   settings_.ConfirmDrop = true;
   auto job = [&](const std::string&, bool) {
     Drop({jar_});
-    EXPECT_EQ(dialog_.lbFiles->count(), 1);
+    EXPECT_EQ(ui_.lbFiles->count(), 1);
     return true;
   };
   Run(job, [&] {
     AddFiles({QString::fromStdString(jar_)});
-    QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);
+    QTest::mouseClick(ui_.btnStart, Qt::LeftButton);
   });
   ASSERT_EQ(Boxes::Shown().size(), 1u);  // only the final box, no question
   EXPECT_EQ(Boxes::Shown().front().kind, BoxKind::kInformation);
@@ -359,7 +361,7 @@ class JobSinkToDialog : public JobSink {
   void ConsoleLine(const std::string& line) override { lines.push_back(line); }
   void SetGauge(int percent) override {
     dialog_.SetFileGauge(percent);
-    percents.push_back(dialog_.gFile->Percent());
+    percents.push_back(dialog_.ControlsForTest().gFile->Percent());
   }
   std::vector<std::string> lines;
   std::vector<int> percents;
@@ -400,12 +402,12 @@ TEST_F(BatchDialogTest, RealJobsOverThreeSampleSuites) {
   auto process_jar = [&](const std::string& file, bool interactive) {
     const bool ok = job.ProcessJar(file, interactive) == JobOutcome::kAdapted;
     results.push_back(ok);
-    QTimer::singleShot(0, &dialog_, [&] { batch_texts << dialog_.gBatch->ShownText(); });
+    QTimer::singleShot(0, &dialog_, [&] { batch_texts << ui_.gBatch->ShownText(); });
     return ok;
   };
   Run(process_jar, [&] {
     AddFiles(jars);
-    QTest::mouseClick(dialog_.btnStart, Qt::LeftButton);
+    QTest::mouseClick(ui_.btnStart, Qt::LeftButton);
     ExpectIdleAndReset();
   });
   platform::SetCurrentDirectory(saved_cwd);

@@ -30,17 +30,17 @@ class LanguageDialogTest : public testing::Test {
   // The list's texts, entry 0 first.
   QStringList Texts() const {
     QStringList texts;
-    for (int i = 0; i < dialog_.lbLang->count(); ++i) texts << dialog_.lbLang->item(i)->text();
+    for (int i = 0; i < ui_.lbLang->count(); ++i) texts << ui_.lbLang->item(i)->text();
     return texts;
   }
 
   // Chooses the entry showing `text` and presses OK; returns the dialog's answer.
   std::optional<std::string> Choose(const QString& text, const std::string& current = "") {
     WhenShown(dialog_, [&] {
-      const QList<QListWidgetItem*> items = dialog_.lbLang->findItems(text, Qt::MatchExactly);
+      const QList<QListWidgetItem*> items = ui_.lbLang->findItems(text, Qt::MatchExactly);
       ASSERT_EQ(items.size(), 1);
-      dialog_.lbLang->setCurrentItem(items.front());
-      QTest::mouseClick(dialog_.btnOk, Qt::LeftButton);
+      ui_.lbLang->setCurrentItem(items.front());
+      QTest::mouseClick(ui_.btnOk, Qt::LeftButton);
       EXPECT_FALSE(dialog_.isVisible());
     });
     return dialog_.Execute({program_.Path()}, current);
@@ -51,14 +51,15 @@ class LanguageDialogTest : public testing::Test {
   std::string english_;
   std::string noname_;
   TfrmLang dialog_;
+  const TfrmLang::Controls ui_ = dialog_.ControlsForTest();
 };
 
 TEST_F(LanguageDialogTest, IsBuiltByItsConstructor) {
   EXPECT_EQ(dialog_.size(), QSize(443, 218));
   EXPECT_EQ(dialog_.windowTitle(), "Language");
-  EXPECT_EQ(dialog_.lblCurLang->text(), "<Default>");
-  EXPECT_EQ(dialog_.btnOk->Caption(), "Ok");
-  EXPECT_EQ(dialog_.lbLang->geometry(), QRect(19, 38, 402, 113));
+  EXPECT_EQ(ui_.lblCurLang->text(), "<Default>");
+  EXPECT_EQ(ui_.btnOk->Caption(), "Ok");
+  EXPECT_EQ(ui_.lbLang->geometry(), QRect(19, 38, 402, 113));
   const QImage image = dialog_.grab().toImage();
   EXPECT_EQ(image.pixelColor(15, 100), QColor(0x0D, 0x54, 0x9B));  // the list's outline
 }
@@ -70,10 +71,10 @@ TEST_F(LanguageDialogTest, ListsTheProgramDirectoryFilesByDisplayName) {
     EXPECT_EQ(texts[0], "<Default>");
     EXPECT_TRUE(texts.contains("English"));
     EXPECT_TRUE(texts.contains("Klingon"));  // no Name: the file name without extension
-    ASSERT_EQ(dialog_.lbLang->selectedItems().size(), 1);
-    EXPECT_EQ(dialog_.lbLang->selectedItems().front()->text(), "English");  // the current one
+    ASSERT_EQ(ui_.lbLang->selectedItems().size(), 1);
+    EXPECT_EQ(ui_.lbLang->selectedItems().front()->text(), "English");  // the current one
     EXPECT_EQ(dialog_.LanguagePath(0), "");
-    EXPECT_EQ(dialog_.lblCurLang->text(), "English");
+    EXPECT_EQ(ui_.lblCurLang->text(), "English");
   });
   EXPECT_FALSE(dialog_.Execute({program_.Path()}, english_).has_value());
 }
@@ -86,7 +87,7 @@ TEST_F(LanguageDialogTest, TheChoiceComesBackAsAFullPath) {
 }
 
 TEST_F(LanguageDialogTest, ARelativeCurrentFileIsInTheProgramDirectory) {
-  WhenShown(dialog_, [&] { EXPECT_EQ(dialog_.lblCurLang->text(), "English"); });
+  WhenShown(dialog_, [&] { EXPECT_EQ(ui_.lblCurLang->text(), "English"); });
   dialog_.Execute({program_.Path() + "/"}, "English.lng");
 }
 
@@ -97,27 +98,27 @@ TEST_F(LanguageDialogTest, ListsEveryLanguageFolderInOrder) {
   WhenShown(dialog_, [&] {
     EXPECT_EQ(Texts().size(), 5);
     EXPECT_EQ(dialog_.LanguagePath(1).rfind(user.Path(), 0), 0u);  // the user's folder first
-    EXPECT_EQ(dialog_.lblCurLang->text(), "My English");           // found there before the other
+    EXPECT_EQ(ui_.lblCurLang->text(), "My English");               // found there before the other
   });
   dialog_.Execute({user.Path(), program_.Path(), user / "missing"}, "English.lng");
 }
 
 TEST_F(LanguageDialogTest, OkWithoutASelectionKeepsTheDialogOpen) {
   WhenShown(dialog_, [&] {
-    QTest::mouseClick(dialog_.btnOk, Qt::LeftButton);
+    QTest::mouseClick(ui_.btnOk, Qt::LeftButton);
     EXPECT_TRUE(dialog_.isVisible());
     ASSERT_EQ(Boxes::Shown().size(), 1u);
     EXPECT_EQ(Boxes::Shown().front().kind, BoxKind::kError);
     EXPECT_EQ(Boxes::Shown().front().text, "Nothing selected!");
-    QTest::mouseClick(dialog_.btnCancel, Qt::LeftButton);
+    QTest::mouseClick(ui_.btnCancel, Qt::LeftButton);
     EXPECT_FALSE(dialog_.isVisible());
   });
   EXPECT_FALSE(dialog_.Execute({program_.Path()}, "/elsewhere/Gone.lng").has_value());
 
   // The entry drawn as current is a choice, selected or not: here the current <Default>.
   WhenShown(dialog_, [&] {
-    dialog_.lbLang->clearSelection();
-    QTest::mouseClick(dialog_.btnOk, Qt::LeftButton);
+    ui_.lbLang->clearSelection();
+    QTest::mouseClick(ui_.btnOk, Qt::LeftButton);
   });
   EXPECT_EQ(dialog_.Execute({program_.Path()}, ""), std::optional<std::string>(""));
   EXPECT_EQ(Boxes::Shown().size(), 1u);
@@ -128,12 +129,12 @@ TEST_F(LanguageDialogTest, EachShowingRebuildsTheListWithTheCurrentOneSelected) 
   const std::string twin = program_.Write("Twin.lng", "[Korvel Language File]\nName=English\n");
   WhenShown(dialog_, [&] {
     EXPECT_EQ(Texts().size(), 4);
-    ASSERT_EQ(dialog_.lbLang->selectedItems().size(), 1);
-    EXPECT_EQ(dialog_.lbLang->row(dialog_.lbLang->selectedItems().front()), 0);
+    ASSERT_EQ(ui_.lbLang->selectedItems().size(), 1);
+    EXPECT_EQ(ui_.lbLang->row(ui_.lbLang->selectedItems().front()), 0);
     // Two entries with the same text, each with its own file.
     std::vector<std::string> paths;
-    for (int i = 0; i < dialog_.lbLang->count(); ++i) {
-      if (dialog_.lbLang->item(i)->text() == "English") paths.push_back(dialog_.LanguagePath(i));
+    for (int i = 0; i < ui_.lbLang->count(); ++i) {
+      if (ui_.lbLang->item(i)->text() == "English") paths.push_back(dialog_.LanguagePath(i));
     }
     std::sort(paths.begin(), paths.end());
     EXPECT_EQ(paths, (std::vector<std::string>{english_, twin}));
@@ -144,7 +145,7 @@ TEST_F(LanguageDialogTest, EachShowingRebuildsTheListWithTheCurrentOneSelected) 
 TEST_F(LanguageDialogTest, AtMost64FilesAreListed) {
   for (int i = 0; i < 70; ++i) program_.Write("l" + std::to_string(i) + ".lng", "");
   WhenShown(dialog_, [&] {
-    EXPECT_EQ(dialog_.lbLang->count(), 65);
+    EXPECT_EQ(ui_.lbLang->count(), 65);
     EXPECT_EQ(dialog_.LanguagePath(0), "");
   });
   dialog_.Execute({program_.Path()}, "");

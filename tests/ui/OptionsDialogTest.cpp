@@ -34,16 +34,17 @@ class OptionsDialogTest : public testing::Test {
   test::BoxesReset boxes_;
   Settings settings_;
   TfrmOptions dialog_;
+  const TfrmOptions::Controls ui_ = dialog_.ControlsForTest();
 };
 
 TEST_F(OptionsDialogTest, IsBuiltByItsConstructorWithTheBuiltInCaptions) {
   EXPECT_EQ(dialog_.size(), QSize(590, 218));
   EXPECT_EQ(dialog_.windowTitle(), "Параметры");
-  EXPECT_EQ(dialog_.cbBackup->Caption(), "Создавать backup Jar-файла");
-  EXPECT_EQ(dialog_.cbBackup->size(), QSize(273, 17));
-  EXPECT_EQ(dialog_.lblOptsDragDrop->text(), "Drag&Drop");  // "&&" shows one "&"
-  EXPECT_EQ(dialog_.btnRes128x116->Caption(), "128x116");
-  EXPECT_EQ(dialog_.edResW->text(), "128");
+  EXPECT_EQ(ui_.cbBackup->Caption(), "Создавать backup Jar-файла");
+  EXPECT_EQ(ui_.cbBackup->size(), QSize(273, 17));
+  EXPECT_EQ(ui_.lblOptsDragDrop->text(), "Drag&Drop");  // "&&" shows one "&"
+  EXPECT_EQ(ui_.btnRes128x116->Caption(), "128x116");
+  EXPECT_EQ(ui_.edResW->text(), "128");
   const QImage image = dialog_.grab().toImage();
   EXPECT_EQ(image.pixelColor(8, 40), QColor(0x0D, 0x54, 0x9B));    // shpOptsJarBg's outline
   EXPECT_EQ(image.pixelColor(450, 70), QColor(0xE8, 0xEF, 0xF4));  // the JAD group's panel
@@ -53,22 +54,22 @@ TEST_F(OptionsDialogTest, ALanguageFileSetsBothUnitLabels) {
   test::TempDir dir;
   const Language texts = Language::FromFile(dir.Write("x.lng", "[Options]\nPixels=px\n"));
   dialog_.ApplyLanguage(texts);
-  EXPECT_EQ(dialog_.lblCanvasWp->text(), "px");
-  EXPECT_EQ(dialog_.lblCanvasHp->text(), "px");
-  EXPECT_EQ(dialog_.btnOk->Caption(), "Ok");
+  EXPECT_EQ(ui_.lblCanvasWp->text(), "px");
+  EXPECT_EQ(ui_.lblCanvasHp->text(), "px");
+  EXPECT_EQ(ui_.btnOk->Caption(), "Ok");
 }
 
 TEST_F(OptionsDialogTest, TypingKeepsTheResolutionWithinOneTo255) {
   WhenShown(dialog_, [&] {
-    EXPECT_EQ(Type(dialog_.edResW, "300"), QStringList({"3", "30", "255"}));
-    EXPECT_EQ(Type(dialog_.edResW, "0"), QStringList({"1"}));
-    EXPECT_EQ(Type(dialog_.edResW, "x"), QStringList({"1"}));
-    EXPECT_EQ(Type(dialog_.edResW, "-"), QStringList({"1"}));
-    EXPECT_EQ(Type(dialog_.edResH, "-7"), QStringList({"1", "17"}));
-    EXPECT_EQ(Type(dialog_.edResH, "25a"), QStringList({"2", "25", "1"}));
-    dialog_.edResH->clear();  // an empty edit is left alone while typing
-    EXPECT_EQ(dialog_.edResH->text(), "");
-    QTest::mouseClick(dialog_.btnOk, Qt::LeftButton);
+    EXPECT_EQ(Type(ui_.edResW, "300"), QStringList({"3", "30", "255"}));
+    EXPECT_EQ(Type(ui_.edResW, "0"), QStringList({"1"}));
+    EXPECT_EQ(Type(ui_.edResW, "x"), QStringList({"1"}));
+    EXPECT_EQ(Type(ui_.edResW, "-"), QStringList({"1"}));
+    EXPECT_EQ(Type(ui_.edResH, "-7"), QStringList({"1", "17"}));
+    EXPECT_EQ(Type(ui_.edResH, "25a"), QStringList({"2", "25", "1"}));
+    ui_.edResH->clear();  // an empty edit is left alone while typing
+    EXPECT_EQ(ui_.edResH->text(), "");
+    QTest::mouseClick(ui_.btnOk, Qt::LeftButton);
   });
   ASSERT_TRUE(dialog_.Execute(settings_));
   EXPECT_EQ(settings_.ResW, 1);
@@ -79,9 +80,9 @@ TEST_F(OptionsDialogTest, EmptyEditsAtOkStoreTheDefaults) {
   settings_.ResW = 50;
   settings_.ResH = 60;
   WhenShown(dialog_, [&] {
-    dialog_.edResW->clear();
-    dialog_.edResH->clear();
-    QTest::mouseClick(dialog_.btnOk, Qt::LeftButton);
+    ui_.edResW->clear();
+    ui_.edResH->clear();
+    QTest::mouseClick(ui_.btnOk, Qt::LeftButton);
   });
   ASSERT_TRUE(dialog_.Execute(settings_));
   EXPECT_EQ(settings_.ResW, 128);
@@ -98,8 +99,8 @@ TEST_F(OptionsDialogTest, OutOfRangeRecordValuesAreCorrectedWhenShown) {
     settings_.ResW = value;
     settings_.ResH = value;
     WhenShown(dialog_, [&] {
-      EXPECT_EQ(dialog_.edResW->text(), shown) << value;
-      EXPECT_EQ(dialog_.edResH->text(), shown) << value;
+      EXPECT_EQ(ui_.edResW->text(), shown) << value;
+      EXPECT_EQ(ui_.edResH->text(), shown) << value;
     });
     EXPECT_FALSE(dialog_.Execute(settings_));
     EXPECT_EQ(settings_.ResW, value);  // nothing stored without OK
@@ -129,20 +130,20 @@ TEST_F(OptionsDialogTest, OkStoresEveryValue) {
   expected.ResH = 128;
   settings_.LangFile = expected.LangFile = "/somewhere/English.lng";
   WhenShown(dialog_, [&] {
-    for (TBitCheckBox* box : {dialog_.cbBackup, dialog_.cbNokia, dialog_.cbJad,
-                              dialog_.cbFilterAttr, dialog_.cbAskMidway, dialog_.cbConfirmDrop}) {
+    for (TBitCheckBox* box : {ui_.cbBackup, ui_.cbNokia, ui_.cbJad, ui_.cbFilterAttr,
+                              ui_.cbAskMidway, ui_.cbConfirmDrop}) {
       QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(5, 8));
     }
     Boxes::QueueFiles({tool});
-    QTest::mouseClick(dialog_.btnMidway, Qt::LeftButton);
+    QTest::mouseClick(ui_.btnMidway, Qt::LeftButton);
     EXPECT_EQ(dialog_.MidwayPath(), tool.toStdString());
     // The button names the chosen tool; its hint has the whole path.
-    EXPECT_TRUE(dialog_.btnMidway->Caption().endsWith(": " + QFileInfo(tool).fileName()));
-    EXPECT_EQ(dialog_.btnMidway->Hint(), tool);
-    QTest::mouseClick(dialog_.btnRes128x128, Qt::LeftButton);
-    EXPECT_EQ(dialog_.edResW->text(), "128");
-    EXPECT_EQ(dialog_.edResH->text(), "128");
-    QTest::mouseClick(dialog_.btnOk, Qt::LeftButton);
+    EXPECT_TRUE(ui_.btnMidway->Caption().endsWith(": " + QFileInfo(tool).fileName()));
+    EXPECT_EQ(ui_.btnMidway->Hint(), tool);
+    QTest::mouseClick(ui_.btnRes128x128, Qt::LeftButton);
+    EXPECT_EQ(ui_.edResW->text(), "128");
+    EXPECT_EQ(ui_.edResH->text(), "128");
+    QTest::mouseClick(ui_.btnOk, Qt::LeftButton);
   });
   ASSERT_TRUE(dialog_.Execute(settings_));
   EXPECT_EQ(settings_, expected);
@@ -162,24 +163,24 @@ TEST_F(OptionsDialogTest, CancelKeepsTheRecordAndTheNextShowingStartsFromIt) {
   settings_.ResH = 90;
   const Settings before = settings_;
   WhenShown(dialog_, [&] {
-    QTest::mouseClick(dialog_.cbNokia, Qt::LeftButton, Qt::NoModifier, QPoint(5, 8));
+    QTest::mouseClick(ui_.cbNokia, Qt::LeftButton, Qt::NoModifier, QPoint(5, 8));
     Boxes::QueueFiles({"/new/midway.exe"});
-    QTest::mouseClick(dialog_.btnMidway, Qt::LeftButton);
-    QTest::mouseClick(dialog_.btnRes128x116, Qt::LeftButton);
-    EXPECT_EQ(dialog_.edResW->text(), "128");
-    EXPECT_EQ(dialog_.edResH->text(), "116");
-    QTest::mouseClick(dialog_.btnCancel, Qt::LeftButton);
+    QTest::mouseClick(ui_.btnMidway, Qt::LeftButton);
+    QTest::mouseClick(ui_.btnRes128x116, Qt::LeftButton);
+    EXPECT_EQ(ui_.edResW->text(), "128");
+    EXPECT_EQ(ui_.edResH->text(), "116");
+    QTest::mouseClick(ui_.btnCancel, Qt::LeftButton);
   });
   EXPECT_FALSE(dialog_.Execute(settings_));
   EXPECT_EQ(settings_, before);
 
   // A file dialog cancelled keeps the path; the next showing starts from the record.
   WhenShown(dialog_, [&] {
-    EXPECT_EQ(dialog_.cbNokia->Checked(), before.Nokia);
-    EXPECT_EQ(dialog_.edResW->text(), "100");
-    QTest::mouseClick(dialog_.btnMidway, Qt::LeftButton);
+    EXPECT_EQ(ui_.cbNokia->Checked(), before.Nokia);
+    EXPECT_EQ(ui_.edResW->text(), "100");
+    QTest::mouseClick(ui_.btnMidway, Qt::LeftButton);
     EXPECT_EQ(dialog_.MidwayPath(), before.Midway);
-    QTest::mouseClick(dialog_.btnOk, Qt::LeftButton);
+    QTest::mouseClick(ui_.btnOk, Qt::LeftButton);
   });
   EXPECT_TRUE(dialog_.Execute(settings_));
   EXPECT_EQ(settings_, before);
