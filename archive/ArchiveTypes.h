@@ -98,8 +98,9 @@ enum class ProgressType {
   ExtraUpdate,
 };
 
-// One entry of the archive directory: the central header's fields after its signature, then the
-// name (with the platform separator), the comment, the encryption bit and the raw extra field.
+// One entry of the archive directory: the central header's fields after its signature (laid out in
+// ZipFormat.h), then the name (with the platform separator), the comment, the encryption bit and
+// the raw extra field.
 struct ZipDirEntry {
   std::uint8_t MadeByVersion = 0;
   std::uint8_t HostVersionNo = 0;  // host system

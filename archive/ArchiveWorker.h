@@ -1,8 +1,10 @@
 // TArchiveWorker: the archive component's worker. It reads the archive directory itself, builds the
-// engines' command records, runs the engines and answers their callbacks.
+// engines' command records, runs the engines and answers their callbacks; each of these has a
+// source file of its own (DirectoryReader, EngineCommands, EngineCallbacks).
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
@@ -100,16 +102,45 @@ class TArchiveWorker : public TArchiveBase {
   TUnpackEngine& UnpackEngine() { return *unpack_engine_; }
 
  private:
-  struct ReadState;
-  void ReadDirectory(ReadState& state);
   void ResetDirectory();
 
+  // Directory reading, step by step (DirectoryReader.cpp).
+  struct ReadState;
+  void ReadDirectory(ReadState& state);
+  void OpenArchive(ReadState& state);
+  void FindEndRecord(ReadState& state);
+  void ReadArchiveComment(ReadState& state);
+  void LocateCentralDirectory(ReadState& state);
+  ZipDirEntry ReadCentralHeader(std::ifstream& file) const;
+  // Keeps the entry, or only counts it when it is a folder and those are left out.
+  void AddEntry(ZipDirEntry entry);
+
+  // Engine runs (ArchiveWorker.cpp) and their command records (EngineCommands.cpp).
+  struct UnpackCommand;
+  struct PackCommand;
+  void StartEngineRun();
+  // Applies the implied options and checks what packing needs; false after saying what is wrong.
+  bool ReadyToAdd(AddOpts& options, std::vector<std::string>& lines);
+  void ReadAfterAdd();
+  void BuildUnpackCommand(std::int32_t version, std::uint32_t password_requests,
+                          UnpackCommand& command);
+  void BuildPackCommand(const AddOpts& options, const std::vector<std::string>& lines,
+                        PackCommand& command);
+  void FillPackRecord(const AddOpts& options, PackCommand& command);
+  // Shows an error that ended an engine run, noting an event handler's exception if one did.
+  void ShowEngineRunError(const EArchiveError& error);
+
+  // The engines' callback (EngineCallbacks.cpp).
   static std::int32_t KORVEL_RECORD_CALL Callback(EngineCallbackRecord* record);
   std::int32_t HandleCallback(EngineCallbackRecord& record);
   void DispatchAction(int action, EngineCallbackRecord& record, const std::string& text);
+  bool ReportEngineProgress(int action, const EngineCallbackRecord& record,
+                            const std::string& text);
+  bool ReportEngineMessage(int action, const EngineCallbackRecord& record, const std::string& text);
+  void AnswerEngineQuestion(int action, EngineCallbackRecord& record, const std::string& text);
   void AnswerPassword(EngineCallbackRecord& record, const std::string& file);
-  // Shows an error that ended an engine run, noting an event handler's exception if one did.
-  void ShowEngineRunError(const EArchiveError& error);
+  bool AskNewPassword(std::string& password);
+  bool AskPassword(std::string& password, bool& cancel_all);
   void Tick();
   void NoteHandlerException(int action, const char* what);
 

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <optional>
 
+#include "archive/ZipFormat.h"
+
 namespace korvel::engine {
 
 std::string ZipErrorText(int code) {
@@ -16,27 +18,22 @@ std::string ZipErrorText(int code) {
 
 namespace {
 
-std::uint32_t Read32(const std::string& bytes, std::size_t at) {
-  std::uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
-  return value;
-}
-
 // Bytes in front of the first entry that the end record's offsets leave out, found from the last
 // end record in the file; nothing when there are none or the record makes no sense.
 std::optional<std::uint64_t> UncountedPrefix(const std::string& path) {
   std::ifstream file(path, std::ios::binary | std::ios::ate);
   if (!file) return std::nullopt;
   const std::uint64_t size = static_cast<std::uint64_t>(file.tellg());
-  const std::uint64_t tail = std::min<std::uint64_t>(size, 22 + 0xFFFF);
+  const std::uint64_t tail =
+      std::min<std::uint64_t>(size, zip::kEndRecordSize + zip::kMaxCommentSize);
   std::string bytes(tail, '\0');
   file.seekg(static_cast<std::streamoff>(size - tail));
   if (!file.read(bytes.data(), static_cast<std::streamsize>(tail))) return std::nullopt;
-  const std::size_t at = bytes.rfind(std::string("PK\x05\x06", 4));
-  if (at == std::string::npos || at + 22 > bytes.size()) return std::nullopt;
+  const std::size_t at = bytes.rfind(zip::EndSignatureBytes());
+  if (at == std::string::npos || at + zip::kEndRecordSize > bytes.size()) return std::nullopt;
   const std::uint64_t end_position = size - tail + at;
-  const std::uint64_t directory_size = Read32(bytes, at + 12);
-  const std::uint64_t directory_offset = Read32(bytes, at + 16);
+  const std::uint64_t directory_size = zip::Read32(bytes, at + zip::kEndDirectorySize);
+  const std::uint64_t directory_offset = zip::Read32(bytes, at + zip::kEndDirectoryOffset);
   if (directory_size + directory_offset >= end_position) return std::nullopt;
   return end_position - directory_size - directory_offset;
 }

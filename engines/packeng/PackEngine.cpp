@@ -143,86 +143,143 @@ class TempArchive {
   UniqueFd fd_;
 };
 
-std::int32_t RunPack(const PackCommandRecord& record, CallbackChannel& channel) {
-  if (record.ZipFileName == nullptr || record.ZipFileName[0] == '\0') {
-    channel.Message(kEngineErrorParameter, "No archive name given");
-    return kEngineExecBadRecord;
-  }
-  const std::string archive_path = record.ZipFileName;
-  if (IsOn(record.ToMemory) || IsOn(record.FromMemory)) {
-    channel.Message(kEngineErrorUnsupported, "Packing to or from memory is not supported");
-    return kEngineExecAborted;
-  }
-  bool encrypt = IsOn(record.Encrypt);
-  for (std::int32_t i = 0; i < record.SpecCount && record.Specs != nullptr; ++i)
-    encrypt = encrypt || (record.Specs[i].Password != nullptr && record.Specs[i].Password[0]);
-  if (encrypt) {
-    channel.Message(kEngineErrorUnsupported, "Encrypted packing is not supported");
-    return kEngineExecAborted;
-  }
-  if (record.SpecCount < 0 || (record.SpecCount > 0 && record.Specs == nullptr) ||
-      record.ExcludeCount < 0 || (record.ExcludeCount > 0 && record.Excludes == nullptr)) {
-    channel.Message(kEngineErrorParameter, "Invalid file patterns");
-    return kEngineExecBadRecord;
-  }
+// The archive as it was before the run.
+struct OldArchive {
+  bool exists = false;
+  struct stat st {};
+  ZipArchivePtr archive;  // open when the file holds anything
+};
 
+// One packing run, step by step; a step that ends the run throws RunFailure.
+class PackRun {
+ public:
+  PackRun(const PackCommandRecord& record, CallbackChannel& channel)
+      : record_(record), channel_(channel) {}
+
+  // The number of files and folders added, or an error result.
+  std::int32_t Run();
+
+ private:
+  [[noreturn]] void Fail(std::int32_t code, const std::string& message, std::int32_t result) {
+    channel_.Message(code, message);
+    throw RunFailure{result};
+  }
+  void CheckRecord();
+  CollectOptions MakeCollectOptions();
+  void OpenOldArchive(CollectOptions& options);
+  std::vector<PlanItem> MakePlan(const std::vector<SourceItem>& items) const;
+  void AnnounceTotals(const std::vector<PlanItem>& plan, bool nothing_selected);
+  void WriteArchive(const std::vector<PlanItem>& plan, int fd);
+  void KeepEntry(ZipWriter& writer, const PlanItem& step, int level);
+  void AddFile(ZipWriter& writer, const SourceItem& item, bool store_only, int level);
+  std::string ArchiveComment() const;
+  void Commit(TempArchive& temp);
+  void AfterCommit();
+
+  const PackCommandRecord& record_;
+  CallbackChannel& channel_;
+  std::string archive_path_;
+  OldArchive old_;
+  std::int32_t added_ = 0;
+  std::vector<const SourceItem*> written_;
+  std::time_t newest_ = 0;
+};
+
+std::int32_t PackRun::Run() {
+  try {
+    CheckRecord();
+    CollectOptions options = MakeCollectOptions();
+    OpenOldArchive(options);
+    FileCollector collector(options, channel_);
+    for (std::int32_t i = 0; i < record_.SpecCount; ++i) {
+      const PackFileSpec& entry = record_.Specs[i];
+      if (entry.FileSpec != nullptr) collector.AddPattern(entry.FileSpec, entry.Recurse != 0);
+      if (channel_.Stopped()) return channel_.StopResult();
+    }
+    const std::vector<SourceItem>& items = collector.Items();
+    const std::vector<PlanItem> plan = MakePlan(items);
+    AnnounceTotals(plan, items.empty());
+
+    TempArchive temp(archive_path_);
+    if (!temp.Valid())
+      Fail(kEngineErrorWrite,
+           "Cannot create a file in the folder of " + archive_path_ + ": " + ErrnoText(errno),
+           kEngineExecAborted);
+    WriteArchive(plan, temp.Fd());
+    old_.archive.reset();
+    Commit(temp);
+    AfterCommit();
+  } catch (const RunFailure& failure) {
+    return failure.result;
+  }
+  // The archive is in place: a stop asked for now has nothing left to stop.
+  channel_.Send(kCallbackActionEndOfBatch, 0, 0, archive_path_, record_.ZipFileName);
+  return added_;
+}
+
+void PackRun::CheckRecord() {
+  if (record_.ZipFileName == nullptr || record_.ZipFileName[0] == '\0')
+    Fail(kEngineErrorParameter, "No archive name given", kEngineExecBadRecord);
+  archive_path_ = record_.ZipFileName;
+  if (IsOn(record_.ToMemory) || IsOn(record_.FromMemory))
+    Fail(kEngineErrorUnsupported, "Packing to or from memory is not supported", kEngineExecAborted);
+  bool encrypt = IsOn(record_.Encrypt);
+  for (std::int32_t i = 0; i < record_.SpecCount && record_.Specs != nullptr; ++i)
+    encrypt = encrypt || (record_.Specs[i].Password != nullptr && record_.Specs[i].Password[0]);
+  if (encrypt)
+    Fail(kEngineErrorUnsupported, "Encrypted packing is not supported", kEngineExecAborted);
+  if (record_.SpecCount < 0 || (record_.SpecCount > 0 && record_.Specs == nullptr) ||
+      record_.ExcludeCount < 0 || (record_.ExcludeCount > 0 && record_.Excludes == nullptr))
+    Fail(kEngineErrorParameter, "Invalid file patterns", kEngineExecBadRecord);
+}
+
+CollectOptions PackRun::MakeCollectOptions() {
   CollectOptions options;
-  options.root = record.RootDir != nullptr ? record.RootDir : "";
-  options.junk_dirs = IsOn(record.JunkDirNames);
-  options.dir_entries = !IsOn(record.NoDirEntries);
-  options.hidden = IsOn(record.HiddenFiles);
-  if (IsOn(record.FromDate)) options.from = ParseFromDate(record.Date);
-  for (std::int32_t i = 0; i < record.ExcludeCount; ++i)
-    if (record.Excludes[i] != nullptr && record.Excludes[i][0])
-      options.excludes.emplace_back(record.Excludes[i]);
+  options.root = record_.RootDir != nullptr ? record_.RootDir : "";
+  options.junk_dirs = IsOn(record_.JunkDirNames);
+  options.dir_entries = !IsOn(record_.NoDirEntries);
+  options.hidden = IsOn(record_.HiddenFiles);
+  if (IsOn(record_.FromDate)) options.from = ParseFromDate(record_.Date);
+  for (std::int32_t i = 0; i < record_.ExcludeCount; ++i)
+    if (record_.Excludes[i] != nullptr && record_.Excludes[i][0])
+      options.excludes.emplace_back(record_.Excludes[i]);
   if (!options.root.empty()) {
     struct stat st {};
-    if (::stat(options.root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-      channel.Message(kEngineErrorRead, "Root folder not found: " + options.root);
-      return kEngineExecAborted;
-    }
+    if (::stat(options.root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+      Fail(kEngineErrorRead, "Root folder not found: " + options.root, kEngineExecAborted);
   }
+  return options;
+}
 
-  // The archive as it is now: updated in place when it holds entries.
-  struct stat archive_stat {};
-  const bool archive_exists = ::stat(archive_path.c_str(), &archive_stat) == 0;
-  if (archive_exists && !S_ISREG(archive_stat.st_mode)) {
-    channel.Message(kEngineErrorWrite, "Not a file: " + archive_path);
-    return kEngineExecAborted;
-  }
-  if (archive_exists) options.skip.insert({archive_stat.st_dev, archive_stat.st_ino});
-  ZipArchivePtr old_archive;
-  if (archive_exists && archive_stat.st_size > 0) {
-    std::string error;
-    old_archive = OpenArchiveForReading(archive_path, error);
-    if (!old_archive) {
-      channel.Message(kEngineErrorDamaged, "Cannot read archive " + archive_path + ": " + error);
-      return kEngineExecAborted;
-    }
-  }
+// The archive as it is now: updated in place when it holds entries, and never packed into itself.
+void PackRun::OpenOldArchive(CollectOptions& options) {
+  old_.exists = ::stat(archive_path_.c_str(), &old_.st) == 0;
+  if (!old_.exists) return;
+  if (!S_ISREG(old_.st.st_mode))
+    Fail(kEngineErrorWrite, "Not a file: " + archive_path_, kEngineExecAborted);
+  options.skip.insert({old_.st.st_dev, old_.st.st_ino});
+  if (old_.st.st_size == 0) return;
+  std::string error;
+  old_.archive = OpenArchiveForReading(archive_path_, error);
+  if (!old_.archive)
+    Fail(kEngineErrorDamaged, "Cannot read archive " + archive_path_ + ": " + error,
+         kEngineExecAborted);
+}
 
-  FileCollector collector(options, channel);
-  for (std::int32_t i = 0; i < record.SpecCount; ++i) {
-    const PackFileSpec& entry = record.Specs[i];
-    if (entry.FileSpec != nullptr) collector.AddPattern(entry.FileSpec, entry.Recurse != 0);
-    if (channel.Stopped()) return channel.StopResult();
-  }
-  const std::vector<SourceItem>& items = collector.Items();
-
-  // Plan: old entries keep their places (a newer file takes an entry's place), new ones follow.
-  const bool update = IsOn(record.Update);
-  const bool freshen = IsOn(record.Freshen) && !update;
+// Old entries keep their places (a newer file takes an entry's place), new ones follow; the
+// manifest goes first.
+std::vector<PlanItem> PackRun::MakePlan(const std::vector<SourceItem>& items) const {
+  const bool update = IsOn(record_.Update);
+  const bool freshen = IsOn(record_.Freshen) && !update;
+  zip_t* old_archive = old_.archive.get();
   std::vector<PlanItem> plan;
   std::map<std::string, std::size_t> old_names;
-  if (old_archive) {
-    const zip_int64_t count = zip_get_num_entries(old_archive.get(), 0);
-    for (zip_int64_t i = 0; i < count; ++i) {
-      const char* name =
-          zip_get_name(old_archive.get(), static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
-      if (name == nullptr) continue;
-      old_names.emplace(name, plan.size());
-      plan.push_back(PlanItem{PlanItem::Kind::kKeep, static_cast<zip_uint64_t>(i), nullptr, name});
-    }
+  const zip_int64_t count = old_archive != nullptr ? zip_get_num_entries(old_archive, 0) : 0;
+  for (zip_int64_t i = 0; i < count; ++i) {
+    const char* name = zip_get_name(old_archive, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
+    if (name == nullptr) continue;
+    old_names.emplace(name, plan.size());
+    plan.push_back(PlanItem{PlanItem::Kind::kKeep, static_cast<zip_uint64_t>(i), nullptr, name});
   }
   for (const SourceItem& item : items) {
     const PlanItem::Kind kind = item.is_dir ? PlanItem::Kind::kDir : PlanItem::Kind::kFile;
@@ -234,7 +291,7 @@ std::int32_t RunPack(const PackCommandRecord& record, CallbackChannel& channel) 
     if (item.is_dir) continue;  // the folder entry is there already
     if (update || freshen) {
       zip_stat_t old_stat;
-      if (zip_stat_index(old_archive.get(), plan[old->second].index, 0, &old_stat) == 0 &&
+      if (zip_stat_index(old_archive, plan[old->second].index, 0, &old_stat) == 0 &&
           ToDosDateTime(item.mtime) <= ToDosDateTime(old_stat.mtime))
         continue;
     }
@@ -243,7 +300,11 @@ std::int32_t RunPack(const PackCommandRecord& record, CallbackChannel& channel) 
   std::stable_sort(plan.begin(), plan.end(), [](const PlanItem& a, const PlanItem& b) {
     return ManifestRank(a.name) < ManifestRank(b.name);
   });
+  return plan;
+}
 
+// Tells the caller how much is to be packed; a plan with nothing new ends the run here.
+void PackRun::AnnounceTotals(const std::vector<PlanItem>& plan, bool nothing_selected) {
   std::uint64_t total_size = 0;
   std::int32_t total_files = 0;
   for (const PlanItem& step : plan) {
@@ -252,139 +313,143 @@ std::int32_t RunPack(const PackCommandRecord& record, CallbackChannel& channel) 
     total_size += step.item->size;
   }
   if (total_files == 0) {
-    if (items.empty())
-      channel.Message(kEngineErrorNothingToDo, "Nothing to do: no files selected");
-    else if (IsOn(record.Verbose))
-      channel.Message(0, "Nothing to do: the archive is up to date");
-    return channel.Stopped() ? channel.StopResult() : 0;
+    if (nothing_selected)
+      channel_.Message(kEngineErrorNothingToDo, "Nothing to do: no files selected");
+    else if (IsOn(record_.Verbose))
+      channel_.Message(0, "Nothing to do: the archive is up to date");
+    throw RunFailure{channel_.Stopped() ? channel_.StopResult() : 0};
   }
-  if (!channel.Send(kCallbackActionTotalFiles, total_files, 0, archive_path, record.ZipFileName) ||
-      !channel.Send(kCallbackActionTotalSize, ClampToInt32(total_size), 0, archive_path,
-                    record.ZipFileName))
-    return channel.StopResult();
+  if (!channel_.Send(kCallbackActionTotalFiles, total_files, 0, archive_path_,
+                     record_.ZipFileName) ||
+      !channel_.Send(kCallbackActionTotalSize, ClampToInt32(total_size), 0, archive_path_,
+                     record_.ZipFileName))
+    throw RunFailure{channel_.StopResult()};
+}
 
-  TempArchive temp(archive_path);
-  if (!temp.Valid()) {
-    channel.Message(kEngineErrorWrite, "Cannot create a file in the folder of " + archive_path +
-                                           ": " + ErrnoText(errno));
-    return kEngineExecAborted;
-  }
-
+void PackRun::WriteArchive(const std::vector<PlanItem>& plan, int fd) {
   const std::vector<std::string> store_suffixes =
-      SplitList(record.StoreSuffixes != nullptr ? record.StoreSuffixes : "", ":;,");
-  const int level = std::clamp<int>(record.Level, 0, 9);
-  ZipWriter writer(temp.Fd());
-  std::int32_t added = 0;
-  std::vector<const SourceItem*> written;
-  std::time_t newest = 0;
+      SplitList(record_.StoreSuffixes != nullptr ? record_.StoreSuffixes : "", ":;,");
+  const int level = std::clamp<int>(record_.Level, 0, 9);
+  ZipWriter writer(fd);
   try {
     for (const PlanItem& step : plan) {
       if (step.kind == PlanItem::Kind::kKeep) {
-        zip_stat_t st;
-        if (zip_stat_index(old_archive.get(), step.index, 0, &st) != 0)
-          throw ArchiveWriteError(std::string("cannot read entry ") + step.name);
-        if (st.encryption_method != ZIP_EM_NONE)
-          throw ArchiveWriteError("cannot keep the encrypted entry " + step.name);
-        zip_uint8_t opsys = 0;
-        zip_uint32_t attributes = 0;
-        zip_file_get_external_attributes(old_archive.get(), step.index, 0, &opsys, &attributes);
-        const bool is_dir = !step.name.empty() && step.name.back() == '/';
-        const std::uint32_t mode = opsys == ZIP_OPSYS_UNIX && (attributes >> 16) != 0
-                                       ? (attributes >> 16) & 07777
-                                       : (is_dir ? 0755u : 0644u);
-        newest = std::max(newest, st.mtime);
-        if (st.comp_method == ZIP_CM_STORE || st.comp_method == ZIP_CM_DEFLATE) {
-          ArchiveEntrySource raw(old_archive.get(), step.index, ZIP_FL_COMPRESSED);
-          writer.AddRaw(step.name, ToDosDateTime(st.mtime), mode,
-                        static_cast<std::uint16_t>(st.comp_method), st.crc, st.comp_size, st.size,
-                        raw);
-        } else {
-          // Another method: expand it and deflate again, which every reader understands.
-          ArchiveEntrySource expanded(old_archive.get(), step.index, 0);
-          writer.AddFile(step.name, ToDosDateTime(st.mtime), mode, expanded, false, level, {});
-        }
+        KeepEntry(writer, step, level);
         continue;
       }
       const SourceItem& item = *step.item;
-      newest = std::max(newest, item.mtime);
+      newest_ = std::max(newest_, item.mtime);
       if (item.is_dir) {
         writer.AddDirectory(item.entry_name, ToDosDateTime(item.mtime), item.mode);
-        ++added;
-        written.push_back(&item);
+        ++added_;
+        written_.push_back(&item);
         continue;
       }
-      if (!channel.Send(kCallbackActionNewFile, ClampToInt32(item.size), 0, item.entry_name,
-                        item.path.c_str()))
-        throw WriteCancelled();
-      const bool store_only = EndsWithAnySuffix(item.entry_name, store_suffixes);
-      try {
-        FileSource source(item.path);
-        const auto progress = [&](std::uint64_t bytes) {
-          return channel.Send(kCallbackActionProgress, ClampToInt32(bytes), 0, item.entry_name,
-                              item.path.c_str());
-        };
-        // Told when the entry is in the archive, which may be after later files were read.
-        const auto report = [&channel, &record, &item](std::uint64_t packed) {
-          if (!IsOn(record.Verbose)) return;
-          const std::uint64_t saved =
-              item.size > packed && item.size > 0 ? (item.size - packed) * 100 / item.size : 0;
-          channel.Message(0, "  adding: " + item.entry_name + " (" +
-                                 (packed < item.size ? "deflated " : "stored ") +
-                                 std::to_string(saved) + "%)");
-        };
-        writer.AddFile(item.entry_name, ToDosDateTime(item.mtime), item.mode, source, store_only,
-                       level, progress, report);
-        ++added;
-        written.push_back(&item);
-      } catch (const SourceReadError& error) {
-        channel.Message(kEngineErrorRead,
-                        "Not added, cannot read " + item.path + ": " + error.what());
-      }
-      if (channel.Stopped()) throw WriteCancelled();
+      AddFile(writer, item, EndsWithAnySuffix(item.entry_name, store_suffixes), level);
     }
-    std::string comment;
-    if (record.Comment != nullptr) {
-      comment = record.Comment;
-    } else if (old_archive) {
-      int length = 0;
-      const char* old_comment = zip_get_archive_comment(old_archive.get(), &length, ZIP_FL_ENC_RAW);
-      if (old_comment != nullptr) comment.assign(old_comment, static_cast<std::size_t>(length));
-    }
-    writer.Finish(comment);
+    writer.Finish(ArchiveComment());
   } catch (const WriteCancelled&) {
-    return channel.StopResult() != 0 ? channel.StopResult() : kEngineExecCancelled;
+    throw RunFailure{channel_.StopResult() != 0 ? channel_.StopResult() : kEngineExecCancelled};
   } catch (const ArchiveWriteError& error) {
-    channel.Message(kEngineErrorWrite,
-                    "Cannot write archive " + archive_path + ": " + error.what());
-    return kEngineExecAborted;
+    Fail(kEngineErrorWrite, "Cannot write archive " + archive_path_ + ": " + error.what(),
+         kEngineExecAborted);
   } catch (const SourceReadError& error) {
-    channel.Message(kEngineErrorDamaged,
-                    "Cannot copy from archive " + archive_path + ": " + error.what());
-    return kEngineExecAborted;
+    Fail(kEngineErrorDamaged, "Cannot copy from archive " + archive_path_ + ": " + error.what(),
+         kEngineExecAborted);
   }
-  old_archive.reset();
+}
 
-  const unsigned mode = archive_exists ? (archive_stat.st_mode & 07777) : (0666 & ~CurrentUmask());
-  if (!temp.Commit(mode)) {
-    channel.Message(kEngineErrorWrite,
-                    "Cannot write archive " + archive_path + ": " + ErrnoText(errno));
-    return kEngineExecAborted;
+// Copies an old entry: raw when stored or deflated, else expanded and deflated again, which
+// every reader understands.
+void PackRun::KeepEntry(ZipWriter& writer, const PlanItem& step, int level) {
+  zip_t* old_archive = old_.archive.get();
+  zip_stat_t st;
+  if (zip_stat_index(old_archive, step.index, 0, &st) != 0)
+    throw ArchiveWriteError(std::string("cannot read entry ") + step.name);
+  if (st.encryption_method != ZIP_EM_NONE)
+    throw ArchiveWriteError("cannot keep the encrypted entry " + step.name);
+  zip_uint8_t opsys = 0;
+  zip_uint32_t attributes = 0;
+  zip_file_get_external_attributes(old_archive, step.index, 0, &opsys, &attributes);
+  const bool is_dir = !step.name.empty() && step.name.back() == '/';
+  const std::uint32_t mode = opsys == ZIP_OPSYS_UNIX && (attributes >> 16) != 0
+                                 ? (attributes >> 16) & 07777
+                                 : (is_dir ? 0755u : 0644u);
+  newest_ = std::max(newest_, st.mtime);
+  if (st.comp_method == ZIP_CM_STORE || st.comp_method == ZIP_CM_DEFLATE) {
+    ArchiveEntrySource raw(old_archive, step.index, ZIP_FL_COMPRESSED);
+    writer.AddRaw(step.name, ToDosDateTime(st.mtime), mode,
+                  static_cast<std::uint16_t>(st.comp_method), st.crc, st.comp_size, st.size, raw);
+  } else {
+    ArchiveEntrySource expanded(old_archive, step.index, 0);
+    writer.AddFile(step.name, ToDosDateTime(st.mtime), mode, expanded, false, level, {});
   }
-  if (IsOn(record.ZipTime) && newest > 0) {
-    const std::time_t dos_newest = FromDosDateTime(ToDosDateTime(newest));
+}
+
+// A file that cannot be read is left out with a message; the run goes on.
+void PackRun::AddFile(ZipWriter& writer, const SourceItem& item, bool store_only, int level) {
+  if (!channel_.Send(kCallbackActionNewFile, ClampToInt32(item.size), 0, item.entry_name,
+                     item.path.c_str()))
+    throw WriteCancelled();
+  try {
+    FileSource source(item.path);
+    const auto progress = [&](std::uint64_t bytes) {
+      return channel_.Send(kCallbackActionProgress, ClampToInt32(bytes), 0, item.entry_name,
+                           item.path.c_str());
+    };
+    // Told when the entry is in the archive, which may be after later files were read.
+    const auto report = [this, &item](std::uint64_t packed) {
+      if (!IsOn(record_.Verbose)) return;
+      const std::uint64_t saved =
+          item.size > packed && item.size > 0 ? (item.size - packed) * 100 / item.size : 0;
+      channel_.Message(0, "  adding: " + item.entry_name + " (" +
+                              (packed < item.size ? "deflated " : "stored ") +
+                              std::to_string(saved) + "%)");
+    };
+    writer.AddFile(item.entry_name, ToDosDateTime(item.mtime), item.mode, source, store_only, level,
+                   progress, report);
+    ++added_;
+    written_.push_back(&item);
+  } catch (const SourceReadError& error) {
+    channel_.Message(kEngineErrorRead, "Not added, cannot read " + item.path + ": " + error.what());
+  }
+  if (channel_.Stopped()) throw WriteCancelled();
+}
+
+// The record's comment, else the old archive's.
+std::string PackRun::ArchiveComment() const {
+  std::string comment;
+  if (record_.Comment != nullptr) {
+    comment = record_.Comment;
+  } else if (old_.archive) {
+    int length = 0;
+    const char* old_comment = zip_get_archive_comment(old_.archive.get(), &length, ZIP_FL_ENC_RAW);
+    if (old_comment != nullptr) comment.assign(old_comment, static_cast<std::size_t>(length));
+  }
+  return comment;
+}
+
+void PackRun::Commit(TempArchive& temp) {
+  const unsigned mode = old_.exists ? (old_.st.st_mode & 07777) : (0666 & ~CurrentUmask());
+  if (!temp.Commit(mode))
+    Fail(kEngineErrorWrite, "Cannot write archive " + archive_path_ + ": " + ErrnoText(errno),
+         kEngineExecAborted);
+}
+
+// The archive's time and the moved files, only now that the archive is in place.
+void PackRun::AfterCommit() {
+  if (IsOn(record_.ZipTime) && newest_ > 0) {
+    const std::time_t dos_newest = FromDosDateTime(ToDosDateTime(newest_));
     const timespec times[2] = {{dos_newest, 0}, {dos_newest, 0}};
-    ::utimensat(AT_FDCWD, archive_path.c_str(), times, 0);
+    ::utimensat(AT_FDCWD, archive_path_.c_str(), times, 0);
   }
-  if (IsOn(record.Move)) {
-    // Only now that the archive is in place; folders go last and only when empty.
-    for (const SourceItem* item : written)
+  if (IsOn(record_.Move)) {
+    // Folders go last and only when empty.
+    for (const SourceItem* item : written_)
       if (!item->is_dir) ::unlink(item->path.c_str());
-    for (auto it = written.rbegin(); it != written.rend(); ++it)
+    for (auto it = written_.rbegin(); it != written_.rend(); ++it)
       if ((*it)->is_dir) ::rmdir((*it)->path.c_str());
   }
-  // The archive is in place: a stop asked for now has nothing left to stop.
-  channel.Send(kCallbackActionEndOfBatch, 0, 0, archive_path, record.ZipFileName);
-  return added;
 }
 
 }  // namespace
@@ -404,7 +469,7 @@ KORVEL_ENGINE_EXPORT int32_t KORVEL_RECORD_CALL PackExec(PackCommandRecord* reco
   RunGuard guard(g_packing);
   if (!guard.Owned()) return kEngineExecBusy;
   try {
-    return RunPack(*record, channel);
+    return PackRun(*record, channel).Run();
   } catch (const std::bad_alloc&) {
     channel.Message(kEngineErrorMemory, "Out of memory");
     return kEngineExecNoMemory;

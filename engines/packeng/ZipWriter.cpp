@@ -19,9 +19,6 @@ namespace korvel::engine {
 
 namespace {
 
-constexpr std::uint32_t kLocalSignature = 0x04034b50;
-constexpr std::uint32_t kCentralSignature = 0x02014b50;
-constexpr std::uint32_t kEndSignature = 0x06054b50;
 constexpr std::size_t kMaxEntries = 0xFFFF;
 constexpr std::size_t kChunk = 64 * 1024;
 // Made by Unix, format 3.0: the directory reader then leaves names as bytes (no OEM decoding).
@@ -31,16 +28,6 @@ constexpr std::uint16_t kMethodDeflated = 8;
 // Bytes of entries waiting for the worker threads, their output included: this bounds the
 // memory a run needs however fast the files are read.
 constexpr std::size_t kMaxPendingBytes = 32 << 20;
-
-void Put16(std::string& out, std::uint32_t value) {
-  out += static_cast<char>(value & 0xFF);
-  out += static_cast<char>((value >> 8) & 0xFF);
-}
-
-void Put32(std::string& out, std::uint32_t value) {
-  Put16(out, value & 0xFFFF);
-  Put16(out, value >> 16);
-}
 
 std::uint16_t VersionNeeded(std::uint16_t method) {
   return method == kMethodStored ? 10 : 20;
@@ -109,20 +96,21 @@ void ZipWriter::PatchBytes(std::uint64_t offset, std::string_view bytes) {
     throw ArchiveWriteError(written < 0 ? ErrnoText(errno) : "short write");
 }
 
+zip::CommonHeaderFields ZipWriter::HeaderFields(const Entry& entry) {
+  zip::CommonHeaderFields fields;
+  fields.version_needed = VersionNeeded(entry.method);
+  fields.flags = entry.flags;  // never encryption or a data descriptor
+  fields.method = entry.method;
+  fields.dos_time = entry.dos_time;
+  fields.crc = entry.crc;
+  fields.compressed_size = entry.compressed_size;
+  fields.size = entry.size;
+  fields.name_length = static_cast<std::uint16_t>(entry.name.size());
+  return fields;  // no extra field
+}
+
 std::string ZipWriter::LocalHeader(const Entry& entry) const {
-  std::string header;
-  Put32(header, kLocalSignature);
-  Put16(header, VersionNeeded(entry.method));
-  Put16(header, entry.flags);  // never encryption or a data descriptor
-  Put16(header, entry.method);
-  Put16(header, entry.dos_time & 0xFFFF);
-  Put16(header, entry.dos_time >> 16);
-  Put32(header, entry.crc);
-  Put32(header, entry.compressed_size);
-  Put32(header, entry.size);
-  Put16(header, static_cast<std::uint32_t>(entry.name.size()));
-  Put16(header, 0);  // no extra field
-  return header;
+  return zip::LocalHeader(HeaderFields(entry));
 }
 
 void ZipWriter::BeginEntry(Entry& entry) {
@@ -391,36 +379,18 @@ void ZipWriter::Finish(std::string_view comment) {
   const std::uint64_t directory_start = position_;
   std::string directory;
   for (const Entry& entry : entries_) {
-    Put32(directory, kCentralSignature);
-    Put16(directory, kVersionMadeBy);
-    Put16(directory, VersionNeeded(entry.method));
-    Put16(directory, entry.flags);
-    Put16(directory, entry.method);
-    Put16(directory, entry.dos_time & 0xFFFF);
-    Put16(directory, entry.dos_time >> 16);
-    Put32(directory, entry.crc);
-    Put32(directory, entry.compressed_size);
-    Put32(directory, entry.size);
-    Put16(directory, static_cast<std::uint32_t>(entry.name.size()));
-    Put16(directory, 0);  // extra field
-    Put16(directory, 0);  // comment
-    Put16(directory, 0);  // disk
-    Put16(directory, 0);  // internal attributes
-    Put32(directory, entry.external_attributes);
-    Put32(directory, entry.offset);
+    zip::CentralHeaderFields central;
+    central.made_by = kVersionMadeBy;
+    central.external_attributes = entry.external_attributes;
+    central.local_offset = entry.offset;
+    directory += zip::CentralHeader(HeaderFields(entry), central);  // no comment
     directory += entry.name;
   }
   WriteBytes(directory);
-  const std::string_view kept_comment = comment.substr(0, 0xFFFF);
-  std::string end;
-  Put32(end, kEndSignature);
-  Put16(end, 0);
-  Put16(end, 0);
-  Put16(end, static_cast<std::uint32_t>(entries_.size()));
-  Put16(end, static_cast<std::uint32_t>(entries_.size()));
-  Put32(end, static_cast<std::uint32_t>(directory.size()));
-  Put32(end, static_cast<std::uint32_t>(directory_start));
-  Put16(end, static_cast<std::uint32_t>(kept_comment.size()));
+  const std::string_view kept_comment = comment.substr(0, zip::kMaxCommentSize);
+  std::string end = zip::EndRecord(
+      static_cast<std::uint32_t>(entries_.size()), static_cast<std::uint32_t>(directory.size()),
+      static_cast<std::uint32_t>(directory_start), static_cast<std::uint32_t>(kept_comment.size()));
   end += kept_comment;
   WriteBytes(end);
 }

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "archive/ZipFormat.h"
 #include "engines/packeng/DeflatePool.h"
 
 namespace korvel::engine {
@@ -97,6 +98,7 @@ class ZipWriter {
 
   void WriteBytes(std::string_view bytes);
   void PatchBytes(std::uint64_t offset, std::string_view bytes);
+  static zip::CommonHeaderFields HeaderFields(const Entry& entry);
   std::string LocalHeader(const Entry& entry) const;
   void BeginEntry(Entry& entry);
   // Drops a half-written entry so the archive ends where it did before it.

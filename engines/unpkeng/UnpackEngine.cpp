@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <new>
+#include <optional>
 #include <random>
 #include <set>
 #include <type_traits>
@@ -20,7 +21,7 @@
 #include "archive/EngineRecords.h"
 #include "engines/common/EngineCommon.h"
 #include "engines/common/ZipReading.h"
-#include "platform/CodePage.h"
+#include "engines/unpkeng/EntryNames.h"
 
 namespace korvel::engine {
 
@@ -34,48 +35,6 @@ constexpr std::size_t kWholeEntryLimit = 8 << 20;
 
 std::int32_t ClampToInt32(std::uint64_t value) {
   return static_cast<std::int32_t>(std::min<std::uint64_t>(value, INT32_MAX));
-}
-
-bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-bool IsValidUtf8(std::string_view text) {
-  for (std::size_t i = 0; i < text.size();) {
-    const unsigned char lead = static_cast<unsigned char>(text[i]);
-    const std::size_t length = lead < 0x80         ? 1
-                               : (lead >> 5) == 6  ? 2
-                               : (lead >> 4) == 14 ? 3
-                               : (lead >> 3) == 30 ? 4
-                                                   : 0;
-    if (length == 0 || i + length > text.size()) return false;
-    for (std::size_t k = 1; k < length; ++k)
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-    i += length;
-  }
-  return true;
-}
-
-// The name a file gets on disk: names from DOS and OS/2 archives are in the OEM code page, the
-// same rule the component's directory list follows.
-std::string DiskName(zip_t* archive, zip_uint64_t index, const std::string& raw) {
-  if (IsAscii(raw) || IsValidUtf8(raw)) return raw;
-  zip_uint8_t opsys = ZIP_OPSYS_DEFAULT;
-  zip_file_get_external_attributes(archive, index, 0, &opsys, nullptr);
-  if (opsys == ZIP_OPSYS_DOS || opsys == ZIP_OPSYS_OS_2)
-    return platform::ToUtf8(raw, platform::CodePage::kOem866);
-  return raw;
-}
-
-std::string ParentOf(const std::string& rel) {
-  const std::size_t slash = rel.find_last_of('/');
-  return slash == std::string::npos ? std::string() : rel.substr(0, slash);
-}
-
-std::string BaseOf(const std::string& rel) {
-  const std::size_t slash = rel.find_last_of('/');
-  return slash == std::string::npos ? rel : rel.substr(slash + 1);
 }
 
 // A buffer kept from entry to entry, grown to the largest one needed so far.
@@ -102,6 +61,21 @@ class Unpacker {
   std::int32_t Run();
 
  private:
+  // An entry chosen by the patterns.
+  struct Selection {
+    zip_uint64_t index;
+    zip_stat_t st;
+    std::string raw;
+  };
+  // The steps of a run; a result ends it early (the message has been sent).
+  std::optional<std::int32_t> ReadRecord();
+  std::optional<std::int32_t> OpenArchive();
+  std::vector<Selection> Select(std::int32_t& total_files, std::uint64_t& total_size);
+  // Unpacks one selected entry, counting it in `done`; false stops the run.
+  bool UnpackItem(const Selection& item, std::int32_t& done);
+  // Whether an existing (or, freshening, missing) file is to be replaced; false stops the run.
+  bool DecideReplace(const Selection& item, const std::string& rel, bool exists,
+                     const struct stat& existing, bool& replace);
   // Creates the folders of `rel` below the base; false (with a message) when it cannot, or when
   // an existing part is a link, which could lead outside the base.
   bool MakeFolders(const std::string& rel, const std::string& entry_name);
@@ -110,6 +84,15 @@ class Unpacker {
   // Writes (or, testing, only reads) one file entry; true when it was written or tested. A file
   // that `exists` is replaced only once the new one is complete and checked.
   bool Extract(zip_uint64_t index, const zip_stat_t& st, const std::string& rel, bool exists);
+  // Opens an entry for Extract: raw when it is deflated and small enough to expand `whole`.
+  ZipFilePtr OpenForExtract(zip_uint64_t index, const zip_stat_t& st, const std::string& shown,
+                            bool& whole);
+  // Opens the file written to: `target` itself when new, else a temporary name in `folder`.
+  bool CreateOutput(const std::string& target, const std::string& folder, bool exists,
+                    UniqueFd& out, std::string& temp_path);
+  bool WriteAll(int fd, const std::string& target, const char* data, std::size_t size);
+  // Asks what to do with an entry that failed its checksum; true to keep it.
+  bool KeepDamaged(const std::string& shown);
   // Where an entry's bytes go; false stops (it has said why).
   using Sink = std::function<bool(const char*, std::size_t)>;
   // Reads an opened entry in pieces into `sink`; false (with a message) when it cannot be read;
@@ -268,22 +251,66 @@ bool Unpacker::ReadDeflatedWhole(zip_file_t* raw, const zip_stat_t& st, const st
                                                shown, archive_path_.c_str());
 }
 
+ZipFilePtr Unpacker::OpenForExtract(zip_uint64_t index, const zip_stat_t& st,
+                                    const std::string& shown, bool& whole) {
+  constexpr zip_uint64_t kNeeded = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC;
+  whole = st.encryption_method == ZIP_EM_NONE && st.comp_method == ZIP_CM_DEFLATE &&
+          (st.valid & kNeeded) == kNeeded && st.size <= kWholeEntryLimit &&
+          st.comp_size <= kWholeEntryLimit;
+  if (!whole) return OpenEntry(index, st, shown);
+  ZipFilePtr file(zip_fopen_index(archive_.get(), index, ZIP_FL_COMPRESSED));
+  if (!file)
+    channel_.Message(kEngineErrorDamaged,
+                     "Cannot read " + shown + ": " + zip_strerror(archive_.get()));
+  return file;
+}
+
+bool Unpacker::CreateOutput(const std::string& target, const std::string& folder, bool exists,
+                            UniqueFd& out, std::string& temp_path) {
+  constexpr int kCreate = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+  if (!exists) {
+    out = UniqueFd(::open(target.c_str(), kCreate, 0666));
+    if (out.Valid()) temp_path = target;
+  }
+  for (int attempt = 0; attempt < 100 && !out.Valid(); ++attempt) {
+    temp_path = folder + "/.kz" + std::to_string(random_()) + ".tmp";
+    out = UniqueFd(::open(temp_path.c_str(), kCreate, 0666));
+    if (!out.Valid() && errno != EEXIST) break;
+  }
+  if (!out.Valid()) {
+    channel_.Message(kEngineErrorWrite, "Cannot create " + target + ": " + ErrnoText(errno));
+    return false;
+  }
+  return true;
+}
+
+bool Unpacker::WriteAll(int fd, const std::string& target, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(fd, data, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0) {
+      channel_.Message(kEngineErrorWrite, "Cannot write " + target + ": " + ErrnoText(errno));
+      return false;
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+bool Unpacker::KeepDamaged(const std::string& shown) {
+  // Asked first; only a yes keeps the damaged data (1 or -1; 2 means nobody decided).
+  if (!channel_.Send(kCallbackActionCrcError, 0, 0, shown, archive_path_.c_str())) return false;
+  const bool keep = !test_ && (channel_.Answer().Arg1 == 1 || channel_.Answer().Arg1 == -1);
+  channel_.Message(kEngineErrorCrc, "CRC error in " + shown + (keep ? ", kept anyway" : ""));
+  return keep;
+}
+
 bool Unpacker::Extract(zip_uint64_t index, const zip_stat_t& st, const std::string& rel,
                        bool exists) {
   const std::string shown = rel;
-  constexpr zip_uint64_t kNeeded = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC;
-  const bool whole = st.encryption_method == ZIP_EM_NONE && st.comp_method == ZIP_CM_DEFLATE &&
-                     (st.valid & kNeeded) == kNeeded && st.size <= kWholeEntryLimit &&
-                     st.comp_size <= kWholeEntryLimit;
-  ZipFilePtr file;
-  if (whole) {
-    file.reset(zip_fopen_index(archive_.get(), index, ZIP_FL_COMPRESSED));
-    if (!file)
-      channel_.Message(kEngineErrorDamaged,
-                       "Cannot read " + shown + ": " + zip_strerror(archive_.get()));
-  } else {
-    file = OpenEntry(index, st, shown);
-  }
+  bool whole = false;
+  ZipFilePtr file = OpenForExtract(index, st, shown, whole);
   if (!file) return false;
   if (!channel_.Send(kCallbackActionNewFile, ClampToInt32(st.size), 0, shown,
                      archive_path_.c_str()))
@@ -293,24 +320,9 @@ bool Unpacker::Extract(zip_uint64_t index, const zip_stat_t& st, const std::stri
   // replaced through a temporary file in its folder, so the rename cannot cross devices.
   const std::string target = base_ + '/' + rel;
   const std::string folder = base_ + (ParentOf(rel).empty() ? "" : '/' + ParentOf(rel));
-  constexpr int kCreate = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
   std::string temp_path;
   UniqueFd out;
-  if (!test_) {
-    if (!exists) {
-      out = UniqueFd(::open(target.c_str(), kCreate, 0666));
-      if (out.Valid()) temp_path = target;
-    }
-    for (int attempt = 0; attempt < 100 && !out.Valid(); ++attempt) {
-      temp_path = folder + "/.kz" + std::to_string(random_()) + ".tmp";
-      out = UniqueFd(::open(temp_path.c_str(), kCreate, 0666));
-      if (!out.Valid() && errno != EEXIST) break;
-    }
-    if (!out.Valid()) {
-      channel_.Message(kEngineErrorWrite, "Cannot create " + target + ": " + ErrnoText(errno));
-      return false;
-    }
-  }
+  if (!test_ && !CreateOutput(target, folder, exists, out, temp_path)) return false;
   struct TempRemover {
     std::string* path;
     ~TempRemover() {
@@ -319,30 +331,13 @@ bool Unpacker::Extract(zip_uint64_t index, const zip_stat_t& st, const std::stri
   } remover{&temp_path};
 
   const Sink write = [&](const char* data, std::size_t size) {
-    if (test_) return true;
-    while (size > 0) {
-      const ssize_t written = ::write(out.Get(), data, size);
-      if (written < 0 && errno == EINTR) continue;
-      if (written < 0) {
-        channel_.Message(kEngineErrorWrite, "Cannot write " + target + ": " + ErrnoText(errno));
-        return false;
-      }
-      data += written;
-      size -= static_cast<std::size_t>(written);
-    }
-    return true;
+    return test_ || WriteAll(out.Get(), target, data, size);
   };
   bool crc_error = false;
   if (!(whole ? ReadDeflatedWhole(file.get(), st, shown, crc_error, write)
               : ReadStream(file.get(), shown, crc_error, write)))
     return false;
-  if (crc_error) {
-    // Asked first; only a yes keeps the damaged data (1 or -1; 2 means nobody decided).
-    if (!channel_.Send(kCallbackActionCrcError, 0, 0, shown, archive_path_.c_str())) return false;
-    const bool keep = !test_ && (channel_.Answer().Arg1 == 1 || channel_.Answer().Arg1 == -1);
-    channel_.Message(kEngineErrorCrc, "CRC error in " + shown + (keep ? ", kept anyway" : ""));
-    if (!keep) return false;
-  }
+  if (crc_error && !KeepDamaged(shown)) return false;
   if (test_) {
     if (IsOn(record_.Verbose)) channel_.Message(0, "  testing: " + shown + "  OK");
     return true;
@@ -358,7 +353,7 @@ bool Unpacker::Extract(zip_uint64_t index, const zip_stat_t& st, const std::stri
   return true;
 }
 
-std::int32_t Unpacker::Run() {
+std::optional<std::int32_t> Unpacker::ReadRecord() {
   if (record_.ZipFileName == nullptr || record_.ZipFileName[0] == '\0') {
     channel_.Message(kEngineErrorParameter, "No archive name given");
     return kEngineExecBadRecord;
@@ -388,7 +383,10 @@ std::int32_t Unpacker::Run() {
   }
   password_ = record_.Password != nullptr ? record_.Password : "";
   password_requests_ = std::clamp(record_.PasswordRequests, 0, 15);
+  return std::nullopt;
+}
 
+std::optional<std::int32_t> Unpacker::OpenArchive() {
   std::string error;
   std::uint64_t prefix = 0;
   archive_ = OpenArchiveForReading(archive_path_, error, &prefix);
@@ -399,15 +397,12 @@ std::int32_t Unpacker::Run() {
   if (prefix > 0)
     channel_.Message(kEngineErrorWarning,
                      std::to_string(prefix) + " extra bytes at the beginning of " + archive_path_);
+  return std::nullopt;
+}
 
-  struct Selection {
-    zip_uint64_t index;
-    zip_stat_t st;
-    std::string raw;
-  };
+std::vector<Unpacker::Selection> Unpacker::Select(std::int32_t& total_files,
+                                                  std::uint64_t& total_size) {
   std::vector<Selection> selection;
-  std::uint64_t total_size = 0;
-  std::int32_t total_files = 0;
   const zip_int64_t count = zip_get_num_entries(archive_.get(), 0);
   for (zip_int64_t i = 0; i < count; ++i) {
     Selection item{static_cast<zip_uint64_t>(i), {}, {}};
@@ -426,6 +421,15 @@ std::int32_t Unpacker::Run() {
     }
     selection.push_back(std::move(item));
   }
+  return selection;
+}
+
+std::int32_t Unpacker::Run() {
+  if (auto result = ReadRecord()) return *result;
+  if (auto result = OpenArchive()) return *result;
+  std::uint64_t total_size = 0;
+  std::int32_t total_files = 0;
+  const std::vector<Selection> selection = Select(total_files, total_size);
   if (selection.empty()) {
     channel_.Message(patterns_.empty() ? kEngineErrorNone : kEngineErrorNothingToDo,
                      "No entries to unpack in " + archive_path_);
@@ -437,61 +441,69 @@ std::int32_t Unpacker::Run() {
                      archive_path_.c_str()))
     return channel_.StopResult();
 
-  const bool dir_names = IsOn(record_.DirNames);
-  const bool update = IsOn(record_.Update);
-  const bool freshen = IsOn(record_.Freshen) && !update;
   std::int32_t done = 0;
   for (const Selection& item : selection) {
-    if (channel_.Stopped()) break;
-    const char last = item.raw.back();
-    const bool is_dir = last == '/' || last == '\\';
-    const std::optional<std::string> safe =
-        SafeEntryPath(DiskName(archive_.get(), item.index, item.raw));
-    if (!safe) {
-      channel_.Message(kEngineErrorUnsafeName,
-                       "Refused " + item.raw + ": it would be written outside the target folder");
-      continue;
-    }
-    if (is_dir) {
-      if (!test_ && dir_names && !freshen) MakeFolders(*safe, item.raw);
-      continue;
-    }
-    const std::string rel = dir_names ? *safe : BaseOf(*safe);
-    if (test_) {
-      if (Extract(item.index, item.st, rel, false)) ++done;
-      continue;
-    }
-    const std::string target = base_ + '/' + rel;
-    struct stat existing {};
-    const bool exists = ::lstat(target.c_str(), &existing) == 0;
-    if (freshen && !exists) continue;
-    // Folders are made (and checked for links) before anything inside them is looked at again.
-    if (!MakeFolders(ParentOf(rel), item.raw)) continue;
-    if (exists && S_ISDIR(existing.st_mode)) {
-      channel_.Message(kEngineErrorWrite, "Cannot write " + target + ": a folder is in the way");
-      continue;
-    }
-    if (exists || freshen) {
-      bool replace;
-      if (update || freshen) {
-        replace = exists && ToDosDateTime(existing.st_mtime) < ToDosDateTime(item.st.mtime);
-      } else {
-        if (!channel_.Send(kCallbackActionOverwrite, 0, IsOn(record_.Overwrite) ? -1 : 0, rel,
-                           archive_path_.c_str()))
-          break;
-        replace = channel_.Answer().Arg2 != 0;
-      }
-      if (!replace) {
-        if (exists && !channel_.Send(kCallbackActionSkipped, 0, 0, rel, archive_path_.c_str()))
-          break;
-        continue;
-      }
-    }
-    if (Extract(item.index, item.st, rel, exists)) ++done;
+    if (channel_.Stopped() || !UnpackItem(item, done)) break;
   }
   if (channel_.Stopped()) return channel_.StopResult();
   channel_.Send(kCallbackActionEndOfBatch, 0, 0, archive_path_, archive_path_.c_str());
   return done;
+}
+
+bool Unpacker::UnpackItem(const Selection& item, std::int32_t& done) {
+  const bool dir_names = IsOn(record_.DirNames);
+  const bool freshen = IsOn(record_.Freshen) && !IsOn(record_.Update);
+  const char last = item.raw.back();
+  const bool is_dir = last == '/' || last == '\\';
+  const std::optional<std::string> safe =
+      SafeEntryPath(DiskName(archive_.get(), item.index, item.raw));
+  if (!safe) {
+    channel_.Message(kEngineErrorUnsafeName,
+                     "Refused " + item.raw + ": it would be written outside the target folder");
+    return true;
+  }
+  if (is_dir) {
+    if (!test_ && dir_names && !freshen) MakeFolders(*safe, item.raw);
+    return true;
+  }
+  const std::string rel = dir_names ? *safe : BaseOf(*safe);
+  if (test_) {
+    if (Extract(item.index, item.st, rel, false)) ++done;
+    return true;
+  }
+  const std::string target = base_ + '/' + rel;
+  struct stat existing {};
+  const bool exists = ::lstat(target.c_str(), &existing) == 0;
+  if (freshen && !exists) return true;
+  // Folders are made (and checked for links) before anything inside them is looked at again.
+  if (!MakeFolders(ParentOf(rel), item.raw)) return true;
+  if (exists && S_ISDIR(existing.st_mode)) {
+    channel_.Message(kEngineErrorWrite, "Cannot write " + target + ": a folder is in the way");
+    return true;
+  }
+  bool replace = true;
+  if (!DecideReplace(item, rel, exists, existing, replace)) return false;
+  if (replace && Extract(item.index, item.st, rel, exists)) ++done;
+  return true;
+}
+
+bool Unpacker::DecideReplace(const Selection& item, const std::string& rel, bool exists,
+                             const struct stat& existing, bool& replace) {
+  const bool update = IsOn(record_.Update);
+  const bool freshen = IsOn(record_.Freshen) && !update;
+  if (!exists && !freshen) return true;
+  if (update || freshen) {
+    replace = exists && ToDosDateTime(existing.st_mtime) < ToDosDateTime(item.st.mtime);
+  } else {
+    if (!channel_.Send(kCallbackActionOverwrite, 0, IsOn(record_.Overwrite) ? -1 : 0, rel,
+                       archive_path_.c_str()))
+      return false;
+    replace = channel_.Answer().Arg2 != 0;
+  }
+  if (!replace && exists &&
+      !channel_.Send(kCallbackActionSkipped, 0, 0, rel, archive_path_.c_str()))
+    return false;
+  return true;
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/ZipFormat.h"
+
 namespace korvel::test {
 
 inline constexpr std::uint32_t kDosDate1980 = 0x00210000;  // 1980-01-01 00:00
@@ -28,13 +30,17 @@ inline std::uint32_t Crc32(const std::string& data) {
       crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
 }
 
-inline void Put16(std::string& out, std::uint32_t v) {
-  out += static_cast<char>(v & 0xFF);
-  out += static_cast<char>((v >> 8) & 0xFF);
-}
-inline void Put32(std::string& out, std::uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
+// The fields both headers of a stored entry hold.
+inline zip::CommonHeaderFields StoredFields(const RawEntry& e) {
+  zip::CommonHeaderFields f;
+  f.version_needed = 10;
+  f.flags = e.flags;
+  f.dos_time = e.dos_date_time;
+  f.crc = Crc32(e.data);
+  f.compressed_size = static_cast<std::uint32_t>(e.data.size());
+  f.size = f.compressed_size;
+  f.name_length = static_cast<std::uint16_t>(e.name.size());
+  return f;
 }
 
 // A complete archive of `entries` with `comment`; the names are written as given (bytes). A name
@@ -44,53 +50,22 @@ inline std::string MakeZip(const std::vector<RawEntry>& entries, const std::stri
   std::vector<std::uint32_t> offsets;
   for (const RawEntry& e : entries) {
     offsets.push_back(static_cast<std::uint32_t>(out.size()));
-    Put32(out, 0x04034B50);
-    Put16(out, 10);
-    Put16(out, e.flags);
-    Put16(out, 0);
-    Put32(out, e.dos_date_time);
-    Put32(out, Crc32(e.data));
-    Put32(out, static_cast<std::uint32_t>(e.data.size()));
-    Put32(out, static_cast<std::uint32_t>(e.data.size()));
-    Put16(out, static_cast<std::uint32_t>(e.name.size()));
-    Put16(out, 0);
-    out += e.name;
-    out += e.data;
+    out += zip::LocalHeader(StoredFields(e)) + e.name + e.data;
   }
   const auto central = static_cast<std::uint32_t>(out.size());
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const RawEntry& e = entries[i];
-    Put32(out, 0x02014B50);
-    out += static_cast<char>(e.made_by);
-    out += static_cast<char>(e.host);
-    Put16(out, 10);
-    Put16(out, e.flags);
-    Put16(out, 0);
-    Put32(out, e.dos_date_time);
-    Put32(out, Crc32(e.data));
-    Put32(out, static_cast<std::uint32_t>(e.data.size()));
-    Put32(out, static_cast<std::uint32_t>(e.data.size()));
-    Put16(out, static_cast<std::uint32_t>(e.name.size()));
-    Put16(out, 0);
-    Put16(out, static_cast<std::uint32_t>(e.comment.size()));
-    Put16(out, 0);
-    Put16(out, 0);
-    Put32(out, !e.name.empty() && e.name.back() == '/' ? 0x10 : 0);
-    Put32(out, offsets[i]);
-    out += e.name;
-    out += e.comment;
+    zip::CentralHeaderFields c;
+    c.made_by = static_cast<std::uint16_t>(e.made_by | e.host << 8);
+    c.comment_length = static_cast<std::uint16_t>(e.comment.size());
+    c.external_attributes = !e.name.empty() && e.name.back() == '/' ? 0x10 : 0;
+    c.local_offset = offsets[i];
+    out += zip::CentralHeader(StoredFields(e), c) + e.name + e.comment;
   }
   const auto central_size = static_cast<std::uint32_t>(out.size()) - central;
-  Put32(out, 0x06054B50);
-  Put16(out, 0);
-  Put16(out, 0);
-  Put16(out, static_cast<std::uint32_t>(entries.size()));
-  Put16(out, static_cast<std::uint32_t>(entries.size()));
-  Put32(out, central_size);
-  Put32(out, central);
-  Put16(out, static_cast<std::uint32_t>(comment.size()));
-  out += comment;
-  return out;
+  out += zip::EndRecord(static_cast<std::uint32_t>(entries.size()), central_size, central,
+                        static_cast<std::uint32_t>(comment.size()));
+  return out + comment;
 }
 
 }  // namespace korvel::test
