@@ -129,7 +129,7 @@ TEST_F(PatchJobTest, AdaptsAGameFromStartToEnd) {
                 Text(TextId::kCreatingJar), Text(TextId::kCreatingJad),
                 Text(TextId::kClearingTempDir), Text(TextId::kWorkFinished)}));
   EXPECT_TRUE(sink_.gauges.empty());
-  EXPECT_EQ(job_->ScanMode, 1);
+  EXPECT_TRUE(PatchJobProbe::LastScanDeleted(*job_));
   // Unpacking and packing each end their progress line with every entry done.
   std::vector<std::string> finished;
   for (const std::string& line : sink_.progress) {
