@@ -443,5 +443,14 @@ TEST(JobPaths, BackupDescriptorAndWorkFolder) {
   EXPECT_EQ(WorkDirectory("/opt/korvel"), "/opt/korvel/temp");
 }
 
+TEST(JobPaths, GamesAreJarsInAnyLetterCase) {
+  for (const char* game : {"/games/a.jar", "b.JAR", "c.Jar", ".jar"}) {
+    EXPECT_TRUE(IsGameFileName(game)) << game;
+  }
+  for (const char* other : {"/games/a.jar.bak", "a.jad", "jar", "/games.jar/a", ""}) {
+    EXPECT_FALSE(IsGameFileName(other)) << other;
+  }
+}
+
 }  // namespace
 }  // namespace korvel
