@@ -1,24 +1,22 @@
 // korvel-patch: adapts MIDlet suites from the command line with the same job as the desktop
 // program, using the desktop program's settings file.
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "archive/Archiver.h"
-#include "payload/ProgramStore.h"
+#include "pipeline/JobComponents.h"
 #include "pipeline/PatchJob.h"
 #include "platform/Files.h"
 #include "search/EasyFileSearch.h"
 #include "settings/Language.h"
 #include "settings/Locations.h"
 #include "settings/Settings.h"
-#include "store/StoredItems.h"
 
 namespace korvel {
 namespace {
@@ -178,14 +176,6 @@ constexpr const char* kWouldAdapt = "would adapt";
 constexpr const char* kNoEffect = "no effect";
 constexpr const char* kRestored = "restored";
 
-bool IsJarName(const std::string& name) {
-  if (name.size() < 4) return false;
-  std::string extension = name.substr(name.size() - 4);
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return extension == ".jar";
-}
-
 // A file argument stands for itself; a folder for every JAR below it, sorted so that runs over
 // the same collection report in the same order. A folder that cannot be walked in full adds a
 // failed result, so that a partial run is never reported as complete.
@@ -198,12 +188,12 @@ std::vector<std::string> ExpandArgument(const std::string& argument,
   if (root.back() != '/') root += '/';
 
   TEasyFileSearch search;
-  search.SetSearchOptions(TOptions::All().Exclude(okLookForDirectory));
+  ApplyPatchJobSettings(search);
   search.FileNames() = {"*.*"};
   search.SetRootPath(root);
   std::vector<std::string> jars;
   search.OnFileFound = [&](const TFileInformations& found) {
-    if (!IsJarName(found.Name)) return;
+    if (!IsGameFileName(found.Name)) return;
     const std::string full = found.Path + found.Name;
     jars.push_back(shown + (full.rfind(root, 0) == 0 ? full.substr(root.size()) : full));
   };
@@ -376,9 +366,8 @@ int Run(int argc, char** argv) {
 
   // A language file given here is taken from the current folder, one named in the settings from
   // the language folders.
-  const std::string lang_file =
-      options.lang_file ? platform::AbsolutePath(*options.lang_file)
-                        : ResolveLanguageFile(locations.language_dirs, settings.LangFile);
+  const std::string lang_file = options.lang_file ? platform::AbsolutePath(*options.lang_file)
+                                                  : LanguageFilePath(locations, settings.LangFile);
   if (options.save_settings) {
     if (options.lang_file) settings.LangFile = lang_file;
     try {
@@ -392,18 +381,13 @@ int Run(int argc, char** argv) {
   }
   const Language texts = Language::FromFile(lang_file);
 
-  TArchiver zip;
-  ApplyPatchJobSettings(zip);
+  JobComponents components(settings, texts);
   // Loaded once for the whole run, as the desktop program does, rather than for every operation
   // of every job. A missing engine is reported by the operation that needs it.
-  zip.LoadUnzEngine(true);
-  zip.LoadZipEngine(true);
-  TEasyFileSearch fs;
-  ApplyPatchJobSettings(fs);
-  TmxStorage store;
-  LoadProgramStore(store);
+  components.Zip.LoadUnzEngine(true);
+  components.Zip.LoadZipEngine(true);
   ConsoleSink sink(options.quiet || options.json || options.dry_run);
-  PatchJob job({zip, fs, store, settings, texts, sink, locations.job_dir});
+  const std::unique_ptr<PatchJob> job = components.MakeJob(sink, locations.job_dir);
 
   std::vector<FileResult> results;
   for (const std::string& argument : options.files) {
@@ -412,7 +396,7 @@ int Run(int argc, char** argv) {
       continue;
     }
     for (const std::string& file : ExpandArgument(argument, results)) {
-      results.push_back(AdaptOne(job, locations, file, options.dry_run));
+      results.push_back(AdaptOne(*job, locations, file, options.dry_run));
     }
   }
   Report(results, options.json, options.dry_run, options.restore);

@@ -199,14 +199,4 @@ int TCustomArchiver::PackVersion() const {
   return worker_->PackEngine().Version();
 }
 
-void ApplyPatchJobSettings(TArchiver& zip) {
-  // Hidden files are packed too: everything in the work folder came out of the game, and a file
-  // left out would be lost from it (a name starting with "." counts as hidden here).
-  zip.SetAddOptions({AddOptsEnum::AddDirNames, AddOptsEnum::AddRecurseDirs,
-                     AddOptsEnum::AddSeparateDirs, AddOptsEnum::AddHiddenFiles});
-  zip.SetExtrOptions({ExtrOptsEnum::ExtrDirNames, ExtrOptsEnum::ExtrOverWrite});
-  zip.SetAddCompLevel(9);
-  zip.SetAddStoreSuffixes(DefaultStoreSuffixes());
-}
-
 }  // namespace korvel

@@ -3,7 +3,6 @@
 // unpack (Extract) and pack (Add). Typical use, as the patch job does it:
 //
 //   TArchiver zip;
-//   ApplyPatchJobSettings(zip);
 //   zip.SetZipFileName(jar);          // reads the directory
 //   zip.SetExtrBaseDir(work_dir);
 //   zip.FSpecArgs() = {"*.*"};
@@ -231,10 +230,5 @@ class TArchiver final : public TCustomArchiver {
  public:
   using TCustomArchiver::TCustomArchiver;
 };
-
-// The settings the main window gives its component for the patch job: packing keeps directory
-// names, recurses, writes an entry for every directory, level 9, stores gif to jar uncompressed;
-// unpacking recreates the directories and overwrites existing files.
-void ApplyPatchJobSettings(TArchiver& zip);
 
 }  // namespace korvel

@@ -1,24 +1,20 @@
 // The patch job, step by step.
 #include "pipeline/PatchJob.h"
 
-#include <algorithm>
 #include <cerrno>
-#include <cstring>
-#include <memory>
 #include <optional>
-#include <set>
 
 #include "archive/Archiver.h"
 #include "payload/ProgramStore.h"
 #include "pipeline/ClassFile.h"
 #include "pipeline/ClassPatcher.h"
 #include "pipeline/FullScreenClass.h"
+#include "pipeline/JobComponents.h"
 #include "pipeline/ManifestRewrite.h"
 #include "platform/Directory.h"
 #include "platform/FileError.h"
 #include "platform/FileLock.h"
 #include "platform/Files.h"
-#include "platform/Time.h"
 #include "search/EasyFileSearch.h"
 #include "store/StoredItems.h"
 
@@ -30,63 +26,14 @@ constexpr int kDefaultWidth = 128;
 constexpr int kDefaultHeight = 116;
 // The descriptor is prepared under this name in the program directory.
 constexpr std::string_view kStagedJadName = "staged.jad";
-// A long step shows it moves at least this often (and at most this often, so it costs little).
-constexpr std::uint32_t kProgressIntervalMs = 250;
 
-// Every file below `folder`, as paths relative to it with "/" between the parts.
-void CollectFiles(const std::string& folder, const std::string& prefix,
-                  std::set<std::string>& out) {
-  platform::DirectoryReader reader(folder);
-  platform::DirEntry entry;
-  while (reader.Next(entry)) {
-    if (entry.Name == "." || entry.Name == "..") continue;
-    const std::string relative = prefix + entry.Name;
-    if (entry.Attributes & platform::kAttrDirectory) {
-      if (!entry.IsSymlink) {
-        CollectFiles(platform::JoinPath(folder, entry.Name), relative + "/", out);
-      }
-    } else {
-      out.insert(relative);
-    }
-  }
-}
+}  // namespace
 
-std::string WithSeparator(const std::string& folder) {
+std::string PatchJob::WithSeparator(const std::string& folder) {
   return folder.empty() || folder.back() == platform::kPathSeparator
              ? folder
              : folder + platform::kPathSeparator;
 }
-
-// An error the archive component or an engine reported, in a user's words; empty for notes and
-// warnings after which the work went on.
-std::string DescribeArchiveMessage(int code, std::string message) {
-  if (code == 0 || code == 1 || code == kArchiveStructureWarning ||
-      code == kArchiveGarbageWarning) {
-    return {};
-  }
-  // Engines name the system's reason; a full disk reads the same as everywhere else.
-  const std::string full_disk = std::strerror(ENOSPC);
-  if (const auto pos = message.find(full_disk); pos != std::string::npos) {
-    message.replace(pos, full_disk.size(), SystemErrorText(ENOSPC));
-  }
-  constexpr std::string_view kRefused = "Refused ";
-  if (code == 8) {
-    // "Refused <entry>: <why>"
-    const auto colon = message.find(": ", kRefused.size());
-    const std::string entry = message.rfind(kRefused, 0) == 0 && colon != std::string::npos
-                                  ? message.substr(kRefused.size(), colon - kRefused.size())
-                                  : message;
-    return entry + ": unsafe name refused";
-  }
-  return message;
-}
-
-std::string SizeText(std::uint64_t bytes) {
-  if (bytes < (1 << 20)) return std::to_string((bytes + 1023) >> 10) + " KiB";
-  return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MiB";
-}
-
-}  // namespace
 
 std::string BackupPath(const std::string& jar) {
   return jar + ".bak";
@@ -107,22 +54,12 @@ std::string FindDescriptor(const std::string& jar) {
   return found && platform::FileExists(*found) ? *found : usual;
 }
 
-std::optional<std::string> ReadOnlyRefusal(const std::string& jar) {
-  if (!platform::IsReadOnly(jar)) return std::nullopt;
-  return jar + "\nThis file is set read-only.\nTry again with a different file name.";
-}
-
 std::string WorkDirectory(const std::string& program_dir) {
   return platform::JoinPath(program_dir, "temp");
 }
 
 std::string JobLockPath(const std::string& program_dir) {
   return platform::JoinPath(program_dir, "korvel.lock");
-}
-
-void ApplyPatchJobSettings(TEasyFileSearch& fs) {
-  fs.SetSearchOptions(TOptions::All().Exclude(okLookForDirectory));
-  fs.SetFilterKind(TFilter());
 }
 
 PatchJob::PatchJob(JobContext context) : context_(std::move(context)) {
@@ -136,16 +73,16 @@ bool PatchJob::DeleteDirTree(const std::string& folder) {
 void PatchJob::fsFileFound(const TFileInformations& file) {
   const std::string path = file.Path + file.Name;
   switch (ScanMode) {
-    case 1:
+    case ScanAction::kDelete:
       platform::DeleteFile(path);
       break;
-    case 2:
+    case ScanAction::kRedirect:
       RedirectCanvas(path);
       break;
-    case 3:
+    case ScanAction::kNokiaTest:
       if (FileContainsText(path, kNokiaPackagePrefix)) ++ScanCount;
       break;
-    default:
+    case ScanAction::kNone:
       break;
   }
 }
@@ -184,143 +121,14 @@ void PatchJob::Gauge(int percent) {
   if (!interactive_) context_.sink.SetGauge(percent);
 }
 
-void PatchJob::Scan(int mode, std::string_view mask) {
-  ScanMode = mode;
+void PatchJob::Scan(ScanAction action, std::string_view mask) {
+  ScanMode = action;
   ScanCount = 0;
   TEasyFileSearch& fs = context_.fs;
   fs.SetRootPath(WithSeparator(work_dir_));
   fs.FileNames().clear();
   fs.FileNames().emplace_back(mask);
   fs.Search();
-}
-
-void PatchJob::EntryDone(int done, int total, int gauge_from, int gauge_to) {
-  const std::uint32_t now = platform::TickCount();
-  if (done < total && now - last_progress_ms_ < kProgressIntervalMs) return;
-  last_progress_ms_ = now;
-  if (interactive_) {
-    context_.sink.ConsoleProgress(context_.texts.Text(TextId::kArchiveEntries) + " " +
-                                  std::to_string(done) + " / " + std::to_string(total));
-  } else if (done < total && gauge_to > gauge_from + 1) {
-    // Strictly inside the step's range: the step's own end value follows when it is done.
-    Gauge(gauge_from + 1 + (gauge_to - gauge_from - 1) * done / total);
-  }
-}
-
-void PatchJob::WatchArchive(std::uint64_t byte_limit, int gauge_from, int gauge_to) {
-  TArchiver& zip = context_.Zip;
-  archive_failure_.clear();
-  zip.OnMessage = [this](int code, const std::string& message) {
-    if (archive_failure_.empty()) archive_failure_ = DescribeArchiveMessage(code, message);
-  };
-  zip.OnCRC32Error = [this](const std::string& entry, std::uint32_t, std::uint32_t, bool& extract) {
-    extract = false;  // damaged data never reaches the game
-    if (archive_failure_.empty()) archive_failure_ = entry + ": damaged (checksum)";
-  };
-  auto written = std::make_shared<std::uint64_t>(0);
-  auto entries = std::make_shared<std::pair<int, int>>(0, 0);  // done, total
-  last_progress_ms_ = platform::TickCount();
-  zip.OnProgress = [this, &zip, written, entries, byte_limit, gauge_from, gauge_to](
-                       ProgressType kind, const std::string&, std::int64_t size) {
-    if (kind == ProgressType::TotalFiles2Process) *entries = {0, static_cast<int>(size)};
-    if (kind == ProgressType::NewFile) {
-      Step("archive entry");
-      auto& [done, total] = *entries;
-      if (total > 0 && done < total) EntryDone(++done, total, gauge_from, gauge_to);
-    }
-    if (kind != ProgressType::ProgressUpdate || byte_limit == 0 || size < 0) return;
-    *written += static_cast<std::uint64_t>(size);
-    if (*written > byte_limit && !zip.Cancel()) {
-      // The directory understated the sizes; stop before the disk fills.
-      archive_failure_ = "the archive unpacks to more than its directory says; unpacking stopped";
-      zip.SetCancel(true);
-    }
-  };
-}
-
-void PatchJob::StopWatchingArchive() {
-  TArchiver& zip = context_.Zip;
-  zip.OnMessage = nullptr;
-  zip.OnCRC32Error = nullptr;
-  zip.OnProgress = nullptr;
-  zip.SetCancel(false);
-}
-
-bool PatchJob::Unpack(const std::string& archive, const std::string& folder) {
-  TArchiver& zip = context_.Zip;
-  WatchArchive(0);
-  zip.SetZipFileName(archive);
-  const int files = zip.Count();
-  // Not a readable archive, or nothing in it.
-  if (files == 0 || zip.ErrCode() != 0) {
-    StopWatchingArchive();
-    if (archive_failure_.empty() && zip.ErrCode() != 0) {
-      archive_failure_ = DescribeArchiveMessage(zip.ErrCode(), zip.Message());
-    }
-    if (archive_failure_.empty()) archive_failure_ = "the archive holds no files";
-    return false;
-  }
-  // An archive bomb is refused from its directory, before anything is written.
-  std::uint64_t total = 0;
-  for (const ZipDirEntry& entry : zip.ZipContents()) total += entry.UncompressedSize;
-  const auto packed =
-      static_cast<std::uint64_t>(std::max<std::int64_t>(platform::FileSizeOf(archive), 1));
-  if (total > kUnpackCeiling || (total > kUnpackRatioFloor && total / packed > kUnpackRatioLimit)) {
-    StopWatchingArchive();
-    archive_failure_ = "the archive would unpack to " + SizeText(total) + " (" + SizeText(packed) +
-                       " packed); at most " + SizeText(kUnpackCeiling) + " in all and " +
-                       std::to_string(kUnpackRatioLimit) + " times the packed size are allowed";
-    return false;
-  }
-  WatchArchive(total, 15, 25);
-  zip.SetExtrBaseDir(WithSeparator(folder));
-  zip.FSpecArgs().clear();
-  zip.FSpecArgs().push_back("*.*");
-  const bool ok = zip.Extract() == 0 && zip.SuccessCnt() == files && archive_failure_.empty();
-  StopWatchingArchive();
-  if (!ok && archive_failure_.empty()) {
-    archive_failure_ = "not every file of the archive could be unpacked";
-  }
-  return ok;
-}
-
-bool PatchJob::PackAndVerify(const std::string& target) {
-  WatchArchive(0, 75, 90);
-  const bool ok = PackAndVerifyWatched(target);
-  StopWatchingArchive();
-  if (!ok && archive_failure_.empty()) archive_failure_ = "the new JAR did not read back whole";
-  return ok;
-}
-
-bool PatchJob::PackAndVerifyWatched(const std::string& target) {
-  TArchiver& zip = context_.Zip;
-  platform::DeleteFile(target);  // a leftover would be updated instead of made anew
-  zip.SetZipFileName(target);
-  zip.SetRootDir(WithSeparator(work_dir_));
-  zip.FSpecArgs().clear();
-  zip.FSpecArgs().push_back("*.*");
-  if (zip.Add() != 0 || !platform::FileExists(target)) {
-    if (archive_failure_.empty()) archive_failure_ = "the new JAR could not be written";
-    return false;
-  }
-
-  // Read the new archive back: it must list every file of the work folder, and each must test
-  // good.
-  zip.SetZipFileName(target);
-  std::set<std::string> packed;
-  for (const ZipDirEntry& entry : zip.ZipContents()) packed.insert(entry.FileName);
-  std::set<std::string> expected;
-  CollectFiles(work_dir_, "", expected);
-  if (zip.ErrCode() != 0 || packed != expected) return false;
-
-  const ExtrOpts options = zip.ExtrOptions();
-  zip.SetExtrOptions(ExtrOpts(options).Include(ExtrOptsEnum::ExtrTest));
-  zip.FSpecArgs().clear();
-  zip.FSpecArgs().push_back("*.*");
-  const int tested = zip.Extract();
-  const bool all_good = tested == 0 && zip.SuccessCnt() == static_cast<int>(expected.size());
-  zip.SetExtrOptions(options);
-  return all_good;
 }
 
 void PatchJob::AddNokiaClasses() {
@@ -334,7 +142,7 @@ void PatchJob::AddNokiaClasses() {
 }
 
 void PatchJob::ClearWorkDirectory() {
-  Scan(1, "*.*");
+  Scan(ScanAction::kDelete, "*.*");
   DeleteDirTree(work_dir_);
 }
 
@@ -423,8 +231,28 @@ JobOutcome PatchJob::ProcessJar(const std::string& file_name, bool interactive) 
 }
 
 JobOutcome PatchJob::RunJob(GameTransaction& game) {
-  const std::string& program_dir = context_.program_dir;
-  const std::string& jar = game.Jar();
+  Prepare(game);
+  if (UnpackGame(game.Jar())) return JobOutcome::kAlreadyAdapted;
+  AddNokiaClassesWhenUsed();
+  RedirectCanvasClasses();
+  if (dry_run_) return EndPreview(game);
+  if (!UsesFullCanvas && !UsesFullGameCanvas) return LeaveUnchanged();
+  WriteCanvasClasses();
+  const TextFiles files = CopyDescriptor(game);
+  FilterTextFiles(game, files);
+  PackNewJar(game);
+  RenewDescriptor(game, files);
+  // JAR and JAD take their places together.
+  game.Commit(context_.settings.Backup);
+  Gauge(95);
+
+  Console(TextId::kClearingTempDir);
+  ClearWorkDirectory();
+  Gauge(99);
+  return JobOutcome::kAdapted;
+}
+
+void PatchJob::Prepare(GameTransaction& game) {
   Settings& settings = context_.settings;
   Console(TextId::kInitializing);
   Gauge(0);
@@ -445,7 +273,10 @@ JobOutcome PatchJob::RunJob(GameTransaction& game) {
   platform::CreateDirectory(work_dir_);
   Gauge(10);
   Gauge(15);
+}
 
+bool PatchJob::UnpackGame(const std::string& jar) {
+  const Settings& settings = context_.settings;
   Console(TextId::kExtractingFiles);
   if (!Unpack(jar, work_dir_)) throw JobFailure(archive_failure_);
   // Rewriting a game that is already what this run would make only risks it.
@@ -453,12 +284,15 @@ JobOutcome PatchJob::RunJob(GameTransaction& game) {
   if (adapted_size_ && *adapted_size_ == CanvasSize{settings.ResW, settings.ResH}) {
     Console(TextId::kClearingTempDir);
     ClearWorkDirectory();
-    return JobOutcome::kAlreadyAdapted;
+    return true;
   }
   Gauge(25);
+  return false;
+}
 
-  if (settings.Nokia) {
-    Scan(3, "*.class");
+void PatchJob::AddNokiaClassesWhenUsed() {
+  if (context_.settings.Nokia) {
+    Scan(ScanAction::kNokiaTest, "*.class");
     if (ScanCount > 0) {
       Console(TextId::kWritingNokiaClasses);
       AddNokiaClasses();
@@ -468,92 +302,94 @@ JobOutcome PatchJob::RunJob(GameTransaction& game) {
     }
   }
   Gauge(30);
+}
 
+void PatchJob::RedirectCanvasClasses() {
   Console(TextId::kPatchingFiles);
   UsesFullCanvas = UsesFullGameCanvas = false;
-  Scan(2, "*.class");
+  Scan(ScanAction::kRedirect, "*.class");
   classes_redirected_ = ScanCount;
   ConsoleText(context_.texts.Text(TextId::kFilesPatchedCount) + " " + std::to_string(ScanCount));
   Gauge(60);
+}
 
-  if (dry_run_) return EndPreview(game);
-  if (!UsesFullCanvas && !UsesFullGameCanvas) {
-    // Nothing would draw full-screen: the game stays exactly as it came.
-    Console(TextId::kClearingTempDir);
-    ClearWorkDirectory();
-    return JobOutcome::kUnchanged;
-  }
+JobOutcome PatchJob::LeaveUnchanged() {
+  Console(TextId::kClearingTempDir);
+  ClearWorkDirectory();
+  return JobOutcome::kUnchanged;
+}
 
+void PatchJob::WriteCanvasClasses() {
   Console(TextId::kWritingFullscreenClass);
-  const auto width = static_cast<std::uint8_t>(settings.ResW);
-  const auto height = static_cast<std::uint8_t>(settings.ResH);
+  const auto width = static_cast<std::uint8_t>(context_.settings.ResW);
+  const auto height = static_cast<std::uint8_t>(context_.settings.ResH);
   WriteFullScreenClass(context_.storeClass, work_dir_, width, height);
   if (UsesFullGameCanvas) {
     WriteCanvasClass(context_.storeClass, work_dir_, kFullGameCanvasClass, width, height);
   }
   Gauge(65);
+}
 
+PatchJob::TextFiles PatchJob::CopyDescriptor(const GameTransaction& game) {
   // The descriptor is prepared on a copy in the program directory and staged beside the game
   // only when complete.
-  const std::string descriptor = game.Descriptor();
-  const std::string staged_jad = platform::JoinPath(program_dir, kStagedJadName);
-  const std::optional<std::string> manifest =
-      platform::ResolvePathIgnoringCase(work_dir_, "Meta-inf/Manifest.mf");
-  const bool have_manifest = manifest && platform::FileExists(*manifest);
-  const bool jad_changes = settings.Jad || settings.FilterAttr;
-  bool have_jad = false;
-  if (game.HasDescriptor() && jad_changes) {
-    if (!platform::CopyFileNoOverwrite(descriptor, staged_jad)) {
+  const Settings& settings = context_.settings;
+  const std::string& descriptor = game.Descriptor();
+  TextFiles files;
+  files.staged_jad = platform::JoinPath(context_.program_dir, kStagedJadName);
+  files.manifest = platform::ResolvePathIgnoringCase(work_dir_, "Meta-inf/Manifest.mf");
+  if (files.manifest && !platform::FileExists(*files.manifest)) files.manifest.reset();
+  if (game.HasDescriptor() && (settings.Jad || settings.FilterAttr)) {
+    if (!platform::CopyFileNoOverwrite(descriptor, files.staged_jad)) {
       throw JobFailure("Cannot read the descriptor \"" + descriptor +
                        "\": " + SystemErrorText(errno));
     }
-    have_jad = true;
-  } else if (!game.HasDescriptor() && settings.Jad && have_manifest) {
-    if (!platform::CopyFileNoOverwrite(*manifest, staged_jad)) {
+    files.have_jad = true;
+  } else if (!game.HasDescriptor() && settings.Jad && files.manifest) {
+    if (!platform::CopyFileNoOverwrite(*files.manifest, files.staged_jad)) {
       throw JobFailure("Cannot make the descriptor from the manifest: " + SystemErrorText(errno));
     }
-    have_jad = true;
+    files.have_jad = true;
   }
   Gauge(70);
+  return files;
+}
 
-  if (settings.FilterAttr) {
-    if (have_jad && !FilterAttributes(staged_jad)) {
-      throw JobFailure("Cannot filter the descriptor \"" + descriptor + "\"");
+void PatchJob::FilterTextFiles(const GameTransaction& game, const TextFiles& files) {
+  if (context_.settings.FilterAttr) {
+    if (files.have_jad && !FilterAttributes(files.staged_jad)) {
+      throw JobFailure("Cannot filter the descriptor \"" + game.Descriptor() + "\"");
     }
-    if (have_manifest && !FilterAttributes(*manifest)) {
+    if (files.manifest && !FilterAttributes(*files.manifest)) {
       throw JobFailure("Cannot filter the manifest of the game");
     }
   }
   Gauge(75);
+}
 
+void PatchJob::PackNewJar(const GameTransaction& game) {
   // The new JAR is made beside the old one and read back whole before anything is replaced.
   Console(TextId::kCreatingJar);
   if (!PackAndVerify(game.NewJar())) throw JobFailure(archive_failure_);
   Gauge(90);
+}
 
-  if (settings.Jad) {
-    if (have_jad) {
+void PatchJob::RenewDescriptor(GameTransaction& game, const TextFiles& files) {
+  if (context_.settings.Jad) {
+    if (files.have_jad) {
       Console(TextId::kCreatingJad);
-      if (!UpdateDescriptor(staged_jad, GetFileSizeOf(game.NewJar()),
-                            platform::FileNamePart(jar))) {
-        throw JobFailure("Cannot update the descriptor \"" + descriptor + "\"");
+      if (!UpdateDescriptor(files.staged_jad, GetFileSizeOf(game.NewJar()),
+                            platform::FileNamePart(game.Jar()))) {
+        throw JobFailure("Cannot update the descriptor \"" + game.Descriptor() + "\"");
       }
     } else {
       Console(TextId::kCouldNotCreateJad);
     }
   }
-  if (have_jad) {
-    game.StageDescriptor(platform::ReadWholeFile(staged_jad));
-    platform::DeleteFile(staged_jad);
+  if (files.have_jad) {
+    game.StageDescriptor(platform::ReadWholeFile(files.staged_jad));
+    platform::DeleteFile(files.staged_jad);
   }
-  // JAR and JAD take their places together.
-  game.Commit(settings.Backup);
-  Gauge(95);
-
-  Console(TextId::kClearingTempDir);
-  ClearWorkDirectory();
-  Gauge(99);
-  return JobOutcome::kAdapted;
 }
 
 JobOutcome PatchJob::EndPreview(const GameTransaction& game) {

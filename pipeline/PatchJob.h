@@ -48,9 +48,6 @@ std::string DescriptorPath(const std::string& jar);
 // The descriptor beside `jar` as it is on disk, whatever the letter case of its name;
 // DescriptorPath(jar) when there is none.
 std::string FindDescriptor(const std::string& jar);
-// The refusal of a JAR the job may not rewrite because it is set read-only, the same text on
-// every route; nothing when the job may go ahead.
-std::optional<std::string> ReadOnlyRefusal(const std::string& jar);
 
 // What unpacking may write: in all, and as a multiple of the archive's size (above a small
 // floor, so that tiny archives of repetitive data pass).
@@ -83,10 +80,8 @@ struct JobPreview {
   std::optional<CanvasSize> adapted_size;  // from an earlier adaptation
 };
 
-// The file search settings the job relies on: subfolders walked, every kind of file reported.
-void ApplyPatchJobSettings(TEasyFileSearch& fs);
-
-// The components and state a job works with; the main window (or korvel-patch) owns them.
+// The components and state a job works with, made and configured by JobComponents
+// (pipeline/JobComponents.h), which the main window and korvel-patch each own.
 struct JobContext {
   TArchiver& Zip;          // configured with ApplyPatchJobSettings(TArchiver&)
   TEasyFileSearch& fs;     // configured with ApplyPatchJobSettings(TEasyFileSearch&)
@@ -102,7 +97,7 @@ struct JobContext {
 
 class PatchJob {
  public:
-  // Installs fsFileFound as the search's OnFileFound.
+  // Installs the job's handler as the search's OnFileFound.
   explicit PatchJob(JobContext context);
 
   // Adapts the JAR at `file_name` (relative to the current folder, which the job never changes):
@@ -135,28 +130,38 @@ class PatchJob {
   // to check that an interrupted job never damages a game.
   JobStepHook OnStep;
 
-  // What each file the search reports gets: 1 deleted, 2 canvas redirect (counted when
-  // redirected; a class that cannot be read is named on the Console and left as it is), 3 tested
-  // for the Nokia API (counted on a hit).
-  void fsFileFound(const TFileInformations& file);
-  int ScanMode = 0;
-  int ScanCount = 0;
-  // Set by the redirect: some class builds on FullCn or FullGameCn, now or from an earlier
-  // adaptation.
-  bool UsesFullCanvas = false;
-  bool UsesFullGameCanvas = false;
-
   // Removes a folder with everything in it; true on success.
   static bool DeleteDirTree(const std::string& folder);
 
  private:
+  friend struct PatchJobProbe;  // tests look at the last scan
+
+  // What each file a scan of the work folder reports gets.
+  enum class ScanAction {
+    kNone,
+    kDelete,
+    // The canvas redirect: counted when redirected; a class that cannot be read is named on the
+    // Console and left as it is.
+    kRedirect,
+    kNokiaTest,  // tested for the Nokia API, counted on a hit
+  };
+  // The descriptor and manifest a job rewrites, handed from step to step.
+  struct TextFiles {
+    std::string staged_jad;  // the descriptor's copy in the job's folder
+    bool have_jad = false;   // the copy is there: the game has a JAD, or one is made for it
+    std::optional<std::string> manifest;  // the work folder's manifest, when there is one
+  };
+
   void Console(TextId id) { ConsoleText(context_.texts.Text(id)); }
   void Step(std::string_view what) const {
     if (OnStep) OnStep(what);
   }
   void ConsoleText(const std::string& line);
   void Gauge(int percent);
-  void Scan(int mode, std::string_view mask);
+  // `folder` with a separator at its end.
+  static std::string WithSeparator(const std::string& folder);
+  void Scan(ScanAction action, std::string_view mask);
+  void fsFileFound(const TFileInformations& file);
   // Unpacks every entry of `archive` below `folder`; false when the archive is not a zip, is
   // damaged, holds no files, would unpack to more than the ceiling allows or not every file
   // could be written. archive_failure_ then says why.
@@ -177,6 +182,27 @@ class PatchJob {
   // The steps of a job up to the commit; any failure raises. kUnchanged when no class could be
   // redirected, in which case nothing was committed.
   JobOutcome RunJob(GameTransaction& game);
+  // RunJob's steps, in order. First the settings corrected, leftovers of an interrupted job
+  // dealt with, unwritable files refused and a fresh work folder made.
+  void Prepare(GameTransaction& game);
+  // The game unpacked into the work folder; true when it is adapted for this size already.
+  bool UnpackGame(const std::string& jar);
+  // With the Nokia option: the Nokia classes added when some class uses the Nokia API.
+  void AddNokiaClassesWhenUsed();
+  // Every class built on a canvas redirected to ours.
+  void RedirectCanvasClasses();
+  // Our canvas classes written into the work folder at the configured size.
+  void WriteCanvasClasses();
+  // The descriptor copied into the job's folder (or made from the manifest) to be rewritten.
+  TextFiles CopyDescriptor(const GameTransaction& game);
+  // With the filter option: the descriptor's copy and the manifest lose the filtered attributes.
+  void FilterTextFiles(const GameTransaction& game, const TextFiles& files);
+  // The new JAR packed beside the game and read back.
+  void PackNewJar(const GameTransaction& game);
+  // The descriptor's copy updated for the new JAR and staged beside the game.
+  void RenewDescriptor(GameTransaction& game, const TextFiles& files);
+  // The game left as it came: nothing would draw full-screen.
+  JobOutcome LeaveUnchanged();
   // The end of a preview, after the class step: what the manifest and descriptor would lose, the
   // work folder cleared. kAdapted when a run would adapt the game.
   JobOutcome EndPreview(const GameTransaction& game);
@@ -191,6 +217,13 @@ class PatchJob {
   void ClearWorkDirectory();
 
   JobContext context_;
+  // The scan under way: what each file gets, and how many files it counted.
+  ScanAction ScanMode = ScanAction::kNone;
+  int ScanCount = 0;
+  // Set by the redirect: some class builds on FullCn or FullGameCn, now or from an earlier
+  // adaptation.
+  bool UsesFullCanvas = false;
+  bool UsesFullGameCanvas = false;
   bool interactive_ = true;
   std::string work_dir_;
   std::string failure_;

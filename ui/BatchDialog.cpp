@@ -12,6 +12,7 @@
 #include <QUrl>
 #include <exception>
 
+#include "pipeline/JobComponents.h"
 #include "platform/Files.h"
 #include "ui/Boxes.h"
 #include "ui/Look.h"
@@ -51,11 +52,6 @@ QString Literal(const QString& text) {
 
 QString DisplayName(const std::string& path) {
   return QFile::decodeName(QByteArray::fromStdString(path));
-}
-
-bool IsJarName(const std::string& path) {
-  return QFile::decodeName(QByteArray::fromStdString(path))
-      .endsWith(QLatin1String(".jar"), Qt::CaseInsensitive);
 }
 
 }  // namespace
@@ -308,7 +304,7 @@ void TfrmBatch::FilesDropped(const std::vector<std::string>& paths) {
   if (running_) return;
   if (confirm_drop_ && !Boxes::Ask(this, Q(Texts()[TextId::kAcceptFiles]))) return;
   for (const std::string& path : paths) {
-    if (IsJarName(path) && platform::FileExists(path)) AddEntry(DisplayName(path));
+    if (IsGameFileName(path) && platform::FileExists(path)) AddEntry(DisplayName(path));
   }
 }
 

@@ -19,7 +19,7 @@
 #include <exception>
 
 #include "archive/EngineLoader.h"
-#include "payload/ProgramStore.h"
+#include "pipeline/JobComponents.h"
 #include "pipeline/PatchJob.h"
 #include "platform/Files.h"
 #include "platform/Profile.h"
@@ -95,9 +95,6 @@ Tfrm::Tfrm(QWidget* parent)
     move(screen->availableGeometry().center() - rect().center());
   }
 
-  ApplyPatchJobSettings(Zip);
-  ApplyPatchJobSettings(fs);
-  LoadProgramStore(storeClass);
   RebuildJob();
 }
 
@@ -208,8 +205,7 @@ void Tfrm::SetProgramDirectory(const std::string& dir) {
 }
 
 void Tfrm::RebuildJob() {
-  job_ = std::make_unique<PatchJob>(
-      JobContext{Zip, fs, storeClass, settings_, texts_, *sink_, locations_.job_dir});
+  job_ = components_.MakeJob(*sink_, locations_.job_dir);
 }
 
 JobOutcome Tfrm::ProcessJar(const std::string& file_name, bool interactive) {
@@ -259,7 +255,7 @@ void Tfrm::SaveSettings() {
 }
 
 std::string Tfrm::LanguagePath(const std::string& lang_file) const {
-  return ResolveLanguageFile(locations_.language_dirs, lang_file);
+  return LanguageFilePath(locations_, lang_file);
 }
 
 std::string Tfrm::LocaleLanguageFile(const QLocale& locale) const {
@@ -479,7 +475,7 @@ void Tfrm::FilesDropped(const std::vector<std::string>& paths) {
   RunCommand([&] {
     for (const std::string& path : paths) {
       if (!platform::FileExists(path)) return;  // a folder or a vanished file ends the drop
-      if (!QFile::decodeName(path.c_str()).endsWith(QLatin1String(".jar"), Qt::CaseInsensitive)) {
+      if (!IsGameFileName(path)) {
         AddConsoleLine(Q(texts_[TextId::kNotAJar]) + QLatin1Char(' ') +
                        QFile::decodeName(path.c_str()));
         continue;

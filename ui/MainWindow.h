@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "archive/Archiver.h"
+#include "pipeline/JobComponents.h"
 #include "pipeline/PatchJob.h"
 #include "search/EasyFileSearch.h"
 #include "settings/Language.h"
@@ -92,9 +93,13 @@ class Tfrm : public QWidget {
   std::function<bool(const std::string& program, const std::string& argument)> StartUploadTool;
 
   // --- Components the patch job works with ---------------------------------------------------
-  TArchiver Zip;
-  TEasyFileSearch fs;
-  TmxStorage storeClass;
+ private:
+  JobComponents components_{settings_, texts_};  // made before the references into it
+
+ public:
+  TArchiver& Zip = components_.Zip;
+  TEasyFileSearch& fs = components_.fs;
+  TmxStorage& storeClass = components_.storeClass;
 
   // The Console: empties it, or appends one line.
   void ClearConsole();

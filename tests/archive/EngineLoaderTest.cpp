@@ -10,6 +10,7 @@
 #include "archive/Archiver.h"
 #include "archive/EngineLoader.h"
 #include "archive/EngineRecords.h"
+#include "pipeline/JobComponents.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/Files.h"
 #include "support/TempDir.h"

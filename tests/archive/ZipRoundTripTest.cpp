@@ -11,6 +11,7 @@
 
 #include "ArchiveTestSupport.h"
 #include "archive/Archiver.h"
+#include "pipeline/JobComponents.h"
 #include "platform/Files.h"
 #include "support/TempDir.h"
 #include "support/TestData.h"

@@ -9,13 +9,21 @@
 #include <string>
 #include <vector>
 
-#include "archive/Archiver.h"
-#include "payload/ProgramStore.h"
+#include "pipeline/JobComponents.h"
 #include "pipeline/PatchJob.h"
 #include "platform/Files.h"
-#include "search/EasyFileSearch.h"
-#include "store/StoredItems.h"
 #include "support/TempDir.h"
+
+namespace korvel {
+
+// What the tests may see of a job's state.
+struct PatchJobProbe {
+  static bool LastScanDeleted(const PatchJob& job) {
+    return job.ScanMode == PatchJob::ScanAction::kDelete;
+  }
+};
+
+}  // namespace korvel
 
 namespace korvel::test {
 
@@ -51,12 +59,8 @@ class JobFixture {
 
   void SetUpJob() {
     saved_cwd_ = platform::CurrentDirectory();
-    ApplyPatchJobSettings(zip_);
     zip_.SetDLLDirectory(KORVEL_PROGRAM_DIR);
-    ApplyPatchJobSettings(fs_);
-    LoadProgramStore(store_);
-    job_ = std::make_unique<PatchJob>(
-        JobContext{zip_, fs_, store_, settings_, texts_, sink_, program_.Path()});
+    job_ = components_.MakeJob(sink_, program_.Path());
   }
 
   // The job leaves the program directory current; it goes away with the test. Nothing to put
@@ -73,12 +77,11 @@ class JobFixture {
   TempDir program_;  // the program directory: work folder, lock, temporary archive
   TempDir games_;    // the user's folder
   TempDir build_;
-  TArchiver zip_;
-  TEasyFileSearch fs_;
-  TmxStorage store_;
   Settings settings_;
   Language texts_;
   RecordingSink sink_;
+  JobComponents components_{settings_, texts_};
+  TArchiver& zip_ = components_.Zip;
   std::unique_ptr<PatchJob> job_;
 };
 

@@ -129,7 +129,7 @@ TEST_F(PatchJobTest, AdaptsAGameFromStartToEnd) {
                 Text(TextId::kCreatingJar), Text(TextId::kCreatingJad),
                 Text(TextId::kClearingTempDir), Text(TextId::kWorkFinished)}));
   EXPECT_TRUE(sink_.gauges.empty());
-  EXPECT_EQ(job_->ScanMode, 1);
+  EXPECT_TRUE(PatchJobProbe::LastScanDeleted(*job_));
   // Unpacking and packing each end their progress line with every entry done.
   std::vector<std::string> finished;
   for (const std::string& line : sink_.progress) {
@@ -441,6 +441,15 @@ TEST(JobPaths, BackupDescriptorAndWorkFolder) {
   EXPECT_EQ(DescriptorPath("/games.v2/Race"), "/games.v2/Race.jad");
   EXPECT_EQ(DescriptorPath("/games/Xe Tang.jar"), "/games/Xe Tang.jad");
   EXPECT_EQ(WorkDirectory("/opt/korvel"), "/opt/korvel/temp");
+}
+
+TEST(JobPaths, GamesAreJarsInAnyLetterCase) {
+  for (const char* game : {"/games/a.jar", "b.JAR", "c.Jar", ".jar"}) {
+    EXPECT_TRUE(IsGameFileName(game)) << game;
+  }
+  for (const char* other : {"/games/a.jar.bak", "a.jad", "jar", "/games.jar/a", ""}) {
+    EXPECT_FALSE(IsGameFileName(other)) << other;
+  }
 }
 
 }  // namespace

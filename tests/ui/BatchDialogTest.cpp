@@ -7,14 +7,12 @@
 #include <QTest>
 #include <QUrl>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 
-#include "archive/Archiver.h"
-#include "payload/ProgramStore.h"
+#include "pipeline/JobComponents.h"
 #include "pipeline/PatchJob.h"
 #include "platform/Files.h"
-#include "search/EasyFileSearch.h"
-#include "store/StoredItems.h"
 #include "support/TempDir.h"
 #include "tests/ui/DialogTestSupport.h"
 #include "ui/BatchDialog.h"
@@ -385,22 +383,17 @@ TEST_F(BatchDialogTest, RealJobsOverThreeSampleSuites) {
 
   const std::string saved_cwd = platform::CurrentDirectory();
   TempDir program;
-  TArchiver zip;
-  ApplyPatchJobSettings(zip);
-  zip.SetDLLDirectory(KORVEL_PROGRAM_DIR);
-  TEasyFileSearch fs;
-  ApplyPatchJobSettings(fs);
-  TmxStorage store;
-  LoadProgramStore(store);
   Settings job_settings;
   const Language texts;
+  JobComponents components(job_settings, texts);
+  components.Zip.SetDLLDirectory(KORVEL_PROGRAM_DIR);
   JobSinkToDialog sink(dialog_);
-  PatchJob job(JobContext{zip, fs, store, job_settings, texts, sink, program.Path()});
+  const std::unique_ptr<PatchJob> job = components.MakeJob(sink, program.Path());
 
   std::vector<bool> results;
   QStringList batch_texts;
   auto process_jar = [&](const std::string& file, bool interactive) {
-    const bool ok = job.ProcessJar(file, interactive) == JobOutcome::kAdapted;
+    const bool ok = job->ProcessJar(file, interactive) == JobOutcome::kAdapted;
     results.push_back(ok);
     QTimer::singleShot(0, &dialog_, [&] { batch_texts << ui_.gBatch->ShownText(); });
     return ok;

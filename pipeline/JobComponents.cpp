@@ -1,0 +1,55 @@
+// The components of a job and the rules every route shares.
+#include "pipeline/JobComponents.h"
+
+#include "payload/ProgramStore.h"
+#include "platform/Files.h"
+
+namespace korvel {
+
+void ApplyPatchJobSettings(TArchiver& zip) {
+  zip.SetAddOptions({AddOptsEnum::AddDirNames, AddOptsEnum::AddRecurseDirs,
+                     AddOptsEnum::AddSeparateDirs, AddOptsEnum::AddHiddenFiles});
+  zip.SetExtrOptions({ExtrOptsEnum::ExtrDirNames, ExtrOptsEnum::ExtrOverWrite});
+  zip.SetAddCompLevel(9);
+  zip.SetAddStoreSuffixes(DefaultStoreSuffixes());
+}
+
+void ApplyPatchJobSettings(TEasyFileSearch& fs) {
+  fs.SetSearchOptions(TOptions::All().Exclude(okLookForDirectory));
+  fs.SetFilterKind(TFilter());
+}
+
+bool IsGameFileName(std::string_view name) {
+  constexpr std::string_view kExtension = ".jar";
+  if (name.size() < kExtension.size()) return false;
+  const std::string_view tail = name.substr(name.size() - kExtension.size());
+  for (std::size_t i = 0; i < tail.size(); ++i) {
+    const char c = tail[i];
+    const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    if (lower != kExtension[i]) return false;
+  }
+  return true;
+}
+
+std::optional<std::string> ReadOnlyRefusal(const std::string& jar) {
+  if (!platform::IsReadOnly(jar)) return std::nullopt;
+  return jar + "\nThis file is set read-only.\nTry again with a different file name.";
+}
+
+std::string LanguageFilePath(const Locations& locations, const std::string& lang_file) {
+  return ResolveLanguageFile(locations.language_dirs, lang_file);
+}
+
+JobComponents::JobComponents(Settings& settings, const Language& texts)
+    : settings(settings), texts(texts) {
+  ApplyPatchJobSettings(Zip);
+  ApplyPatchJobSettings(fs);
+  LoadProgramStore(storeClass);
+}
+
+std::unique_ptr<PatchJob> JobComponents::MakeJob(JobSink& sink, const std::string& job_dir) {
+  return std::make_unique<PatchJob>(
+      JobContext{Zip, fs, storeClass, settings, texts, sink, job_dir});
+}
+
+}  // namespace korvel

@@ -1,0 +1,59 @@
+// What a patch job works with, made and configured in one place for every front end (the main
+// window, korvel-patch, the tests), and the rules every route to a job shares.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "archive/Archiver.h"
+#include "pipeline/PatchJob.h"
+#include "search/EasyFileSearch.h"
+#include "settings/Language.h"
+#include "settings/Locations.h"
+#include "settings/Settings.h"
+#include "store/StoredItems.h"
+
+namespace korvel {
+
+// The archive component's settings for the job: packing keeps folder names, recurses, writes an
+// entry for every folder and packs hidden files too (a name starting with "." counts as hidden
+// here, and a game's file must never be dropped), level 9, the usual suffixes (gif to jar) stored
+// uncompressed; unpacking recreates the folders and overwrites existing files.
+void ApplyPatchJobSettings(TArchiver& zip);
+// The file search's settings for the job: subfolders walked, every kind of file reported.
+void ApplyPatchJobSettings(TEasyFileSearch& fs);
+
+// A file is taken as a game when its name ends in ".jar", in any letter case.
+bool IsGameFileName(std::string_view name);
+
+// The refusal of a JAR the job may not rewrite because it is set read-only, the same text on
+// every route; nothing when the job may go ahead.
+std::optional<std::string> ReadOnlyRefusal(const std::string& jar);
+
+// The language file the texts are read from, for `lang_file` as the settings name it: "" (the
+// built-in texts) and full paths as they are, a relative name looked up in the language folders.
+std::string LanguageFilePath(const Locations& locations, const std::string& lang_file);
+
+// The components of a job, configured for it: the archive component (its engines are loaded when
+// first needed, or by the owner), the file search and the program's store, loaded. The settings
+// record and the texts stay with the owner, who may change them between jobs.
+class JobComponents {
+ public:
+  JobComponents(Settings& settings, const Language& texts);
+  JobComponents(const JobComponents&) = delete;
+  JobComponents& operator=(const JobComponents&) = delete;
+
+  // A job reporting to `sink`, in its own folder `job_dir` (Locations::job_dir). Jobs made here
+  // share the components: one runs at a time.
+  std::unique_ptr<PatchJob> MakeJob(JobSink& sink, const std::string& job_dir);
+
+  TArchiver Zip;
+  TEasyFileSearch fs;
+  TmxStorage storeClass;  // holds "FullCn.class", "FullGameCn.class" and "Nokia.zip"
+  Settings& settings;
+  const Language& texts;
+};
+
+}  // namespace korvel
