@@ -28,6 +28,9 @@ constexpr std::uint16_t kMethodDeflated = 8;
 // Bytes of entries waiting for the worker threads, their output included: this bounds the
 // memory a run needs however fast the files are read.
 constexpr std::size_t kMaxPendingBytes = 32 << 20;
+// Entries read ahead of the oldest one still being compressed: enough that a long one does not
+// leave the other workers idle.
+constexpr std::size_t kMaxPendingEntries = 64;
 
 std::uint16_t VersionNeeded(std::uint16_t method) {
   return method == kMethodStored ? 10 : 20;
@@ -130,13 +133,19 @@ void ZipWriter::Rollback(std::uint64_t offset) {
 void ZipWriter::AddDirectory(const std::string& name, std::uint32_t dos_time,
                              std::uint32_t unix_mode) {
   CheckName(name);
-  WritePending(true);
   Entry entry;
   entry.name = name.back() == '/' ? name : name + '/';
   entry.dos_time = dos_time;
   entry.external_attributes = ExternalAttributes(unix_mode, true);
-  BeginEntry(entry);
-  entries_.push_back(std::move(entry));
+  if (pending_.empty()) {
+    BeginEntry(entry);
+    entries_.push_back(std::move(entry));
+    return;
+  }
+  // Behind the entries still being compressed, so that the order stays as added.
+  if (entries_.size() + pending_.size() >= kMaxEntries)
+    throw ArchiveWriteError("more than 65535 entries, which this format cannot hold");
+  pending_.push_back(Pending{std::move(entry), nullptr, 0, {}, 0});
 }
 
 void ZipWriter::StoreFrom(EntrySource& source, Entry& entry, const ProgressFn& progress) {
@@ -244,29 +253,25 @@ void ZipWriter::AddFile(const std::string& name, std::uint32_t dos_time, std::ui
   entry.name = name;
   entry.dos_time = dos_time;
   entry.external_attributes = ExternalAttributes(unix_mode, false);
-  if (!store_only && level > 0) {
-    if (entries_.size() + pending_.size() >= kMaxEntries)
-      throw ArchiveWriteError("more than 65535 entries, which this format cannot hold");
-    std::size_t size = 0;
-    if (ReadWhole(source, size, progress)) {
-      Submit(std::move(entry), size, level, written);
-      WritePending(false);
-      return;
-    }
-    // Too large to hold: streamed from the start, telling only of bytes not yet reported.
-    source.Rewind();
-    WritePending(true);
-    std::uint64_t seen = 0;
-    const ProgressFn rest = [&](std::uint64_t bytes) {
-      seen += bytes;
-      return seen <= size || !progress || progress(std::min<std::uint64_t>(bytes, seen - size));
-    };
-    const std::uint64_t packed = WriteNow(entry, source, level, rest);
-    if (written) written(packed);
+  if (entries_.size() + pending_.size() >= kMaxEntries)
+    throw ArchiveWriteError("more than 65535 entries, which this format cannot hold");
+  // Entries to store wait in line as well, so that the workers never run dry behind one.
+  const int entry_level = store_only ? 0 : std::max(level, 0);
+  std::size_t size = 0;
+  if (ReadWhole(source, size, progress)) {
+    Submit(std::move(entry), size, entry_level, written);
+    WritePending(false);
     return;
   }
+  // Too large to hold: streamed from the start, telling only of bytes not yet reported.
+  source.Rewind();
   WritePending(true);
-  const std::uint64_t packed = WriteNow(entry, source, 0, progress);
+  std::uint64_t seen = 0;
+  const ProgressFn rest = [&](std::uint64_t bytes) {
+    seen += bytes;
+    return seen <= size || !progress || progress(std::min<std::uint64_t>(bytes, seen - size));
+  };
+  const std::uint64_t packed = WriteNow(entry, source, entry_level, rest);
   if (written) written(packed);
 }
 
@@ -304,18 +309,30 @@ void ZipWriter::Submit(Entry entry, std::size_t size, int level, const WrittenFn
   job->data = std::make_unique_for_overwrite<char[]>(size);
   if (size > 0) std::memcpy(job->data.get(), whole_in_.get(), size);
   job->size = size;
+  if (level == 0) {
+    // Stored: only the checksum is needed, which takes less than handing the entry over.
+    job->crc = libdeflate_crc32(0, job->data.get(), size);
+    job->done = true;
+    pending_bytes_ += size;
+    pending_.push_back(Pending{std::move(entry), std::move(job), 0, written, size});
+    return;
+  }
   job->libdeflate_level = LibdeflateLevel(level);
   pending_bytes_ += 2 * size;
-  pending_.push_back(Pending{std::move(entry), job, level, written});
+  pending_.push_back(Pending{std::move(entry), job, level, written, 2 * size});
   if (!pool_) pool_ = std::make_unique<DeflatePool>(workers_);
   pool_->Submit(std::move(job));
 }
 
+bool ZipWriter::Ready(const Pending& pending) {
+  return !pending.job || pending.level == 0 || pool_->Done(*pending.job);
+}
+
 void ZipWriter::WritePending(bool all) {
-  const std::size_t max_waiting = 2 * std::size_t{workers_} + 2;
   while (!pending_.empty()) {
-    const bool must = all || pending_.size() > max_waiting || pending_bytes_ > kMaxPendingBytes;
-    if (!must && !pool_->Done(*pending_.front().job)) return;
+    const bool must =
+        all || pending_.size() > kMaxPendingEntries || pending_bytes_ > kMaxPendingBytes;
+    if (!must && !Ready(pending_.front())) return;
     WriteOldest();
   }
 }
@@ -323,9 +340,14 @@ void ZipWriter::WritePending(bool all) {
 void ZipWriter::WriteOldest() {
   Pending pending = std::move(pending_.front());
   pending_.pop_front();
+  pending_bytes_ -= pending.bytes;
+  if (!pending.job) {  // a folder
+    BeginEntry(pending.entry);
+    entries_.push_back(std::move(pending.entry));
+    return;
+  }
   DeflatePool::Job& job = *pending.job;
-  pending_bytes_ -= 2 * job.size;
-  pool_->Wait(job);
+  if (pending.level > 0) pool_->Wait(job);
   if (job.error) std::rethrow_exception(job.error);
   Entry& entry = pending.entry;
   entry.crc = job.crc;

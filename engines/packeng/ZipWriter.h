@@ -110,14 +110,19 @@ class ZipWriter {
   // Writes an entry now, streaming it: stored at level 0, else deflated with zlib (stored when
   // that does not pay). Returns the compressed size.
   std::uint64_t WriteNow(Entry& entry, EntrySource& source, int level, const ProgressFn& progress);
-  // Entries compressed on worker threads, oldest first, with what they wait for.
+  // Entries waiting to be written, oldest first: compressed on worker threads (level above 0),
+  // stored (level 0, checksum already taken) or folders (no job).
   struct Pending {
     Entry entry;
     std::shared_ptr<DeflatePool::Job> job;
     int level = 0;
     WrittenFn written;
+    std::size_t bytes = 0;  // counted against the memory bound
   };
+  // Puts whole_in_'s `size` bytes in line: handed to a worker to compress at `level`, or, at
+  // level 0, to be stored.
   void Submit(Entry entry, std::size_t size, int level, const WrittenFn& written);
+  bool Ready(const Pending& pending);
   // Writes the oldest pending entries: those done, and more while too many bytes wait; all of
   // them with `all`.
   void WritePending(bool all);
