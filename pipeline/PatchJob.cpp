@@ -73,9 +73,6 @@ bool PatchJob::DeleteDirTree(const std::string& folder) {
 void PatchJob::fsFileFound(const TFileInformations& file) {
   const std::string path = file.Path + file.Name;
   switch (ScanMode) {
-    case ScanAction::kDelete:
-      platform::DeleteFile(path);
-      break;
     case ScanAction::kRedirect:
       RedirectCanvas(path);
       break;
@@ -142,7 +139,7 @@ void PatchJob::AddNokiaClasses() {
 }
 
 void PatchJob::ClearWorkDirectory() {
-  Scan(ScanAction::kDelete, "*.*");
+  // One walk removes files and folders alike.
   DeleteDirTree(work_dir_);
 }
 

@@ -134,12 +134,9 @@ class PatchJob {
   static bool DeleteDirTree(const std::string& folder);
 
  private:
-  friend struct PatchJobProbe;  // tests look at the last scan
-
   // What each file a scan of the work folder reports gets.
   enum class ScanAction {
     kNone,
-    kDelete,
     // The canvas redirect: counted when redirected; a class that cannot be read is named on the
     // Console and left as it is.
     kRedirect,

@@ -18,24 +18,30 @@ FileTime ToFileTime(const struct statx_timestamp& ts) {
       duration_cast<system_clock::duration>(seconds(ts.tv_sec) + nanoseconds(ts.tv_nsec)));
 }
 
-// Fills `entry` (all but the name) from `path`; links are followed, a dangling link is described
-// by the link itself.
-bool FillEntry(const std::string& path, DirEntry& entry) {
-  struct statx link {};
-  if (statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_TYPE, &link) != 0) return false;
-  entry.IsSymlink = S_ISLNK(link.stx_mode);
+// Fills `entry` (all but the name) for `name` in the folder open as `folder_fd` (AT_FDCWD: a
+// path); links are followed, a dangling link is described by the link itself. `type` is what
+// the folder listing said (DT_UNKNOWN when it said nothing): a known type that is not a link
+// spares asking the file system twice.
+bool FillEntry(int folder_fd, const char* name, unsigned char type, DirEntry& entry) {
+  if (type == DT_UNKNOWN) {
+    struct statx link {};
+    if (statx(folder_fd, name, AT_SYMLINK_NOFOLLOW, STATX_TYPE, &link) != 0) return false;
+    entry.IsSymlink = S_ISLNK(link.stx_mode);
+  } else {
+    entry.IsSymlink = type == DT_LNK;
+  }
 
   struct statx st {};
   const unsigned mask = STATX_BASIC_STATS | STATX_BTIME;
-  if (statx(AT_FDCWD, path.c_str(), 0, mask, &st) != 0 &&
-      statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, mask, &st) != 0) {
+  if (statx(folder_fd, name, 0, mask, &st) != 0 &&
+      statx(folder_fd, name, AT_SYMLINK_NOFOLLOW, mask, &st) != 0) {
     return false;
   }
 
   std::uint32_t attributes = 0;
   if (!(st.stx_mode & S_IWUSR)) attributes |= kAttrReadOnly;
-  const std::string name = FileNamePart(path);
-  if (!name.empty() && name[0] == '.' && name != "." && name != "..") attributes |= kAttrHidden;
+  const std::string base = FileNamePart(name);
+  if (!base.empty() && base[0] == '.' && base != "." && base != "..") attributes |= kAttrHidden;
   const bool is_dir = S_ISDIR(st.stx_mode);
   attributes |= is_dir ? kAttrDirectory : kAttrArchive;
   entry.Attributes = attributes;
@@ -72,7 +78,7 @@ bool DirectoryReader::Next(DirEntry& entry) {
   while (struct dirent* d = readdir(impl_->dir)) {
     DirEntry e;
     e.Name = d->d_name;
-    if (!FillEntry(JoinPath(impl_->folder, e.Name), e)) continue;
+    if (!FillEntry(dirfd(impl_->dir), d->d_name, d->d_type, e)) continue;
     entry = std::move(e);
     return true;
   }
@@ -82,7 +88,7 @@ bool DirectoryReader::Next(DirEntry& entry) {
 bool StatEntry(const std::string& path, DirEntry& entry) {
   DirEntry e;
   e.Name = FileNamePart(path);
-  if (!FillEntry(path, e)) return false;
+  if (!FillEntry(AT_FDCWD, path.c_str(), DT_UNKNOWN, e)) return false;
   entry = std::move(e);
   return true;
 }

@@ -190,9 +190,7 @@ bool ReplaceFile(const std::string& from, const std::string& to) {
 }
 
 bool DeleteFile(const std::string& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
-  return ::unlink(path.c_str()) == 0;
+  return ::unlink(path.c_str()) == 0;  // a folder is refused (EISDIR), never removed
 }
 
 void CreateDirectory(const std::string& path) {
@@ -306,8 +304,9 @@ bool WriteFileAtomically(const std::string& path, std::string_view data, WriteSa
 BinaryFile::BinaryFile(const std::string& path, Mode mode) : path_(path) {
   const char* action = mode == Mode::kCreate ? "Cannot create file" : "Cannot open file";
   struct stat st {};
-  const bool exists = ::stat(path.c_str(), &st) == 0;
-  if (exists && mode != Mode::kRead && !S_ISDIR(st.st_mode) && IsReadOnly(st)) {
+  // Writing is refused on a read-only file even for the super-user; reading needs no look first.
+  if (mode != Mode::kRead && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) &&
+      IsReadOnly(st)) {
     ThrowFileError(action, path, EACCES);
   }
   int flags = O_CLOEXEC;

@@ -14,16 +14,7 @@
 #include "platform/Files.h"
 #include "support/TempDir.h"
 
-namespace korvel {
-
-// What the tests may see of a job's state.
-struct PatchJobProbe {
-  static bool LastScanDeleted(const PatchJob& job) {
-    return job.ScanMode == PatchJob::ScanAction::kDelete;
-  }
-};
-
-}  // namespace korvel
+namespace korvel {}  // namespace korvel
 
 namespace korvel::test {
 
