@@ -137,15 +137,11 @@ void ZipWriter::AddDirectory(const std::string& name, std::uint32_t dos_time,
   entry.name = name.back() == '/' ? name : name + '/';
   entry.dos_time = dos_time;
   entry.external_attributes = ExternalAttributes(unix_mode, true);
-  if (pending_.empty()) {
-    BeginEntry(entry);
-    entries_.push_back(std::move(entry));
-    return;
-  }
-  // Behind the entries still being compressed, so that the order stays as added.
   if (entries_.size() + pending_.size() >= kMaxEntries)
     throw ArchiveWriteError("more than 65535 entries, which this format cannot hold");
+  // In line behind the entries still being compressed, so that the order stays as added.
   pending_.push_back(Pending{std::move(entry), nullptr, 0, {}, 0});
+  WritePending(false);
 }
 
 void ZipWriter::StoreFrom(EntrySource& source, Entry& entry, const ProgressFn& progress) {
