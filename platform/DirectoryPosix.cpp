@@ -56,12 +56,10 @@ bool FillEntry(int folder_fd, const char* name, unsigned char type, DirEntry& en
 }  // namespace
 
 struct DirectoryReader::Impl {
-  std::string folder;
   DIR* dir = nullptr;
 };
 
 DirectoryReader::DirectoryReader(const std::string& folder) : impl_(std::make_unique<Impl>()) {
-  impl_->folder = folder;
   impl_->dir = opendir(folder.c_str());
 }
 
