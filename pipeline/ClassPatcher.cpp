@@ -84,24 +84,34 @@ CanvasKind RedirectCanvasClass(std::string& bytes) {
   return kind;
 }
 
-CanvasKind RedirectCanvasFile(const std::string& file_name) {
-  platform::BinaryFile file(file_name, platform::BinaryFile::Mode::kReadWrite);
-  std::string bytes = file.ReadAll();
-  const CanvasKind kind = RedirectCanvasClass(bytes);
+OpenedClassFile::OpenedClassFile(const std::string& file_name)
+    : file_(file_name, platform::BinaryFile::Mode::kReadWrite), bytes_(file_.ReadAll()) {}
+
+bool OpenedClassFile::Contains(std::string_view text) const {
+  // Every window that ends before the file's last byte.
+  if (text.empty() || bytes_.size() <= text.size()) return false;
+  return std::string_view(bytes_).substr(0, bytes_.size() - 1).find(text) != std::string_view::npos;
+}
+
+CanvasKind OpenedClassFile::Redirect() {
+  const CanvasKind kind = RedirectCanvasClass(bytes_);
   // The redirect only inserts bytes, so the new content covers the old one entirely.
-  if (kind == CanvasKind::kCanvas || kind == CanvasKind::kGameCanvas) file.WriteAt(0, bytes);
+  if (kind == CanvasKind::kCanvas || kind == CanvasKind::kGameCanvas) file_.WriteAt(0, bytes_);
+  return kind;
+}
+
+CanvasKind RedirectCanvasFile(const std::string& file_name) {
+  OpenedClassFile file(file_name);
+  const CanvasKind kind = file.Redirect();
   file.Close();
   return kind;
 }
 
 bool FileContainsText(const std::string& file_name, std::string_view text) {
-  platform::BinaryFile file(file_name, platform::BinaryFile::Mode::kReadWrite);
-  const std::string content = file.ReadAll();
+  OpenedClassFile file(file_name);
+  const bool found = file.Contains(text);
   file.Close();
-  // Every window that ends before the file's last byte.
-  if (text.empty() || content.size() <= text.size()) return false;
-  return std::string_view(content).substr(0, content.size() - 1).find(text) !=
-         std::string_view::npos;
+  return found;
 }
 
 }  // namespace korvel

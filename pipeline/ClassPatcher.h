@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Files.h"
+
 namespace korvel {
 
 // The MIDP canvases a game builds on, and the injected classes that take their place as the
@@ -43,5 +45,23 @@ CanvasKind RedirectCanvasFile(const std::string& file_name);
 // end at the file's very last byte is not examined. The file is never changed, but it is opened
 // for reading and writing, so a read-only or vanished file raises FileError.
 bool FileContainsText(const std::string& file_name, std::string_view text);
+
+// A class file read once for both of the job's looks at it: the Nokia test and the redirect. The
+// file is opened for reading and writing, so a read-only or vanished file raises FileError.
+class OpenedClassFile {
+ public:
+  explicit OpenedClassFile(const std::string& file_name);
+
+  // As FileContainsText, on the bytes read.
+  bool Contains(std::string_view text) const;
+  // As RedirectCanvasFile, on the bytes read: written back only when they changed.
+  CanvasKind Redirect();
+  // A failing close raises FileError; without it the file is closed silently.
+  void Close() { file_.Close(); }
+
+ private:
+  platform::BinaryFile file_;
+  std::string bytes_;
+};
 
 }  // namespace korvel

@@ -73,20 +73,35 @@ bool PatchJob::DeleteDirTree(const std::string& folder) {
 void PatchJob::fsFileFound(const TFileInformations& file) {
   const std::string path = file.Path + file.Name;
   switch (ScanMode) {
-    case ScanAction::kRedirect:
-      RedirectCanvas(path);
+    case ScanAction::kRedirect: {
+      OpenedClassFile opened(path);
+      RedirectCanvas(path, opened);
+      opened.Close();
       break;
-    case ScanAction::kNokiaTest:
-      if (FileContainsText(path, kNokiaPackagePrefix)) ++ScanCount;
+    }
+    case ScanAction::kClasses:
+      ScanClass(path);
       break;
     case ScanAction::kNone:
       break;
   }
 }
 
-void PatchJob::RedirectCanvas(const std::string& path) {
+void PatchJob::ScanClass(const std::string& path) {
+  OpenedClassFile opened(path);
+  const bool nokia = context_.settings.Nokia;
+  if (nokia && opened.Contains(kNokiaPackagePrefix)) ++nokia_users_;
+  // The Nokia classes may yet be added over a class of their package; it is redirected once
+  // they are in.
+  if (!nokia || path.rfind(WithSeparator(NokiaPackageFolder()), 0) != 0) {
+    RedirectCanvas(path, opened);
+  }
+  opened.Close();
+}
+
+void PatchJob::RedirectCanvas(const std::string& path, OpenedClassFile& file) {
   try {
-    switch (RedirectCanvasFile(path)) {
+    switch (file.Redirect()) {
       case CanvasKind::kCanvas:
         ++ScanCount;
         [[fallthrough]];
@@ -105,8 +120,15 @@ void PatchJob::RedirectCanvas(const std::string& path) {
   } catch (const ClassFormatError& e) {
     const std::string root = WithSeparator(work_dir_);
     const std::string name = path.rfind(root, 0) == 0 ? path.substr(root.size()) : path;
-    ConsoleText(context_.texts.Text(TextId::kClassNotRead) + " " + name + " (" + e.what() + ")");
+    unread_classes_.push_back(context_.texts.Text(TextId::kClassNotRead) + " " + name + " (" +
+                              e.what() + ")");
   }
+}
+
+std::string PatchJob::NokiaPackageFolder() const {
+  // The package prefix without its closing separator.
+  return platform::JoinPath(work_dir_,
+                            kNokiaPackagePrefix.substr(0, kNokiaPackagePrefix.size() - 1));
 }
 
 void PatchJob::ConsoleText(const std::string& line) {
@@ -118,11 +140,11 @@ void PatchJob::Gauge(int percent) {
   if (!interactive_) context_.sink.SetGauge(percent);
 }
 
-void PatchJob::Scan(ScanAction action, std::string_view mask) {
+void PatchJob::Scan(ScanAction action, std::string_view mask, const std::string& folder) {
   ScanMode = action;
   ScanCount = 0;
   TEasyFileSearch& fs = context_.fs;
-  fs.SetRootPath(WithSeparator(work_dir_));
+  fs.SetRootPath(WithSeparator(folder));
   fs.FileNames().clear();
   fs.FileNames().emplace_back(mask);
   fs.Search();
@@ -230,6 +252,7 @@ JobOutcome PatchJob::ProcessJar(const std::string& file_name, bool interactive) 
 JobOutcome PatchJob::RunJob(GameTransaction& game) {
   Prepare(game);
   if (UnpackGame(game.Jar())) return JobOutcome::kAlreadyAdapted;
+  ScanClasses();
   AddNokiaClassesWhenUsed();
   RedirectCanvasClasses();
   if (dry_run_) return EndPreview(game);
@@ -287,10 +310,17 @@ bool PatchJob::UnpackGame(const std::string& jar) {
   return false;
 }
 
+void PatchJob::ScanClasses() {
+  UsesFullCanvas = UsesFullGameCanvas = false;
+  nokia_users_ = 0;
+  unread_classes_.clear();
+  Scan(ScanAction::kClasses, "*.class", work_dir_);
+  classes_redirected_ = ScanCount;
+}
+
 void PatchJob::AddNokiaClassesWhenUsed() {
   if (context_.settings.Nokia) {
-    Scan(ScanAction::kNokiaTest, "*.class");
-    if (ScanCount > 0) {
+    if (nokia_users_ > 0) {
       Console(TextId::kWritingNokiaClasses);
       AddNokiaClasses();
       nokia_added_ = true;
@@ -303,10 +333,13 @@ void PatchJob::AddNokiaClassesWhenUsed() {
 
 void PatchJob::RedirectCanvasClasses() {
   Console(TextId::kPatchingFiles);
-  UsesFullCanvas = UsesFullGameCanvas = false;
-  Scan(ScanAction::kRedirect, "*.class");
-  classes_redirected_ = ScanCount;
-  ConsoleText(context_.texts.Text(TextId::kFilesPatchedCount) + " " + std::to_string(ScanCount));
+  if (context_.settings.Nokia && platform::DirectoryExists(NokiaPackageFolder())) {
+    Scan(ScanAction::kRedirect, "*.class", NokiaPackageFolder());
+    classes_redirected_ += ScanCount;
+  }
+  for (const std::string& line : unread_classes_) ConsoleText(line);
+  ConsoleText(context_.texts.Text(TextId::kFilesPatchedCount) + " " +
+              std::to_string(classes_redirected_));
   Gauge(60);
 }
 

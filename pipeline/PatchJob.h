@@ -15,6 +15,7 @@
 
 namespace korvel {
 
+class OpenedClassFile;
 class TEasyFileSearch;
 class TmxStorage;
 class TArchiver;
@@ -140,7 +141,10 @@ class PatchJob {
     // The canvas redirect: counted when redirected; a class that cannot be read is named on the
     // Console and left as it is.
     kRedirect,
-    kNokiaTest,  // tested for the Nokia API, counted on a hit
+    // Read once for both looks: with the Nokia option, tested for the Nokia API (hits counted in
+    // nokia_users_); then redirected as above, except classes in the Nokia package, which wait
+    // until the Nokia classes have been added over them.
+    kClasses,
   };
   // The descriptor and manifest a job rewrites, handed from step to step.
   struct TextFiles {
@@ -157,7 +161,8 @@ class PatchJob {
   void Gauge(int percent);
   // `folder` with a separator at its end.
   static std::string WithSeparator(const std::string& folder);
-  void Scan(ScanAction action, std::string_view mask);
+  // Reports every file below `folder` matching `mask` to fsFileFound for `action`.
+  void Scan(ScanAction action, std::string_view mask, const std::string& folder);
   void fsFileFound(const TFileInformations& file);
   // Unpacks every entry of `archive` below `folder`; false when the archive is not a zip, is
   // damaged, holds no files, would unpack to more than the ceiling allows or not every file
@@ -184,10 +189,16 @@ class PatchJob {
   void Prepare(GameTransaction& game);
   // The game unpacked into the work folder; true when it is adapted for this size already.
   bool UnpackGame(const std::string& jar);
+  // Every class read once: tested for the Nokia API and, outside the Nokia package, redirected.
+  void ScanClasses();
   // With the Nokia option: the Nokia classes added when some class uses the Nokia API.
   void AddNokiaClassesWhenUsed();
-  // Every class built on a canvas redirected to ours.
+  // The classes of the Nokia package redirected as well (ours when added, else the game's), and
+  // the redirect reported.
   void RedirectCanvasClasses();
+  // The Nokia package's folder in the work folder.
+  std::string NokiaPackageFolder() const;
+  void ScanClass(const std::string& path);
   // Our canvas classes written into the work folder at the configured size.
   void WriteCanvasClasses();
   // The descriptor copied into the job's folder (or made from the manifest) to be rewritten.
@@ -210,13 +221,17 @@ class PatchJob {
   // Ends a failed job: the run's own files removed, the reason and the failure lines written.
   JobOutcome Fail(GameTransaction& game, const std::string& reason);
   void AddNokiaClasses();
-  void RedirectCanvas(const std::string& path);
+  void RedirectCanvas(const std::string& path, OpenedClassFile& file);
   void ClearWorkDirectory();
 
   JobContext context_;
   // The scan under way: what each file gets, and how many files it counted.
   ScanAction ScanMode = ScanAction::kNone;
   int ScanCount = 0;
+  // Classes that use the Nokia API, and the Console lines for classes that could not be read,
+  // kept until the redirect is reported.
+  int nokia_users_ = 0;
+  std::vector<std::string> unread_classes_;
   // Set by the redirect: some class builds on FullCn or FullGameCn, now or from an earlier
   // adaptation.
   bool UsesFullCanvas = false;

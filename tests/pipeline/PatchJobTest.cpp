@@ -185,6 +185,36 @@ TEST_F(PatchJobTest, KeepsEveryResourceOfTheGame) {
   EXPECT_EQ(files.size(), 6u);
 }
 
+// A game's own classes in the Nokia package are redirected once, unless the Nokia classes are
+// added over them; then the added ones are.
+TEST_F(PatchJobTest, ClassesInTheNokiaPackageAreRedirectedAfterTheNokiaClassesAreIn) {
+  const std::string canvas = DemoClass();
+  const std::pair<std::string, std::string> user{"Tune.class", "x com/nokia/mid/sound/Sound"};
+  const struct {
+    std::vector<std::pair<std::string, std::string>> classes;
+    bool nokia;
+    int redirected;
+  } cases[] = {
+      {{{"com/nokia/mid/ui/Own.class", canvas}}, false, 2},
+      {{{"com/nokia/mid/ui/Own.class", canvas}, user}, true, 3},
+      {{{"com/nokia/mid/ui/FullCanvas.class", canvas}, user}, true, 2},
+  };
+  for (const auto& c : cases) {
+    auto entries = c.classes;
+    entries.emplace_back("DemoGame.class", canvas);
+    const std::string jar = games_.Write("Pkg.jar", StoredZip(entries));
+    ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
+    EXPECT_EQ(job_->NokiaAdded(), c.nokia);
+    EXPECT_EQ(job_->ClassesRedirected(), c.redirected);
+    for (auto [name, bytes] : Unzip(jar)) {
+      if (name.rfind("com/nokia/mid/ui/", 0) == 0 &&
+          (name.ends_with("Canvas.class") || name.ends_with("Own.class"))) {
+        EXPECT_EQ(RedirectCanvasClass(bytes), CanvasKind::kFullCanvas) << name;
+      }
+    }
+  }
+}
+
 TEST_F(PatchJobTest, BatchModeDrivesTheGaugeInsteadOfTheConsole) {
   const std::string jar = MakeDemoGame();
   ASSERT_EQ(job_->ProcessJar(jar, false), JobOutcome::kAdapted);
