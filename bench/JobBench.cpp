@@ -1,6 +1,8 @@
 // The patch job against doing the same by hand. For every sample game (a fresh copy each time)
 // and for one generated large JAR it times korvel-patch as a whole process against unzip followed
-// by zip -9 -r of the same game, the two run alternately, and prints the medians' ratio. Sizes:
+// by zip -9 -r of the same game, the two run alternately, and prints the medians' ratio. The
+// sample games are also adapted all at once by one process, the way a collection is adapted
+// (korvel-patch FOLDER, the batch dialog), against the same games done by hand one by one. Sizes:
 // the adapted JARs against the input JARs, and against zip -9 of the very files the job packed.
 // Peak memory: the largest resident size korvel-patch reached on the large JAR.
 //   job_bench [ROUNDS [FOLDER]]   (default 5 rounds in the system's temporary folder)
@@ -74,11 +76,12 @@ struct Game {
   std::uintmax_t input = 0, output = 0, zip9 = 0;
 };
 
-// What the job does, as a user runs it: one process per game, settings given explicitly.
-Process RunJob(const fs::path& program, const fs::path& jar) {
+// What the job does, as a user runs it, settings given explicitly: on one game, or on every game
+// in a folder in one process, as `korvel-patch FOLDER` and the batch dialog adapt a collection.
+Process RunJob(const fs::path& program, const fs::path& jar_or_folder) {
   return RunShell(Quoted(program / "korvel-patch") +
                   " --quiet --no-backup --nokia --jad --filter --width 128 --height 116 " +
-                  Quoted(jar) + " >/dev/null");
+                  Quoted(jar_or_folder) + " >/dev/null");
 }
 
 // The same by hand: unpack, then pack again at the best level.
@@ -128,7 +131,7 @@ struct Times {
 void PrintRow(const char* work, const Times& times, std::uintmax_t input, std::uintmax_t output,
               std::uintmax_t zip9) {
   const double job = Median(times.job), by_hand = Median(times.by_hand);
-  std::printf("%-26s %8.3f %9.3f %6.2f %11ju %11ju %11ju %7.3f %8.3f\n", work, job, by_hand,
+  std::printf("%-36s %8.3f %9.3f %6.2f %11ju %11ju %11ju %7.3f %8.3f\n", work, job, by_hand,
               job / by_hand, input, output, zip9, double(output) / double(input),
               double(output) / double(zip9));
 }
@@ -159,7 +162,7 @@ int main(int argc, char** argv) {
   std::size_t large_entries = 0;
   Game large{"large", MakeLargeJar(games, scratch, large_entries)};
 
-  Times samples, large_times;
+  Times samples, collection, large_times;
   long large_peak_kib = 0;
   bool all_adapted = true;
   const fs::path copies = scratch / "copies";
@@ -182,14 +185,30 @@ int main(int argc, char** argv) {
     game.output = fs::file_size(copy);
     if (game.zip9 == 0) game.zip9 = ZipNineSize(copy, hand);
   };
+  // Every sample game, fresh copies, adapted by one process; its output sizes.
+  std::uintmax_t collection_output = 0;
+  auto adapt_collection = [&] {
+    fs::remove_all(copies);
+    fs::create_directories(copies);
+    for (const Game& game : games) fs::copy_file(game.jar, copies / game.jar.filename());
+    const Process job = RunJob(program, copies);
+    all_adapted = all_adapted && job.ok;
+    collection.job.push_back(job.seconds);
+    collection_output = 0;
+    for (const auto& file : fs::directory_iterator(copies))
+      if (file.path().extension() == ".jar") collection_output += file.file_size();
+  };
   for (int round = 0; round < rounds; ++round) {
     std::vector<double> job_round, hand_round;
+    if (round % 2 == 0) adapt_collection();
     for (Game& game : games) measure(game, round % 2 == 0, job_round, hand_round, nullptr);
+    if (round % 2 != 0) adapt_collection();
     double job_sum = 0, hand_sum = 0;
     for (double s : job_round) job_sum += s;
     for (double s : hand_round) hand_sum += s;
     samples.job.push_back(job_sum);
     samples.by_hand.push_back(hand_sum);
+    collection.by_hand.push_back(hand_sum);
     measure(large, round % 2 != 0, large_times.job, large_times.by_hand, &large_peak_kib);
   }
 
@@ -201,10 +220,11 @@ int main(int argc, char** argv) {
   }
   std::printf("median of %d rounds in %s; load average before %s, after %s\n", rounds,
               scratch.parent_path().c_str(), load_before.c_str(), LoadAverage().c_str());
-  std::printf("%-26s %8s %9s %6s %11s %11s %11s %7s %8s\n", "work", "job s", "by hand s", "ratio",
+  std::printf("%-36s %8s %9s %6s %11s %11s %11s %7s %8s\n", "work", "job s", "by hand s", "ratio",
               "input B", "output B", "zip -9 B", "out/in", "out/zip9");
   const std::string samples_label = std::to_string(games.size()) + " sample games";
-  PrintRow(samples_label.c_str(), samples, input, output, zip9);
+  PrintRow((samples_label + ", a process each").c_str(), samples, input, output, zip9);
+  PrintRow((samples_label + ", one process").c_str(), collection, input, collection_output, zip9);
   const std::string large_label = "large JAR, " + std::to_string(large_entries) + " entries";
   PrintRow(large_label.c_str(), large_times, large.input, large.output, large.zip9);
   std::printf("peak memory of the job on the large JAR: %.1f MiB\n", large_peak_kib / 1024.0);
