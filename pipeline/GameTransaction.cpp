@@ -37,6 +37,17 @@ std::string JournalValue(const std::string& journal, std::string_view key) {
   return {};
 }
 
+// Makes `to` hold the bytes of `from`, flushed: a second name for the same file where the file
+// system has them (nothing is copied, and the flush finds little to do), else a copy. errno says
+// why not.
+bool KeepBytes(const std::string& from, const std::string& to) {
+  if (!platform::LinkFile(from, to)) {
+    if (errno == EEXIST || errno == ENOENT || !platform::CopyFileNoOverwrite(from, to))
+      return false;
+  }
+  return platform::SyncPath(to);
+}
+
 }  // namespace
 
 GameTransaction::GameTransaction(std::string jar, const JobStepHook& step)
@@ -176,7 +187,7 @@ void GameTransaction::Commit(bool backup) {
     Fail("Cannot set the permissions of", new_jar, errno);
   // The input's bytes stay in the game's folder until the new pair is in place.
   Step("keep");
-  if (!platform::CopyFileNoOverwrite(jar_, Keep()) || !platform::SyncPath(Keep())) {
+  if (!KeepBytes(jar_, Keep())) {
     const int err = errno;
     platform::DeleteFile(Keep());
     Fail("Cannot copy the JAR to", Keep(), err);
@@ -184,8 +195,7 @@ void GameTransaction::Commit(bool backup) {
   // The input JAD too, so that a restore puts back the pair as it was.
   if (staged_descriptor_ && has_descriptor_) {
     Step("keep descriptor");
-    if (!platform::CopyFileNoOverwrite(descriptor_, KeepDescriptor()) ||
-        !platform::SyncPath(KeepDescriptor())) {
+    if (!KeepBytes(descriptor_, KeepDescriptor())) {
       const int err = errno;
       platform::DeleteFile(KeepDescriptor());
       platform::DeleteFile(Keep());

@@ -5,8 +5,9 @@
 // Until the commit, the job writes only files of its own beside the game:
 //   GAME.jar.korvel-new     the new JAR, packed and read back
 //   GAME.jad.korvel-new     the new JAD, written in full
-//   GAME.jar.korvel-keep    a flushed copy of the input JAR
-//   GAME.jad.korvel-keep    a flushed copy of the input JAD, when the JAD is renewed
+//   GAME.jar.korvel-keep    the input JAR under a second name, flushed (a copy where the file
+//                           system has no second names)
+//   GAME.jad.korvel-keep    the same for the input JAD, when the JAD is renewed
 // The commit writes GAME.jar.korvel-commit (the journal) and then renames the new JAR and the new
 // JAD into place; the keep copies become GAME.jar.bak and GAME.jad.bak when a backup is wanted
 // and no GAME.jar.bak exists, and are removed otherwise; the journal goes last. Every rename is

@@ -33,6 +33,11 @@ std::int64_t FileSizeOf(const std::string& path);
 // never leaves a partial file at `to`.
 bool CopyFileNoOverwrite(const std::string& from, const std::string& to);
 
+// Gives the file at `from` (links followed) a second name `to`: the same file, nothing copied.
+// Fails (false, errno set) when `to` exists, `from` is not a file, or the file system keeps no
+// second names (EXDEV, EPERM, ENOTSUP and the like); a caller may then copy instead.
+bool LinkFile(const std::string& from, const std::string& to);
+
 // True when the file exists and its owner may not write it (the read-only attribute).
 bool IsReadOnly(const std::string& path);
 

@@ -2,6 +2,7 @@
 #include "pipeline/PatchJob.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -282,6 +283,8 @@ TEST_F(PatchJobTest, ABackupIsMadeOnlyWhenAskedAndAnExistingOneIsNeverTouched) {
       fs::remove(jar + ".bak");
       fs::remove(games_ / "Demo.jad.bak");
       if (before) games_.Write("Demo.jar.bak", *before);
+      struct stat input {};
+      ASSERT_EQ(::stat(jar.c_str(), &input), 0);
       settings_.Backup = backup;
       ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted) << job_->FailureReason();
       EXPECT_NE(ReadFile(jar), original);
@@ -289,6 +292,8 @@ TEST_F(PatchJobTest, ABackupIsMadeOnlyWhenAskedAndAnExistingOneIsNeverTouched) {
         EXPECT_EQ(ReadFile(jar + ".bak"), *before);
       } else if (backup) {
         EXPECT_EQ(ReadFile(jar + ".bak"), original);
+        struct stat kept {};  // the input file itself, not a copy of it
+        EXPECT_TRUE(::stat((jar + ".bak").c_str(), &kept) == 0 && kept.st_ino == input.st_ino);
         EXPECT_EQ(ReadFile(games_ / "Demo.jad.bak"), jad);  // kept only with a backup we made
       }
       std::set<std::string> expected = {"Demo.jar", "Demo.jad"};

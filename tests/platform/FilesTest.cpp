@@ -1,8 +1,10 @@
 // File and folder services: the outcomes the patch job relies on.
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "platform/FileError.h"
@@ -34,6 +36,21 @@ TEST(Files, CopyNeverOverwritesAndNeverLeavesAPartialCopy) {
   EXPECT_FALSE(std::filesystem::exists(dir / "copy.jar"));
   EXPECT_FALSE(CopyFileNoOverwrite(dir.Path(), dir / "folder-copy"));
   EXPECT_FALSE(std::filesystem::exists(dir / "folder-copy"));
+}
+
+TEST(Files, LinkGivesTheSameFileASecondNameAndNeverOverwrites) {
+  TempDir dir;
+  const std::string game = dir.Write("game.jar", "game");
+  const std::string keep = dir.Write("game.jar.keep", "older");
+  EXPECT_FALSE(LinkFile(game, keep));
+  EXPECT_EQ(errno, EEXIST);
+  EXPECT_EQ(ReadFile(keep), "older");
+  std::filesystem::remove(keep);
+  EXPECT_TRUE(LinkFile(game, keep));
+  EXPECT_TRUE(std::filesystem::equivalent(game, keep));
+  EXPECT_FALSE(LinkFile(dir / "missing.jar", dir / "link.jar"));
+  EXPECT_FALSE(LinkFile(dir.Path(), dir / "folder-link"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "folder-link"));
 }
 
 TEST(Files, RenameRefusesAnExistingTarget) {
