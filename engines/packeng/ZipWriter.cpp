@@ -2,6 +2,7 @@
 // into the local header after the data, which needs a seekable file but no data descriptor.
 #include "engines/packeng/ZipWriter.h"
 
+#include <fcntl.h>
 #include <libdeflate.h>
 #include <unistd.h>
 
@@ -28,6 +29,9 @@ constexpr std::uint16_t kMethodDeflated = 8;
 // Bytes of entries waiting for the worker threads, their output included: this bounds the
 // memory a run needs however fast the files are read.
 constexpr std::size_t kMaxPendingBytes = 32 << 20;
+// The disk is asked to start writing the archive every so many bytes, so that the flush at its
+// end has only the last stretch left to wait for.
+constexpr std::uint64_t kWriteBackStretch = 8 << 20;
 // Entries read ahead of the oldest one still being compressed: enough that a long one does not
 // leave the other workers idle.
 constexpr std::size_t kMaxPendingEntries = 64;
@@ -91,6 +95,12 @@ void ZipWriter::WriteBytes(std::string_view bytes) {
   position_ += bytes.size();
   if (position_ > kMaxZip32)
     throw ArchiveWriteError("the archive would exceed 4 GB, which this format cannot hold");
+  if (position_ - written_back_ >= kWriteBackStretch) {
+    // Only a request: whether and when it happens, the flush at the end makes sure.
+    ::sync_file_range(fd_, static_cast<off_t>(written_back_),
+                      static_cast<off_t>(position_ - written_back_), SYNC_FILE_RANGE_WRITE);
+    written_back_ = position_;
+  }
 }
 
 void ZipWriter::PatchBytes(std::uint64_t offset, std::string_view bytes) {

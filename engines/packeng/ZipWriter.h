@@ -144,6 +144,7 @@ class ZipWriter {
 
   int fd_;
   std::uint64_t position_ = 0;
+  std::uint64_t written_back_ = 0;  // the disk was asked to write the archive up to here
   std::vector<Entry> entries_;
 };
 
