@@ -36,6 +36,20 @@ void TaskPool::Submit(std::shared_ptr<Task> task) {
   work_ready_.notify_one();
 }
 
+void TaskPool::Submit(std::vector<std::shared_ptr<Task>> tasks) {
+  {
+    std::lock_guard lock(mutex_);
+    const std::size_t before = queue_.size();
+    try {
+      for (std::shared_ptr<Task>& task : tasks) queue_.push_back(std::move(task));
+    } catch (...) {
+      queue_.resize(before);
+      throw;
+    }
+  }
+  work_ready_.notify_all();
+}
+
 bool TaskPool::Done(const Task& task) {
   std::lock_guard lock(mutex_);
   return task.done;

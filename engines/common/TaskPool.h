@@ -45,6 +45,8 @@ class TaskPool {
 
   unsigned Workers() const { return static_cast<unsigned>(threads_.size()); }
   void Submit(std::shared_ptr<Task> task);
+  // Puts several tasks in line at once (all or, when it throws, none), waking the workers once.
+  void Submit(std::vector<std::shared_ptr<Task>> tasks);
   bool Done(const Task& task);
   // Blocks until `task` is done.
   void Wait(const Task& task);

@@ -92,6 +92,17 @@ void ReadAhead::Release(std::shared_ptr<ExpandedEntry>& entry) {
   entry.reset();
 }
 
+void ReadAhead::ForgetDropped(bool wait) {
+  std::erase_if(dropped_, [&](const std::shared_ptr<ExpandedEntry>& entry) {
+    if (wait)
+      pool_->Wait(*entry);
+    else if (!pool_->Done(*entry))
+      return false;
+    held_ -= Cost(*entry);
+    return true;
+  });
+}
+
 std::shared_ptr<ExpandedEntry> ReadAhead::Take(zip_uint64_t index, const zip_stat_t& st) {
   Release(taken_);
   while (!ahead_.empty() && ahead_.front()->index < index) {
@@ -106,7 +117,7 @@ std::shared_ptr<ExpandedEntry> ReadAhead::Take(zip_uint64_t index, const zip_sta
     taken_ = std::move(ahead_.front());
     ahead_.pop_front();
   } else {
-    taken_ = Read(index, st);  // not one of the candidates
+    taken_ = Read(index, st);  // not one of the candidates: expanded by Wait
   }
   return taken_;
 }
@@ -126,18 +137,25 @@ void ReadAhead::Wait(ExpandedEntry& entry) {
 }
 
 void ReadAhead::Fill() {
-  std::erase_if(dropped_, [&](const std::shared_ptr<ExpandedEntry>& entry) {
-    if (!pool_->Done(*entry)) return false;
-    held_ -= Cost(*entry);
-    return true;
-  });
   const std::size_t most = pool_ ? kMaxEntries : 1;
+  if (!ahead_.empty() && ahead_.size() >= most / 2) return;
+  ForgetDropped(false);
+  std::vector<std::shared_ptr<TaskPool::Task>> batch;
   while (cursor_ < candidates_.size() && ahead_.size() < most) {
     const zip_stat_t& st = candidates_[cursor_].st;
-    if (held_ > 0 && held_ + st.size + st.comp_size > kBudget) break;
-    ahead_.push_back(Read(candidates_[cursor_].index, st));
+    if (held_ > 0 && held_ + st.size + st.comp_size > kBudget) {
+      if (!ahead_.empty() || dropped_.empty()) break;
+      ForgetDropped(true);  // only they are in the way, and the workers pass them over
+      continue;
+    }
+    std::shared_ptr<ExpandedEntry> entry = Read(candidates_[cursor_].index, st);
     ++cursor_;
+    // (Should the hand-over throw, the run ends and nobody waits for these.)
+    entry->submitted = pool_ && !entry->done;
+    if (entry->submitted) batch.push_back(entry);
+    ahead_.push_back(std::move(entry));
   }
+  if (!batch.empty()) pool_->Submit(std::move(batch));
 }
 
 std::shared_ptr<ExpandedEntry> ReadAhead::Read(zip_uint64_t index, const zip_stat_t& st) {
@@ -154,12 +172,8 @@ std::shared_ptr<ExpandedEntry> ReadAhead::Read(zip_uint64_t index, const zip_sta
   } catch (...) {
     entry->error = std::current_exception();
   }
-  if (entry->failure != ExpandedEntry::Failure::kNone || entry->error) {
-    entry->done = true;
-  } else if (pool_) {
-    pool_->Submit(entry);
-    entry->submitted = true;
-  }
+  // Done already when it could not be read; otherwise expanded by a worker or by Wait.
+  entry->done = entry->failure != ExpandedEntry::Failure::kNone || entry->error != nullptr;
   return entry;
 }
 

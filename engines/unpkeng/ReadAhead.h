@@ -67,7 +67,7 @@ class ReadAhead {
   };
   // Bytes held by entries read ahead, packed and expanded.
   static constexpr std::size_t kBudget = 16 << 20;
-  // Entries read ahead at most, however small.
+  // Entries read ahead at most, however small; more are read once half of them are taken.
   static constexpr std::size_t kMaxEntries = 128;
 
   // `archive` stays open and is used on this thread only, by Take.
@@ -86,10 +86,16 @@ class ReadAhead {
   void Wait(ExpandedEntry& entry);
 
  private:
+  // What an entry counts against the budget, from its recorded sizes.
   static std::size_t Cost(const ExpandedEntry& entry);
+  // Stops counting a finished entry, or counts it among the dropped ones until a worker is done.
   void Release(std::shared_ptr<ExpandedEntry>& entry);
-  // Reads entries from the cursor on, and hands them to the workers.
+  // Stops counting the dropped entries the workers are done with (all of them, with `wait`).
+  void ForgetDropped(bool wait);
+  // Reads entries from the cursor on while the budget allows, and hands them to the workers;
+  // only when few are left, so that the workers wake once for many small entries.
   void Fill();
+  // Reads an entry's packed bytes (counted from now on); done already when that failed.
   std::shared_ptr<ExpandedEntry> Read(zip_uint64_t index, const zip_stat_t& st);
   void ReadPacked(ExpandedEntry& entry);
 
