@@ -24,66 +24,28 @@ std::size_t WholeCompressor::Deflate(const char* in, std::size_t size, char* out
   return libdeflate_deflate_compress(compressor_, in, size, out, size - 1);
 }
 
-DeflatePool::DeflatePool(unsigned workers) {
-  for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this] { Work(); });
-}
+namespace {
 
-DeflatePool::~DeflatePool() {
-  {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
-    queue_.clear();
-  }
-  work_ready_.notify_all();
-  for (std::thread& thread : threads_) thread.join();
-}
-
-void DeflatePool::Submit(std::shared_ptr<Job> job) {
-  {
-    std::lock_guard lock(mutex_);
-    queue_.push_back(std::move(job));
-  }
-  work_ready_.notify_one();
-}
-
-bool DeflatePool::Done(const Job& job) {
-  std::lock_guard lock(mutex_);
-  return job.done;
-}
-
-void DeflatePool::Wait(const Job& job) {
-  std::unique_lock lock(mutex_);
-  job_done_.wait(lock, [&] { return job.done; });
-}
-
-void DeflatePool::Work() {
-  std::unique_ptr<WholeCompressor> compressor;
-  for (;;) {
-    std::shared_ptr<Job> job;
-    {
-      std::unique_lock lock(mutex_);
-      work_ready_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
-      if (stopping_) return;
-      job = std::move(queue_.front());
-      queue_.pop_front();
+class DeflateWorker : public TaskPool::Worker {
+ public:
+  void Run(TaskPool::Task& task) override {
+    auto& job = static_cast<DeflatePool::Job&>(task);
+    if (!compressor_ || compressor_->Level() != job.libdeflate_level)
+      compressor_ = std::make_unique<WholeCompressor>(job.libdeflate_level);
+    job.crc = libdeflate_crc32(0, job.data.get(), job.size);
+    if (job.size > 1) {
+      job.packed = std::make_unique_for_overwrite<char[]>(job.size - 1);
+      job.packed_size = compressor_->Deflate(job.data.get(), job.size, job.packed.get());
     }
-    try {
-      if (!compressor || compressor->Level() != job->libdeflate_level)
-        compressor = std::make_unique<WholeCompressor>(job->libdeflate_level);
-      job->crc = libdeflate_crc32(0, job->data.get(), job->size);
-      if (job->size > 1) {
-        job->packed = std::make_unique_for_overwrite<char[]>(job->size - 1);
-        job->packed_size = compressor->Deflate(job->data.get(), job->size, job->packed.get());
-      }
-    } catch (...) {
-      job->error = std::current_exception();
-    }
-    {
-      std::lock_guard lock(mutex_);
-      job->done = true;
-    }
-    job_done_.notify_all();
   }
-}
+
+ private:
+  std::unique_ptr<WholeCompressor> compressor_;
+};
+
+}  // namespace
+
+DeflatePool::DeflatePool(unsigned workers)
+    : pool_(workers, [] { return std::make_unique<DeflateWorker>(); }) {}
 
 }  // namespace korvel::engine

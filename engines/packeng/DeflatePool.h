@@ -2,15 +2,11 @@
 // several entries at once while its own thread reads the next files and writes finished ones.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
-#include <exception>
 #include <memory>
-#include <mutex>
-#include <thread>
-#include <vector>
+
+#include "engines/common/TaskPool.h"
 
 struct libdeflate_compressor;
 
@@ -42,40 +38,31 @@ class WholeCompressor {
 
 class DeflatePool {
  public:
-  struct Job {
+  // `done` and `error` (what stopped the compression) come from the task; `done` may be set by
+  // the owner of a job it never submits.
+  struct Job : TaskPool::Task {
     std::unique_ptr<char[]> data;
     std::size_t size = 0;
     int libdeflate_level = 0;
-    // Results, valid once Wait returned: the deflated bytes (packed_size 0: store `data`), the
-    // CRC of `data`, or the error that stopped the compression.
+    // Results, valid once Wait returned: the deflated bytes (packed_size 0: store `data`) and
+    // the CRC of `data`.
     std::unique_ptr<char[]> packed;
     std::size_t packed_size = 0;
     std::uint32_t crc = 0;
-    std::exception_ptr error;
-    bool done = false;  // guarded by the pool
   };
 
+  // Each worker keeps one compressor from job to job, made anew only for another level.
   explicit DeflatePool(unsigned workers);
-  // Lets the running jobs finish and stops the workers; queued jobs are dropped.
-  ~DeflatePool();
-  DeflatePool(const DeflatePool&) = delete;
-  DeflatePool& operator=(const DeflatePool&) = delete;
 
-  unsigned Workers() const { return static_cast<unsigned>(threads_.size()); }
-  void Submit(std::shared_ptr<Job> job);
-  bool Done(const Job& job);
+  unsigned Workers() const { return pool_.Workers(); }
+  void Submit(std::shared_ptr<Job> job) { pool_.Submit(std::move(job)); }
+  bool Done(const Job& job) { return pool_.Done(job); }
   // Blocks until `job` is done.
-  void Wait(const Job& job);
+  void Wait(const Job& job) { pool_.Wait(job); }
 
  private:
-  void Work();
-
-  std::mutex mutex_;
-  std::condition_variable work_ready_;
-  std::condition_variable job_done_;
-  std::deque<std::shared_ptr<Job>> queue_;
-  bool stopping_ = false;
-  std::vector<std::thread> threads_;
+  // Lets the running jobs finish and stops the workers with it; queued jobs are dropped.
+  TaskPool pool_;
 };
 
 }  // namespace korvel::engine

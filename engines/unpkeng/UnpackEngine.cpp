@@ -2,7 +2,6 @@
 // Every file is written to a temporary name in its folder and renamed only after its checksum
 // held, so a damaged entry never replaces a good file; no entry can land outside the base folder.
 #include <fcntl.h>
-#include <libdeflate.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +21,7 @@
 #include "engines/common/EngineCommon.h"
 #include "engines/common/ZipReading.h"
 #include "engines/unpkeng/EntryNames.h"
+#include "engines/unpkeng/ReadAhead.h"
 
 namespace korvel::engine {
 
@@ -29,29 +29,10 @@ namespace {
 
 std::atomic<bool> g_unpacking{false};
 constexpr std::size_t kChunk = 64 * 1024;
-// Deflated entries up to this size are expanded whole with libdeflate, which is several times
-// faster than zlib's stream; larger ones are streamed, so memory stays bounded.
-constexpr std::size_t kWholeEntryLimit = 8 << 20;
 
 std::int32_t ClampToInt32(std::uint64_t value) {
   return static_cast<std::int32_t>(std::min<std::uint64_t>(value, INT32_MAX));
 }
-
-// A buffer kept from entry to entry, grown to the largest one needed so far.
-class GrowingBuffer {
- public:
-  char* Reserve(std::size_t size) {
-    if (size > capacity_) {
-      data_ = std::make_unique_for_overwrite<char[]>(size);
-      capacity_ = size;
-    }
-    return data_.get();
-  }
-
- private:
-  std::unique_ptr<char[]> data_;
-  std::size_t capacity_ = 0;
-};
 
 class Unpacker {
  public:
@@ -84,9 +65,10 @@ class Unpacker {
   // Writes (or, testing, only reads) one file entry; true when it was written or tested. A file
   // that `exists` is replaced only once the new one is complete and checked.
   bool Extract(zip_uint64_t index, const zip_stat_t& st, const std::string& rel, bool exists);
-  // Opens an entry for Extract: raw when it is deflated and small enough to expand `whole`.
-  ZipFilePtr OpenForExtract(zip_uint64_t index, const zip_stat_t& st, const std::string& shown,
-                            bool& whole);
+  // Opens an entry for Extract: taken from the read-ahead (`whole`) when it is deflated and
+  // small enough to expand whole, else opened to be streamed (`file`); false when it cannot be.
+  bool OpenForExtract(zip_uint64_t index, const zip_stat_t& st, const std::string& shown,
+                      ZipFilePtr& file, std::shared_ptr<ExpandedEntry>& whole);
   // Opens the file written to: `target` itself when new, else a temporary name in `folder`.
   bool CreateOutput(const std::string& target, const std::string& folder, bool exists,
                     UniqueFd& out, std::string& temp_path);
@@ -98,9 +80,9 @@ class Unpacker {
   // Reads an opened entry in pieces into `sink`; false (with a message) when it cannot be read;
   // `crc_error` when it was read but does not match its checksum.
   bool ReadStream(zip_file_t* file, const std::string& shown, bool& crc_error, const Sink& sink);
-  // The same for a deflated entry opened raw, expanded in one piece.
-  bool ReadDeflatedWhole(zip_file_t* raw, const zip_stat_t& st, const std::string& shown,
-                         bool& crc_error, const Sink& sink);
+  // The same for an entry expanded whole.
+  bool ReadDeflatedWhole(ExpandedEntry& entry, const std::string& shown, bool& crc_error,
+                         const Sink& sink);
   bool Selected(const std::string& name) const;
 
   const UnpackCommandRecord& record_;
@@ -114,10 +96,8 @@ class Unpacker {
   std::int32_t password_requests_ = 0;
   std::mt19937 random_{std::random_device{}()};
   std::unique_ptr<char[]> buffer_ = std::make_unique_for_overwrite<char[]>(kChunk);
-  GrowingBuffer packed_;
-  GrowingBuffer expanded_;
-  std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> decompressor_{
-      nullptr, libdeflate_free_decompressor};
+  // Made once the entries are chosen; gone (its threads joined) before the archive is closed.
+  std::optional<ReadAhead> ahead_;
   // Folders below the base made or found to be real folders during this run.
   std::set<std::string> known_folders_;
 };
@@ -216,53 +196,31 @@ bool Unpacker::ReadStream(zip_file_t* file, const std::string& shown, bool& crc_
   }
 }
 
-bool Unpacker::ReadDeflatedWhole(zip_file_t* raw, const zip_stat_t& st, const std::string& shown,
-                                 bool& crc_error, const Sink& sink) {
-  char* packed = packed_.Reserve(st.comp_size);
-  std::size_t have = 0;
-  while (have < st.comp_size) {
-    const zip_int64_t got = zip_fread(raw, packed + have, st.comp_size - have);
-    if (got <= 0) {
-      channel_.Message(kEngineErrorDamaged,
-                       "Cannot read " + shown + ": " +
-                           (got < 0 ? zip_file_strerror(raw) : "the data ends too soon"));
-      return false;
-    }
-    have += static_cast<std::size_t>(got);
-  }
-  if (!decompressor_) {
-    decompressor_.reset(libdeflate_alloc_decompressor());
-    if (!decompressor_) throw std::bad_alloc();
-  }
-  char* expanded = expanded_.Reserve(st.size);
-  std::size_t size = 0;
-  const libdeflate_result result =
-      libdeflate_deflate_decompress(decompressor_.get(), packed, have, expanded, st.size, &size);
-  if (result == LIBDEFLATE_BAD_DATA) {
+bool Unpacker::ReadDeflatedWhole(ExpandedEntry& entry, const std::string& shown, bool& crc_error,
+                                 const Sink& sink) {
+  ahead_->Wait(entry);
+  if (entry.failure == ExpandedEntry::Failure::kRead || entry.bad_data) {
     channel_.Message(kEngineErrorDamaged,
-                     "Cannot read " + shown + ": the compressed data is damaged");
+                     "Cannot read " + shown + ": " +
+                         (entry.bad_data ? "the compressed data is damaged" : entry.failure_text));
     return false;
   }
-  // Data longer than its recorded size (the first part is kept) fails the check as well.
-  if (result == LIBDEFLATE_INSUFFICIENT_SPACE) size = st.size;
-  crc_error = result != LIBDEFLATE_SUCCESS || size != st.size ||
-              libdeflate_crc32(0, expanded, size) != st.crc;
-  return sink(expanded, size) && channel_.Send(kCallbackActionProgress, ClampToInt32(size), 0,
-                                               shown, archive_path_.c_str());
+  crc_error = entry.crc_error;
+  return sink(entry.data.get(), entry.expanded_size) &&
+         channel_.Send(kCallbackActionProgress, ClampToInt32(entry.expanded_size), 0, shown,
+                       archive_path_.c_str());
 }
 
-ZipFilePtr Unpacker::OpenForExtract(zip_uint64_t index, const zip_stat_t& st,
-                                    const std::string& shown, bool& whole) {
-  constexpr zip_uint64_t kNeeded = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC;
-  whole = st.encryption_method == ZIP_EM_NONE && st.comp_method == ZIP_CM_DEFLATE &&
-          (st.valid & kNeeded) == kNeeded && st.size <= kWholeEntryLimit &&
-          st.comp_size <= kWholeEntryLimit;
-  if (!whole) return OpenEntry(index, st, shown);
-  ZipFilePtr file(zip_fopen_index(archive_.get(), index, ZIP_FL_COMPRESSED));
-  if (!file)
-    channel_.Message(kEngineErrorDamaged,
-                     "Cannot read " + shown + ": " + zip_strerror(archive_.get()));
-  return file;
+bool Unpacker::OpenForExtract(zip_uint64_t index, const zip_stat_t& st, const std::string& shown,
+                              ZipFilePtr& file, std::shared_ptr<ExpandedEntry>& whole) {
+  if (!IsWholeEntry(st)) {
+    file = OpenEntry(index, st, shown);
+    return file != nullptr;
+  }
+  whole = ahead_->Take(index, st);
+  if (whole->failure != ExpandedEntry::Failure::kOpen) return true;
+  channel_.Message(kEngineErrorDamaged, "Cannot read " + shown + ": " + whole->failure_text);
+  return false;
 }
 
 bool Unpacker::CreateOutput(const std::string& target, const std::string& folder, bool exists,
@@ -309,9 +267,9 @@ bool Unpacker::KeepDamaged(const std::string& shown) {
 bool Unpacker::Extract(zip_uint64_t index, const zip_stat_t& st, const std::string& rel,
                        bool exists) {
   const std::string shown = rel;
-  bool whole = false;
-  ZipFilePtr file = OpenForExtract(index, st, shown, whole);
-  if (!file) return false;
+  ZipFilePtr file;
+  std::shared_ptr<ExpandedEntry> whole;
+  if (!OpenForExtract(index, st, shown, file, whole)) return false;
   if (!channel_.Send(kCallbackActionNewFile, ClampToInt32(st.size), 0, shown,
                      archive_path_.c_str()))
     return false;
@@ -334,7 +292,7 @@ bool Unpacker::Extract(zip_uint64_t index, const zip_stat_t& st, const std::stri
     return test_ || WriteAll(out.Get(), target, data, size);
   };
   bool crc_error = false;
-  if (!(whole ? ReadDeflatedWhole(file.get(), st, shown, crc_error, write)
+  if (!(whole ? ReadDeflatedWhole(*whole, shown, crc_error, write)
               : ReadStream(file.get(), shown, crc_error, write)))
     return false;
   if (crc_error && !KeepDamaged(shown)) return false;
@@ -440,6 +398,14 @@ std::int32_t Unpacker::Run() {
       !channel_.Send(kCallbackActionTotalSize, ClampToInt32(total_size), 0, archive_path_,
                      archive_path_.c_str()))
     return channel_.StopResult();
+
+  std::vector<ReadAhead::Candidate> whole;
+  for (const Selection& item : selection) {
+    const char last = item.raw.empty() ? '\0' : item.raw.back();
+    if (last != '/' && last != '\\' && IsWholeEntry(item.st))
+      whole.push_back({item.index, item.st});
+  }
+  ahead_.emplace(archive_.get(), std::move(whole));
 
   std::int32_t done = 0;
   for (const Selection& item : selection) {

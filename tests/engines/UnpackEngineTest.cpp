@@ -190,6 +190,67 @@ TEST(UnpackEngine, DamagedDeflatedEntriesAreNeverWritten) {
   }
 }
 
+// Entries are expanded ahead of the loop, yet one damaged among many is reported at its turn,
+// between its neighbours, whether its data or its header is hit; every other entry is good, and
+// one not replaced (expanded ahead for nothing) is passed by.
+TEST(UnpackEngine, DamageAmongManyEntriesIsReportedAtItsTurn) {
+  TempDir dir;
+  constexpr int kFiles = 60;
+  std::map<std::string, std::string> files;
+  auto name = [](int i) { return "f" + std::to_string(100 + i) + ".txt"; };
+  for (int i = 0; i < kFiles; ++i) {
+    std::string& text = files[name(i)] = "x";  // a few too small to deflate: stored
+    for (int line = 0; i % 7 != 3 && line < 200 + i; ++line)
+      text += std::to_string(i) + " line " + std::to_string(line * 7919 % 1000) + "\n";
+    dir.Write("tree/" + name(i), text);
+  }
+  ASSERT_EQ(Shell("cd " + Quoted(dir / "tree") + " && zip -q -9 ../good.zip *.txt"), 0);
+  const std::string good = ReadFile(dir / "good.zip");
+  const std::string victim = name(30);
+  const std::size_t header = good.find(victim) - 30;    // its local header
+  const std::size_t central = good.rfind(victim) - 46;  // its central header
+  ASSERT_EQ(good.compare(central, 4, "PK\1\2"), 0);
+  files.erase(victim);
+
+  // Damage to its data, or to its local header's offset: it can then not be opened, and is not
+  // announced.
+  for (const auto& [at, opens] :
+       {std::pair{header + 30 + victim.size() + 40, true}, std::pair{central + 45, false}}) {
+    std::string damaged = good;
+    damaged[at] = static_cast<char>(damaged[at] ^ 0x5A);
+    const std::string archive = dir.Write("bad.zip", damaged);
+    for (bool test : {true, false}) {
+      SCOPED_TRACE(std::string(opens ? "data" : "offset") + (test ? ", testing" : ", unpacking"));
+      TempDir out;
+      UnpackRun run(archive, out.Path());
+      run.record.Test = test ? -1 : 0;
+      run.record.Overwrite = 0;
+      auto tree = test ? decltype(files){} : files;
+      if (!test) tree[name(29)] = ReadFile(out.Write(name(29), "mine"));
+      EXPECT_EQ(run.Run(), kFiles - (test ? 1 : 2));
+      std::vector<std::string> order;  // new files and errors, as they came
+      for (const CallbackEvent& event : run.recorder.events)
+        if (event.action == kCallbackActionNewFile)
+          order.push_back(event.text);
+        else if (event.action == kCallbackActionMessage && event.arg1 != 0)
+          order.push_back("error: " + event.text);
+      std::vector<std::string> expected;
+      for (int i = 0; i < kFiles; ++i) {
+        if ((i != 30 || opens) && (i != 29 || test)) expected.push_back(name(i));
+        if (i == 30) expected.push_back("error");
+      }
+      ASSERT_EQ(order.size(), expected.size());
+      for (std::size_t i = 0; i < order.size(); ++i)
+        if (expected[i] == "error")
+          EXPECT_TRUE(order[i].starts_with("error: ") && order[i].find(victim) != order[i].npos)
+              << order[i];
+        else
+          EXPECT_EQ(order[i], expected[i]);
+      EXPECT_EQ(TreeOf(out.Path()), tree);
+    }
+  }
+}
+
 TEST(UnpackEngine, ANonZeroAnswerStopsTheRun) {
   TempDir dir;
   const std::string path =
