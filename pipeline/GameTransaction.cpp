@@ -37,15 +37,13 @@ std::string JournalValue(const std::string& journal, std::string_view key) {
   return {};
 }
 
-// Makes `to` hold the bytes of `from`, flushed: a second name for the same file where the file
-// system has them (nothing is copied, and the flush finds little to do), else a copy. errno says
-// why not.
+// Makes `to` hold the bytes of `from`: a second name for the same file where the file system has
+// them (nothing is copied; the bytes are as safe on the disk as the input itself is), else a copy,
+// flushed. The new name itself is flushed with the folder before the journal. errno says why not.
 bool KeepBytes(const std::string& from, const std::string& to) {
-  if (!platform::LinkFile(from, to)) {
-    if (errno == EEXIST || errno == ENOENT || !platform::CopyFileNoOverwrite(from, to))
-      return false;
-  }
-  return platform::SyncPath(to);
+  if (platform::LinkFile(from, to)) return true;
+  if (errno == EEXIST || errno == ENOENT) return false;
+  return platform::CopyFileNoOverwrite(from, to) && platform::SyncPath(to);
 }
 
 }  // namespace
@@ -202,8 +200,8 @@ void GameTransaction::Commit(bool backup) {
       Fail("Cannot copy the JAD to", KeepDescriptor(), err);
     }
   }
-  SyncFolder();
 
+  // The journal's folder flush makes the keep names durable too, before the JAR is replaced.
   const std::string descriptor = staged_descriptor_ ? descriptor_ : std::string();
   WriteJournal(descriptor, backup);
   try {
@@ -214,7 +212,8 @@ void GameTransaction::Commit(bool backup) {
     platform::SyncPath(folder_);
     throw;
   }
-  SyncFolder();
+  // No flush between the two renames: with the journal on the disk, recovery finishes whichever
+  // of them a power loss undid.
   if (!descriptor.empty()) {
     try {
       Replace(StagedDescriptor(descriptor), descriptor);
@@ -222,8 +221,8 @@ void GameTransaction::Commit(bool backup) {
       RestoreOriginal();
       throw;
     }
-    SyncFolder();
   }
+  SyncFolder();
   SettleBackup(backup);
   Step("end");
   platform::DeleteFile(Journal());
@@ -259,9 +258,10 @@ void GameTransaction::SettleBackup(bool backup) const {
       return;
     }
   }
+  // The keep copies' removal needs no flush before the journal goes: should it be lost, the next
+  // run removes them again, with the journal or as leftovers.
   platform::DeleteFile(Keep());
   platform::DeleteFile(KeepDescriptor());
-  SyncFolder();
 }
 
 std::string RestoreBackup(const std::string& jar) {
