@@ -13,6 +13,7 @@
 #include "pipeline/JobComponents.h"
 #include "pipeline/PatchJob.h"
 #include "platform/Files.h"
+#include "platform/Time.h"
 #include "search/EasyFileSearch.h"
 #include "settings/Language.h"
 #include "settings/Locations.h"
@@ -409,5 +410,6 @@ int Run(int argc, char** argv) {
 }  // namespace korvel
 
 int main(int argc, char** argv) {
+  korvel::platform::PinLocalTimeZone();
   return korvel::Run(argc, argv);
 }

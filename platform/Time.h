@@ -32,6 +32,11 @@ DateTime CalendarDate(const CalendarTime& time);
 // The current local date and time.
 DateTime Now();
 
+// For a program's main(), before any thread starts: when TZ is unset, names the system's zone file
+// in it. The zone stays as it was, but the C library no longer looks at that file again at every
+// local-time conversion, of which the zip library makes one per archive entry.
+void PinLocalTimeZone();
+
 // Milliseconds from an arbitrary start; wraps around like a 32-bit counter.
 std::uint32_t TickCount();
 

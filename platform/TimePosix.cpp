@@ -1,4 +1,5 @@
 // Clocks and calendar times on POSIX.
+#include <stdlib.h>
 #include <time.h>
 
 #include <cmath>
@@ -66,6 +67,11 @@ std::uint32_t TickCount() {
   const std::uint64_t ms = static_cast<std::uint64_t>(ts.tv_sec) * 1000u +
                            static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
   return static_cast<std::uint32_t>(ms);
+}
+
+void PinLocalTimeZone() {
+  // What the C library reads when TZ is unset; the leading colon names a file.
+  ::setenv("TZ", ":/etc/localtime", 0);
 }
 
 }  // namespace korvel::platform
