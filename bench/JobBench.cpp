@@ -136,39 +136,19 @@ void PrintRow(const char* work, const Times& times, std::uintmax_t input, std::u
               double(output) / double(zip9));
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-  const fs::path corpus = KORVEL_CORPUS_DIR;
-  const fs::path scratch =
-      (argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path()) / "korvel-job-bench";
-  fs::remove_all(scratch);
-  const fs::path program = scratch / "program";
-  fs::create_directories(program);
-  for (const char* file : {"korvel-patch", "libpackeng.so", "libunpkeng.so"})
-    fs::copy_file(fs::path(KORVEL_PROGRAM_DIR) / file, program / file);
-  const std::string load_before = LoadAverage();
-
+// The rounds of measurements, and what they found.
+struct Bench {
+  fs::path program, copies, hand;
   std::vector<Game> games;
-  for (const auto& folder : fs::directory_iterator(corpus)) {
-    if (!folder.is_directory()) continue;
-    for (const auto& file : fs::directory_iterator(folder.path()))
-      if (file.path().extension() == ".jar")
-        games.push_back({folder.path().filename().string(), file.path()});
-  }
-  std::sort(games.begin(), games.end(),
-            [](const Game& a, const Game& b) { return a.name < b.name; });
+  Game large;
   std::size_t large_entries = 0;
-  Game large{"large", MakeLargeJar(games, scratch, large_entries)};
-
   Times samples, collection, large_times;
+  std::uintmax_t collection_output = 0;  // the sample games adapted by one process
   long large_peak_kib = 0;
   bool all_adapted = true;
-  const fs::path copies = scratch / "copies";
-  const fs::path hand = scratch / "by-hand";
-  auto measure = [&](Game& game, bool job_first, std::vector<double>& job_times,
-                     std::vector<double>& hand_times, long* peak) {
+
+  // One game by the job and by hand, in the order given, from a fresh copy.
+  void Measure(Game& game, bool job_first, Times& times, long* peak) {
     fs::remove_all(copies);
     fs::create_directories(copies);
     const fs::path copy = copies / game.jar.filename();
@@ -178,16 +158,16 @@ int main(int argc, char** argv) {
     job = RunJob(program, copy);
     if (job_first) by_hand = RunByHand(game.jar, hand);
     all_adapted = all_adapted && job.ok && by_hand.ok;
-    job_times.push_back(job.seconds);
-    hand_times.push_back(by_hand.seconds);
+    times.job.push_back(job.seconds);
+    times.by_hand.push_back(by_hand.seconds);
     if (peak != nullptr) *peak = std::max(*peak, job.peak_kib);
     game.input = fs::file_size(game.jar);
     game.output = fs::file_size(copy);
     if (game.zip9 == 0) game.zip9 = ZipNineSize(copy, hand);
-  };
-  // Every sample game, fresh copies, adapted by one process; its output sizes.
-  std::uintmax_t collection_output = 0;
-  auto adapt_collection = [&] {
+  }
+
+  // Every sample game, fresh copies, adapted by one process.
+  void AdaptCollection() {
     fs::remove_all(copies);
     fs::create_directories(copies);
     for (const Game& game : games) fs::copy_file(game.jar, copies / game.jar.filename());
@@ -197,38 +177,73 @@ int main(int argc, char** argv) {
     collection_output = 0;
     for (const auto& file : fs::directory_iterator(copies))
       if (file.path().extension() == ".jar") collection_output += file.file_size();
-  };
-  for (int round = 0; round < rounds; ++round) {
-    std::vector<double> job_round, hand_round;
-    if (round % 2 == 0) adapt_collection();
-    for (Game& game : games) measure(game, round % 2 == 0, job_round, hand_round, nullptr);
-    if (round % 2 != 0) adapt_collection();
+  }
+
+  void Round(int round) {
+    const bool job_first = round % 2 == 0;
+    Times round_times;
+    if (job_first) AdaptCollection();
+    for (Game& game : games) Measure(game, job_first, round_times, nullptr);
+    if (!job_first) AdaptCollection();
     double job_sum = 0, hand_sum = 0;
-    for (double s : job_round) job_sum += s;
-    for (double s : hand_round) hand_sum += s;
+    for (double s : round_times.job) job_sum += s;
+    for (double s : round_times.by_hand) hand_sum += s;
     samples.job.push_back(job_sum);
     samples.by_hand.push_back(hand_sum);
     collection.by_hand.push_back(hand_sum);
-    measure(large, round % 2 != 0, large_times.job, large_times.by_hand, &large_peak_kib);
+    Measure(large, !job_first, large_times, &large_peak_kib);
   }
 
-  std::uintmax_t input = 0, output = 0, zip9 = 0;
-  for (const Game& game : games) {
-    input += game.input;
-    output += game.output;
-    zip9 += game.zip9;
+  void Print() const {
+    std::uintmax_t input = 0, output = 0, zip9 = 0;
+    for (const Game& game : games) {
+      input += game.input;
+      output += game.output;
+      zip9 += game.zip9;
+    }
+    std::printf("%-36s %8s %9s %6s %11s %11s %11s %7s %8s\n", "work", "job s", "by hand s", "ratio",
+                "input B", "output B", "zip -9 B", "out/in", "out/zip9");
+    const std::string samples_label = std::to_string(games.size()) + " sample games";
+    PrintRow((samples_label + ", a process each").c_str(), samples, input, output, zip9);
+    PrintRow((samples_label + ", one process").c_str(), collection, input, collection_output, zip9);
+    const std::string large_label = "large JAR, " + std::to_string(large_entries) + " entries";
+    PrintRow(large_label.c_str(), large_times, large.input, large.output, large.zip9);
+    std::printf("peak memory of the job on the large JAR: %.1f MiB\n", large_peak_kib / 1024.0);
+    if (!all_adapted) std::printf("SOME RUNS FAILED: the figures above are not valid\n");
   }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  const fs::path corpus = KORVEL_CORPUS_DIR;
+  const fs::path scratch =
+      (argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path()) / "korvel-job-bench";
+  fs::remove_all(scratch);
+  Bench bench;
+  bench.program = scratch / "program";
+  bench.copies = scratch / "copies";
+  bench.hand = scratch / "by-hand";
+  fs::create_directories(bench.program);
+  for (const char* file : {"korvel-patch", "libpackeng.so", "libunpkeng.so"})
+    fs::copy_file(fs::path(KORVEL_PROGRAM_DIR) / file, bench.program / file);
+  const std::string load_before = LoadAverage();
+
+  for (const auto& folder : fs::directory_iterator(corpus)) {
+    if (!folder.is_directory()) continue;
+    for (const auto& file : fs::directory_iterator(folder.path()))
+      if (file.path().extension() == ".jar")
+        bench.games.push_back({folder.path().filename().string(), file.path()});
+  }
+  std::sort(bench.games.begin(), bench.games.end(),
+            [](const Game& a, const Game& b) { return a.name < b.name; });
+  bench.large = {"large", MakeLargeJar(bench.games, scratch, bench.large_entries)};
+
+  for (int round = 0; round < rounds; ++round) bench.Round(round);
   std::printf("median of %d rounds in %s; load average before %s, after %s\n", rounds,
               scratch.parent_path().c_str(), load_before.c_str(), LoadAverage().c_str());
-  std::printf("%-36s %8s %9s %6s %11s %11s %11s %7s %8s\n", "work", "job s", "by hand s", "ratio",
-              "input B", "output B", "zip -9 B", "out/in", "out/zip9");
-  const std::string samples_label = std::to_string(games.size()) + " sample games";
-  PrintRow((samples_label + ", a process each").c_str(), samples, input, output, zip9);
-  PrintRow((samples_label + ", one process").c_str(), collection, input, collection_output, zip9);
-  const std::string large_label = "large JAR, " + std::to_string(large_entries) + " entries";
-  PrintRow(large_label.c_str(), large_times, large.input, large.output, large.zip9);
-  std::printf("peak memory of the job on the large JAR: %.1f MiB\n", large_peak_kib / 1024.0);
-  if (!all_adapted) std::printf("SOME RUNS FAILED: the figures above are not valid\n");
+  bench.Print();
   fs::remove_all(scratch);
-  return all_adapted ? 0 : 1;
+  return bench.all_adapted ? 0 : 1;
 }
