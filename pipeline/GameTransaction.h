@@ -11,8 +11,8 @@
 // The commit writes GAME.jar.korvel-commit (the journal) and then renames the new JAR and the new
 // JAD into place; the keep copies become GAME.jar.bak and GAME.jad.bak when a backup is wanted
 // and no GAME.jar.bak exists, and are removed otherwise; the journal goes last. The folder is
-// flushed after the journal, after the two renames, after the backup's and at the end: wherever
-// the order of the changes matters after a power loss.
+// flushed after the journal, after the two renames and after the backup's: wherever the order of
+// the changes matters after a power loss.
 //
 // Recovery, at the start of the next run on the game: a journal means the new pair was complete,
 // so the commit is finished; without one, the game was never touched and the job's own files are
