@@ -1,6 +1,12 @@
 #include "engines/common/TaskPool.h"
 
+#include <algorithm>
+
 namespace korvel::engine {
+
+unsigned TaskPool::DefaultWorkers() {
+  return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+}
 
 TaskPool::TaskPool(unsigned workers, const WorkerFactory& make_worker) {
   for (unsigned i = 0; i < workers; ++i) workers_.push_back(make_worker());

@@ -43,6 +43,9 @@ class TaskPool {
   TaskPool(const TaskPool&) = delete;
   TaskPool& operator=(const TaskPool&) = delete;
 
+  // The usual number of workers: one per processor, from 1 to 8.
+  static unsigned DefaultWorkers();
+
   unsigned Workers() const { return static_cast<unsigned>(threads_.size()); }
   void Submit(std::shared_ptr<Task> task);
   // Puts several tasks in line at once (all or, when it throws, none), waking the workers once.

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <zlib.h>
-#include <thread>
 
 #include <algorithm>
 #include <cerrno>
@@ -75,7 +74,7 @@ ZipWriter::ZipWriter(int fd)
   compressors_ = std::make_unique<Compressors>();
   // The caller's thread reads and writes; the workers have the processors to themselves (one
   // worker at least, so that there is one way of compressing whole entries).
-  workers_ = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+  workers_ = TaskPool::DefaultWorkers();
 }
 
 ZipWriter::~ZipWriter() = default;

@@ -51,4 +51,8 @@ std::string BaseOf(const std::string& rel) {
   return slash == std::string::npos ? rel : rel.substr(slash + 1);
 }
 
+bool IsFolderName(std::string_view raw) {
+  return !raw.empty() && (raw.back() == '/' || raw.back() == '\\');
+}
+
 }  // namespace korvel::engine

@@ -2,10 +2,8 @@
 
 #include <libdeflate.h>
 
-#include <algorithm>
 #include <new>
 #include <system_error>
-#include <thread>
 
 #include "engines/common/ZipReading.h"
 
@@ -67,9 +65,9 @@ ReadAhead::ReadAhead(zip_t* archive, std::vector<Candidate> candidates)
       decompressor_(nullptr, libdeflate_free_decompressor) {
   if (candidates_.size() < 2) return;
   // As in packing: the loop's thread reads and writes, the workers have the processors.
-  const unsigned workers = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
   try {
-    pool_ = std::make_unique<TaskPool>(workers, [] { return std::make_unique<ExpandWorker>(); });
+    pool_ = std::make_unique<TaskPool>(TaskPool::DefaultWorkers(),
+                                       [] { return std::make_unique<ExpandWorker>(); });
   } catch (const std::system_error&) {
     // No thread to be had: everything is done on the loop's thread.
   }

@@ -372,8 +372,7 @@ std::vector<Unpacker::Selection> Unpacker::Select(std::int32_t& total_files,
     }
     item.raw = item.st.name;
     if (!Selected(item.raw)) continue;
-    const char last = item.raw.empty() ? '\0' : item.raw.back();
-    if (last != '/' && last != '\\') {
+    if (!IsFolderName(item.raw)) {
       ++total_files;
       total_size += item.st.size;
     }
@@ -401,9 +400,7 @@ std::int32_t Unpacker::Run() {
 
   std::vector<ReadAhead::Candidate> whole;
   for (const Selection& item : selection) {
-    const char last = item.raw.empty() ? '\0' : item.raw.back();
-    if (last != '/' && last != '\\' && IsWholeEntry(item.st))
-      whole.push_back({item.index, item.st});
+    if (!IsFolderName(item.raw) && IsWholeEntry(item.st)) whole.push_back({item.index, item.st});
   }
   ahead_.emplace(archive_.get(), std::move(whole));
 
@@ -419,8 +416,7 @@ std::int32_t Unpacker::Run() {
 bool Unpacker::UnpackItem(const Selection& item, std::int32_t& done) {
   const bool dir_names = IsOn(record_.DirNames);
   const bool freshen = IsOn(record_.Freshen) && !IsOn(record_.Update);
-  const char last = item.raw.back();
-  const bool is_dir = last == '/' || last == '\\';
+  const bool is_dir = IsFolderName(item.raw);
   const std::optional<std::string> safe =
       SafeEntryPath(DiskName(archive_.get(), item.index, item.raw));
   if (!safe) {
