@@ -227,6 +227,12 @@ std::string Describe(const JobPreview& p) {
   text += p.signed_suite ? ", signed: the signature would be dropped" : ", not signed";
   if (!p.manifest_dropped.empty()) text += ", manifest drops " + Joined(p.manifest_dropped);
   if (!p.jad_dropped.empty()) text += ", JAD drops " + Joined(p.jad_dropped);
+  if (p.size_before >= 0 && p.size_after >= 0) {
+    const std::int64_t change = p.size_after - p.size_before;
+    text += change > 0   ? ", adds " + std::to_string(change) + " bytes"
+            : change < 0 ? ", saves " + std::to_string(-change) + " bytes"
+                         : ", same size";
+  }
   return text;
 }
 
@@ -280,7 +286,9 @@ FileResult AdaptOne(PatchJob& job, const Locations& locations, const std::string
     }
     r.classes_redirected = job.ClassesRedirected();
     r.nokia = job.NokiaAdded();
-    r.size_after = platform::FileSizeOf(path);
+    // A dry run tells the size a run would leave.
+    r.size_after =
+        dry_run && preview.size_after >= 0 ? preview.size_after : platform::FileSizeOf(path);
   } catch (const std::exception& e) {
     std::cerr << "korvel-patch: " << file << ": " << e.what() << "\n";
     r.result = kFailed;

@@ -30,6 +30,7 @@ struct TArchiveSettings {
   DeleteOpts HowToDelete = DeleteOpts::htdAllowUndo;
   std::string Password;
   std::uint32_t PasswordReqCount = 1;
+  std::string ReferenceZip;
   std::string RootDir;
   std::string TempDir;
   bool UseDirOnlyEntries = false;

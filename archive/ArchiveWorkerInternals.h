@@ -35,6 +35,7 @@ struct TArchiveWorker::PackCommand {
   std::string password;
   std::string suffixes;
   std::string root;
+  std::string reference;
   std::vector<std::string> texts;  // what the pattern entries point at; reserved, never moved
   std::vector<PackFileSpec> specs;
   std::vector<const char*> excludes;

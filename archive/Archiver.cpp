@@ -34,6 +34,7 @@ void TCustomArchiver::StartOperation() {
   s.HowToDelete = how_to_delete_;
   s.Password = password_;
   s.PasswordReqCount = password_req_count_;
+  s.ReferenceZip = reference_zip_;
   s.RootDir = root_dir_;
   s.TempDir = temp_dir_;
   s.UseDirOnlyEntries = use_dir_only_entries_;

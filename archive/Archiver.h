@@ -91,6 +91,11 @@ class TCustomArchiver : public TArchiveEvents {
   // How often the engine may ask for a password; at most 15.
   std::uint32_t PasswordReqCount() const { return password_req_count_; }
   void SetPasswordReqCount(std::uint32_t count);
+  // An archive that packing takes entries' compressed bytes from: a file with an entry of the
+  // same name, size and CRC-32 there, deflated smaller than packing would deflate it, gets those
+  // bytes. Empty for none.
+  const std::string& ReferenceZip() const { return reference_zip_; }
+  void SetReferenceZip(std::string name) { reference_zip_ = std::move(name); }
   const std::string& RootDir() const { return root_dir_; }
   void SetRootDir(std::string dir) { root_dir_ = std::move(dir); }
   const std::string& TempDir() const { return temp_dir_; }
@@ -202,6 +207,7 @@ class TCustomArchiver : public TArchiveEvents {
   std::vector<std::string> fspec_args_excl_;
   DeleteOpts how_to_delete_ = DeleteOpts::htdAllowUndo;
   std::uint32_t password_req_count_ = 1;
+  std::string reference_zip_;
   std::string root_dir_;
   std::string temp_dir_;
   bool trace_ = false;

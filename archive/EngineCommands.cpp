@@ -154,6 +154,8 @@ void TArchiveWorker::BuildPackCommand(const AddOpts& options, const std::vector<
   command.password = settings_.Password.substr(0, kMaxRecordPassword);
   command.suffixes = StoreSuffixList(settings_.AddStoreSuffixes, settings_.ExtAddStoreSuffixes);
   command.root = settings_.RootDir.empty() ? std::string() : FullPath(settings_.RootDir);
+  command.reference =
+      settings_.ReferenceZip.empty() ? std::string() : FullPath(settings_.ReferenceZip);
   bool encrypt = options.Contains(AddOptsEnum::AddEncrypt);
   std::uint16_t recurse = options.Contains(AddOptsEnum::AddRecurseDirs) ? 0xFFFF : 0;
   command.texts.reserve(lines.size() * 2);
@@ -176,6 +178,7 @@ void TArchiveWorker::FillPackRecord(const AddOpts& options, PackCommand& command
   rec.Encrypt = Flag(options.Contains(AddOptsEnum::AddEncrypt));
   rec.HiddenFiles = Flag(options.Contains(AddOptsEnum::AddHiddenFiles));
   rec.Volume = Flag(options.Contains(AddOptsEnum::AddVolume));
+  rec.ReferenceZip = command.reference.empty() ? nullptr : command.reference.c_str();
   rec.NoDirEntries = Flag(!options.Contains(AddOptsEnum::AddSeparateDirs));
   rec.FromDate = Flag(options.Contains(AddOptsEnum::AddFromDate));
   rec.Verbose = Flag(Verbose() || Trace());

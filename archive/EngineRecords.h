@@ -106,7 +106,9 @@ typedef struct PackCommandRecord {
   int32_t Encrypt;           /*  28 */
   int32_t HiddenFiles;       /*  32: include hidden and system files */
   int32_t Volume;            /*  36: add the volume label */
-  int32_t Reserved40;        /*  40 */
+  /* An archive the new one is made from, or 0: a file whose entry there has the same name, size
+     and CRC-32, and is deflated smaller than this run deflates it, takes those bytes. */
+  const char* ReferenceZip;  /*  40 */
   int32_t NoDirEntries;      /*  44: on unless separate directory entries are wanted */
   int32_t FromDate;          /*  48: only files dated on or after Date */
   int32_t Verbose;           /*  52: also on when Trace is */
@@ -324,6 +326,7 @@ KORVEL_RECORD_AT(PackCommandRecord, StoreSuffixes, 24);
 KORVEL_RECORD_AT(PackCommandRecord, Encrypt, 28);
 KORVEL_RECORD_AT(PackCommandRecord, HiddenFiles, 32);
 KORVEL_RECORD_AT(PackCommandRecord, Volume, 36);
+KORVEL_RECORD_AT(PackCommandRecord, ReferenceZip, 40);
 KORVEL_RECORD_AT(PackCommandRecord, NoDirEntries, 44);
 KORVEL_RECORD_AT(PackCommandRecord, FromDate, 48);
 KORVEL_RECORD_AT(PackCommandRecord, Verbose, 52);

@@ -11,7 +11,8 @@ void ApplyPatchJobSettings(TArchiver& zip) {
                      AddOptsEnum::AddSeparateDirs, AddOptsEnum::AddHiddenFiles});
   zip.SetExtrOptions({ExtrOptsEnum::ExtrDirNames, ExtrOptsEnum::ExtrOverWrite});
   zip.SetAddCompLevel(9);
-  zip.SetAddStoreSuffixes(DefaultStoreSuffixes());
+  // Every entry is deflated; the engine stores those that do not shrink.
+  zip.SetAddStoreSuffixes({});
 }
 
 void ApplyPatchJobSettings(TEasyFileSearch& fs) {

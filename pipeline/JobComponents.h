@@ -18,9 +18,10 @@
 namespace korvel {
 
 // The archive component's settings for the job: packing keeps folder names, recurses, writes an
-// entry for every folder and packs hidden files too (a name starting with "." counts as hidden
-// here, and a game's file must never be dropped), level 9, the usual suffixes (gif to jar) stored
-// uncompressed; unpacking recreates the folders and overwrites existing files.
+// entry for every folder (the job follows the game's JAR there) and packs hidden files too (a
+// name starting with "." counts as hidden here, and a game's file must never be dropped), level
+// 9, no suffixes stored (an entry is stored only when deflating does not shrink it); unpacking
+// recreates the folders and overwrites existing files.
 void ApplyPatchJobSettings(TArchiver& zip);
 // The file search's settings for the job: subfolders walked, every kind of file reported.
 void ApplyPatchJobSettings(TEasyFileSearch& fs);

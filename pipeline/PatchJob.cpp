@@ -26,6 +26,8 @@ constexpr int kDefaultWidth = 128;
 constexpr int kDefaultHeight = 116;
 // The descriptor is prepared under this name in the program directory.
 constexpr std::string_view kStagedJadName = "staged.jad";
+// A preview packs the JAR a run would make under this name there, to learn its size.
+constexpr std::string_view kPreviewJarName = "preview.jar";
 
 }  // namespace
 
@@ -172,8 +174,10 @@ void PatchJob::RemoveProgramLeftovers() {
   platform::DirectoryReader reader(program_dir);
   platform::DirEntry entry;
   while (reader.Next(entry)) {
+    // The preview JAR, and the packing engine's temporary files beside it.
     if (entry.Name == kStagedJadName ||
-        entry.Name.rfind("." + std::string(kStagedJadName), 0) == 0) {
+        entry.Name.rfind("." + std::string(kStagedJadName), 0) == 0 ||
+        entry.Name.rfind(kPreviewJarName, 0) == 0) {
       platform::DeleteFile(platform::JoinPath(program_dir, entry.Name));
     }
   }
@@ -299,6 +303,7 @@ bool PatchJob::UnpackGame(const std::string& jar) {
   const Settings& settings = context_.settings;
   Console(TextId::kExtractingFiles);
   if (!Unpack(jar, work_dir_)) throw JobFailure(archive_failure_);
+  NoteFolderEntries(jar);
   // Rewriting a game that is already what this run would make only risks it.
   adapted_size_ = InjectedCanvasSize(work_dir_);
   if (adapted_size_ && *adapted_size_ == CanvasSize{settings.ResW, settings.ResH}) {
@@ -353,9 +358,16 @@ void PatchJob::WriteCanvasClasses() {
   Console(TextId::kWritingFullscreenClass);
   const auto width = static_cast<std::uint8_t>(context_.settings.ResW);
   const auto height = static_cast<std::uint8_t>(context_.settings.ResH);
-  WriteFullScreenClass(context_.storeClass, work_dir_, width, height);
-  if (UsesFullGameCanvas) {
-    WriteCanvasClass(context_.storeClass, work_dir_, kFullGameCanvasClass, width, height);
+  for (const auto& [cls, used] : {std::pair{kFullCanvasClass, UsesFullCanvas},
+                                  std::pair{kFullGameCanvasClass, UsesFullGameCanvas}}) {
+    if (used) {
+      WriteCanvasClass(context_.storeClass, work_dir_, cls, width, height);
+    } else if (unread_classes_.empty()) {
+      // Left by an earlier adaptation and no longer built on (a class that could not be read
+      // might still be, so then it stays).
+      const std::string path = platform::JoinPath(work_dir_, std::string(cls.path));
+      if (platform::DeleteFile(path)) platform::RemoveDirectory(platform::FolderPart(path));
+    }
   }
   Gauge(65);
 }
@@ -400,7 +412,7 @@ void PatchJob::FilterTextFiles(const GameTransaction& game, const TextFiles& fil
 void PatchJob::PackNewJar(const GameTransaction& game) {
   // The new JAR is made beside the old one and read back whole before anything is replaced.
   Console(TextId::kCreatingJar);
-  if (!PackAndVerify(game.NewJar())) throw JobFailure(archive_failure_);
+  if (!PackAndVerify(game.NewJar(), game.Jar())) throw JobFailure(archive_failure_);
   Gauge(90);
 }
 
@@ -434,9 +446,24 @@ JobOutcome PatchJob::EndPreview(const GameTransaction& game) {
           DroppedAttributes(game.Descriptor(), settings.FilterAttr, settings.Jad);
     }
   }
+  const bool adapts = UsesFullCanvas || UsesFullGameCanvas;
+  preview_.size_before = platform::FileSizeOf(game.Jar());
+  if (adapts) {
+    // The JAR a run would make, as it would make it, but in the job's own folder.
+    WriteCanvasClasses();
+    if (const auto manifest = platform::ResolvePathIgnoringCase(work_dir_, "Meta-inf/Manifest.mf");
+        manifest && settings.FilterAttr) {
+      FilterAttributes(*manifest);
+    }
+    const std::string jar = platform::JoinPath(context_.program_dir, kPreviewJarName);
+    const bool packed = PackAndVerify(jar, game.Jar());
+    preview_.size_after = packed ? platform::FileSizeOf(jar) : -1;
+    platform::DeleteFile(jar);
+    if (!packed) throw JobFailure(archive_failure_);
+  }
   Console(TextId::kClearingTempDir);
   ClearWorkDirectory();
-  return UsesFullCanvas || UsesFullGameCanvas ? JobOutcome::kAdapted : JobOutcome::kUnchanged;
+  return adapts ? JobOutcome::kAdapted : JobOutcome::kUnchanged;
 }
 
 void PatchJob::RefuseUnwritable(const GameTransaction& game) const {

@@ -79,6 +79,10 @@ struct JobPreview {
   std::vector<std::string> manifest_dropped;  // attributes a run would drop
   std::vector<std::string> jad_dropped;
   std::optional<CanvasSize> adapted_size;  // from an earlier adaptation
+  // The JAR's size now and as a run would leave it, in bytes; -1 when not known (a run would
+  // not adapt the game).
+  std::int64_t size_before = -1;
+  std::int64_t size_after = -1;
 };
 
 // The components and state a job works with, made and configured by JobComponents
@@ -168,10 +172,14 @@ class PatchJob {
   // damaged, holds no files, would unpack to more than the ceiling allows or not every file
   // could be written. archive_failure_ then says why.
   bool Unpack(const std::string& archive, const std::string& folder);
-  // Packs the work folder into `target`, and reads it back: every file of the work folder must
+  // Packs the work folder into `target`, taking from the game's JAR `original` the compressed
+  // bytes of files the job left as they were where those are smaller, and giving folders entries
+  // as `original` does (folder_entries_). Then reads it back: every file of the work folder must
   // be in it and test good. archive_failure_ says why not.
-  bool PackAndVerify(const std::string& target);
-  bool PackAndVerifyWatched(const std::string& target);
+  bool PackAndVerify(const std::string& target, const std::string& original);
+  bool PackAndVerifyWatched(const std::string& target, const std::string& original);
+  // Notes how the game's JAR, unpacked last, lists its folders.
+  void NoteFolderEntries(const std::string& jar);
   // Listens to the archive component while it works: the first error becomes the reason, the
   // unpacked bytes are counted against `byte_limit` (0: no limit), each progress step is a step.
   // Progress goes to the Console's progress line and moves the gauge from `gauge_from` towards
@@ -199,7 +207,8 @@ class PatchJob {
   // The Nokia package's folder in the work folder.
   std::string NokiaPackageFolder() const;
   void ScanClass(const std::string& path);
-  // Our canvas classes written into the work folder at the configured size.
+  // Our canvas classes that some class builds on written into the work folder at the configured
+  // size; a copy of one that none builds on any more, from an earlier adaptation, removed.
   void WriteCanvasClasses();
   // The descriptor copied into the job's folder (or made from the manifest) to be rewritten.
   TextFiles CopyDescriptor(const GameTransaction& game);
@@ -211,8 +220,9 @@ class PatchJob {
   void RenewDescriptor(GameTransaction& game, const TextFiles& files);
   // The game left as it came: nothing would draw full-screen.
   JobOutcome LeaveUnchanged();
-  // The end of a preview, after the class step: what the manifest and descriptor would lose, the
-  // work folder cleared. kAdapted when a run would adapt the game.
+  // The end of a preview, after the class step: what the manifest and descriptor would lose and,
+  // when a run would adapt the game, the size of its JAR (packed in the job's folder); the work
+  // folder cleared. kAdapted when a run would adapt the game.
   JobOutcome EndPreview(const GameTransaction& game);
   // Refuses a read-only JAR, and a read-only JAD the job would have to rewrite.
   void RefuseUnwritable(const GameTransaction& game) const;
@@ -236,6 +246,13 @@ class PatchJob {
   // adaptation.
   bool UsesFullCanvas = false;
   bool UsesFullGameCanvas = false;
+  // How the game's JAR lists its folders, which the new one follows: with an entry for each
+  // folder (`listed`) but those it has files in and no entry for (`unlisted`, "a/b/"), or with
+  // none.
+  struct FolderEntries {
+    bool listed = false;
+    std::vector<std::string> unlisted;
+  } folder_entries_;
   bool interactive_ = true;
   std::string work_dir_;
   std::string failure_;

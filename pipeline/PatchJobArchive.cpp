@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <set>
 
@@ -159,22 +160,61 @@ bool PatchJob::Unpack(const std::string& archive, const std::string& folder) {
   return ok;
 }
 
-bool PatchJob::PackAndVerify(const std::string& target) {
+void PatchJob::NoteFolderEntries(const std::string& jar) {
+  TArchiver& zip = context_.Zip;
+  folder_entries_ = {};
+  if (zip.DirOnlyCount() == 0) return;
+  // The folder entries themselves are left out of the directory as the job reads it.
+  zip.SetUseDirOnlyEntries(true);
+  zip.SetZipFileName(jar);
+  zip.SetUseDirOnlyEntries(false);
+  std::set<std::string> listed, used;
+  for (const ZipDirEntry& entry : zip.ZipContents()) {
+    std::string name = entry.FileName;
+    std::replace(name.begin(), name.end(), platform::kPathSeparator, '/');
+    if (!name.empty() && name.back() == '/') {
+      listed.insert(name);
+      continue;
+    }
+    for (std::size_t slash = name.find('/'); slash != std::string::npos;
+         slash = name.find('/', slash + 1)) {
+      used.insert(name.substr(0, slash + 1));
+    }
+  }
+  folder_entries_.listed = !listed.empty();
+  std::set_difference(used.begin(), used.end(), listed.begin(), listed.end(),
+                      std::back_inserter(folder_entries_.unlisted));
+}
+
+bool PatchJob::PackAndVerify(const std::string& target, const std::string& original) {
   WatchArchive(0, 75, 90);
-  const bool ok = PackAndVerifyWatched(target);
+  const bool ok = PackAndVerifyWatched(target, original);
   StopWatchingArchive();
   if (!ok && archive_failure_.empty()) archive_failure_ = "the new JAR did not read back whole";
   return ok;
 }
 
-bool PatchJob::PackAndVerifyWatched(const std::string& target) {
+bool PatchJob::PackAndVerifyWatched(const std::string& target, const std::string& original) {
   TArchiver& zip = context_.Zip;
   platform::DeleteFile(target);  // a leftover would be updated instead of made anew
   zip.SetZipFileName(target);
   zip.SetRootDir(WithSeparator(work_dir_));
   zip.FSpecArgs().clear();
   zip.FSpecArgs().push_back("*.*");
-  if (zip.Add() != 0 || !platform::FileExists(target)) {
+  zip.FSpecArgsExcl() = folder_entries_.unlisted;
+  const AddOpts add_options = zip.AddOptions();
+  AddOpts folders = add_options;
+  if (folder_entries_.listed) {
+    folders.Include(AddOptsEnum::AddSeparateDirs);
+  } else {
+    folders.Exclude(AddOptsEnum::AddSeparateDirs);
+  }
+  zip.SetAddOptions(folders);
+  zip.SetReferenceZip(original);
+  const int added = zip.Add();
+  zip.SetReferenceZip({});
+  zip.SetAddOptions(add_options);
+  if (added != 0 || !platform::FileExists(target)) {
     if (archive_failure_.empty()) archive_failure_ = "the new JAR could not be written";
     return false;
   }

@@ -149,7 +149,7 @@ void ZipWriter::AddDirectory(const std::string& name, std::uint32_t dos_time,
   if (entries_.size() + pending_.size() >= kMaxEntries)
     throw ArchiveWriteError("more than 65535 entries, which this format cannot hold");
   // In line behind the entries still being compressed, so that the order stays as added.
-  pending_.push_back(Pending{std::move(entry), nullptr, 0, {}, 0});
+  pending_.push_back(Pending{std::move(entry), nullptr, 0, {}, 0, std::nullopt});
   WritePending(false);
 }
 
@@ -252,7 +252,7 @@ bool ZipWriter::DeflateStream(EntrySource& source, Entry& entry, int level,
 
 void ZipWriter::AddFile(const std::string& name, std::uint32_t dos_time, std::uint32_t unix_mode,
                         EntrySource& source, bool store_only, int level, const ProgressFn& progress,
-                        const WrittenFn& written) {
+                        const WrittenFn& written, std::optional<OriginalEntry> original) {
   CheckName(name);
   Entry entry;
   entry.name = name;
@@ -264,7 +264,7 @@ void ZipWriter::AddFile(const std::string& name, std::uint32_t dos_time, std::ui
   const int entry_level = store_only ? 0 : std::max(level, 0);
   std::size_t size = 0;
   if (ReadWhole(source, size, progress)) {
-    Submit(std::move(entry), size, entry_level, written);
+    Submit(std::move(entry), size, entry_level, written, std::move(original));
     WritePending(false);
     return;
   }
@@ -276,13 +276,32 @@ void ZipWriter::AddFile(const std::string& name, std::uint32_t dos_time, std::ui
     seen += bytes;
     return seen <= size || !progress || progress(std::min<std::uint64_t>(bytes, seen - size));
   };
-  const std::uint64_t packed = WriteNow(entry, source, entry_level, rest);
+  const std::uint64_t packed = WriteNow(entry, source, entry_level, rest, original);
   if (written) written(packed);
 }
 
 std::uint64_t ZipWriter::WriteNow(Entry& entry, EntrySource& source, int level,
-                                  const ProgressFn& progress) {
+                                  const ProgressFn& progress,
+                                  const std::optional<OriginalEntry>& original) {
   const std::uint64_t start = position_;
+  if (original) {
+    // Ours is known only once written. When the original is smaller, it replaces ours; when it
+    // then cannot be read after all, ours is written once more.
+    const Entry blank = entry;
+    const std::uint64_t ours = WriteNow(entry, source, level, progress, std::nullopt);
+    if (!SmallerOriginal(entries_.back(), *original)) return ours;
+    Entry taken = std::move(entries_.back());
+    entries_.pop_back();
+    Rollback(start);
+    if (WriteOriginal(taken, *original)) {
+      const std::uint64_t packed = taken.compressed_size;
+      entries_.push_back(std::move(taken));
+      return packed;
+    }
+    entry = blank;
+    source.Rewind();
+    return WriteNow(entry, source, level, {}, std::nullopt);
+  }
   try {
     BeginEntry(entry);
     const std::uint64_t data_start = position_;
@@ -307,7 +326,8 @@ std::uint64_t ZipWriter::WriteNow(Entry& entry, EntrySource& source, int level,
   return packed;
 }
 
-void ZipWriter::Submit(Entry entry, std::size_t size, int level, const WrittenFn& written) {
+void ZipWriter::Submit(Entry entry, std::size_t size, int level, const WrittenFn& written,
+                       std::optional<OriginalEntry> original) {
   // Not make_shared: its type tag is a unique symbol, which would keep the library from ever
   // being unloaded.
   std::shared_ptr<DeflatePool::Job> job(new DeflatePool::Job);
@@ -319,12 +339,13 @@ void ZipWriter::Submit(Entry entry, std::size_t size, int level, const WrittenFn
     job->crc = libdeflate_crc32(0, job->data.get(), size);
     job->done = true;
     pending_bytes_ += size;
-    pending_.push_back(Pending{std::move(entry), std::move(job), 0, written, size});
+    pending_.push_back(
+        Pending{std::move(entry), std::move(job), 0, written, size, std::move(original)});
     return;
   }
   job->libdeflate_level = LibdeflateLevel(level);
   pending_bytes_ += 2 * size;
-  pending_.push_back(Pending{std::move(entry), job, level, written, 2 * size});
+  pending_.push_back(Pending{std::move(entry), job, level, written, 2 * size, std::move(original)});
   if (!pool_) pool_ = std::make_unique<DeflatePool>(workers_);
   pool_->Submit(std::move(job));
 }
@@ -361,9 +382,12 @@ void ZipWriter::WriteOldest() {
   entry.method = deflated ? kMethodDeflated : kMethodStored;
   entry.flags = deflated ? DeflateSpeedFlags(pending.level) : 0;
   entry.compressed_size = static_cast<std::uint32_t>(deflated ? job.packed_size : job.size);
-  BeginEntry(entry);
-  WriteBytes(deflated ? std::string_view(job.packed.get(), job.packed_size)
-                      : std::string_view(job.data.get(), job.size));
+  if (!pending.original || !SmallerOriginal(entry, *pending.original) ||
+      !WriteOriginal(entry, *pending.original)) {
+    BeginEntry(entry);
+    WriteBytes(deflated ? std::string_view(job.packed.get(), job.packed_size)
+                        : std::string_view(job.data.get(), job.size));
+  }
   const std::uint64_t packed = entry.compressed_size;
   entries_.push_back(std::move(entry));
   if (pending.written) pending.written(packed);
@@ -384,21 +408,46 @@ void ZipWriter::AddRaw(const std::string& name, std::uint32_t dos_time, std::uin
   entry.compressed_size = static_cast<std::uint32_t>(compressed_size);
   entry.size = static_cast<std::uint32_t>(size);
   entry.external_attributes = ExternalAttributes(unix_mode, !name.empty() && name.back() == '/');
+  WriteRaw(entry, raw);
+  entries_.push_back(std::move(entry));
+}
+
+void ZipWriter::WriteRaw(Entry& entry, EntrySource& raw) {
   const std::uint64_t start = position_;
   try {
     BeginEntry(entry);
-    auto buffer = std::make_unique<char[]>(kChunk);
+    auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
     std::uint64_t copied = 0;
     for (std::size_t got; (got = raw.Read(buffer.get(), kChunk)) > 0;) {
       copied += got;
+      if (copied > entry.compressed_size) break;
       WriteBytes(std::string_view(buffer.get(), got));
     }
-    if (copied != compressed_size) throw SourceReadError("the entry's data is incomplete");
+    if (copied != entry.compressed_size) throw SourceReadError("the entry's data is incomplete");
   } catch (const SourceReadError&) {
     Rollback(start);
     throw;
   }
-  entries_.push_back(std::move(entry));
+}
+
+bool ZipWriter::SmallerOriginal(const Entry& ours, const OriginalEntry& original) {
+  return original.crc == ours.crc && original.size == ours.size &&
+         original.compressed_size < ours.compressed_size;
+}
+
+bool ZipWriter::WriteOriginal(Entry& entry, const OriginalEntry& original) {
+  const Entry ours = entry;
+  entry.method = kMethodDeflated;
+  entry.flags = 0;
+  entry.compressed_size = static_cast<std::uint32_t>(original.compressed_size);
+  try {
+    const std::unique_ptr<EntrySource> raw = original.open();
+    WriteRaw(entry, *raw);
+    return true;
+  } catch (const SourceReadError&) {
+    entry = ours;
+    return false;
+  }
 }
 
 void ZipWriter::Finish(std::string_view comment) {

@@ -11,6 +11,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -48,6 +49,17 @@ class EntrySource {
   virtual void Rewind() = 0;
 };
 
+// Another archive's copy of an entry: its deflated bytes and the CRC-32 and size of the data they
+// hold. It is written instead of our own compression when the data are the same and it is
+// smaller; when it cannot be read, our own is written.
+struct OriginalEntry {
+  std::uint32_t crc = 0;
+  std::uint64_t size = 0;
+  std::uint64_t compressed_size = 0;
+  // Opens the deflated bytes; called only when they are taken.
+  std::function<std::unique_ptr<EntrySource>()> open;
+};
+
 // Is told the number of source bytes just consumed; false stops the run.
 using ProgressFn = std::function<bool(std::uint64_t bytes)>;
 // Is told an entry's compressed size once the entry is in the archive.
@@ -66,12 +78,13 @@ class ZipWriter {
   void AddDirectory(const std::string& name, std::uint32_t dos_time, std::uint32_t unix_mode);
 
   // Compresses `source` at `level` (0 stores, 1 fastest to 9 best), or stores it when
-  // `store_only`, or when deflating would not make it smaller. The source is read before this
-  // returns; the entry may reach the archive later (by the next call that adds or finishes),
-  // and then `written` is told its compressed size.
+  // `store_only`, or when deflating would not make it smaller; or takes `original` (see
+  // OriginalEntry). The source is read before this returns; the entry may reach the archive
+  // later (by the next call that adds or finishes), and then `written` is told its compressed
+  // size.
   void AddFile(const std::string& name, std::uint32_t dos_time, std::uint32_t unix_mode,
                EntrySource& source, bool store_only, int level, const ProgressFn& progress,
-               const WrittenFn& written = {});
+               const WrittenFn& written = {}, std::optional<OriginalEntry> original = {});
 
   // Copies an entry's compressed bytes unchanged (method 0 or 8).
   void AddRaw(const std::string& name, std::uint32_t dos_time, std::uint32_t unix_mode,
@@ -103,13 +116,21 @@ class ZipWriter {
   void BeginEntry(Entry& entry);
   // Drops a half-written entry so the archive ends where it did before it.
   void Rollback(std::uint64_t offset);
+  // Writes `entry` (its method, sizes and CRC set) with the compressed bytes of `raw`.
+  void WriteRaw(Entry& entry, EntrySource& raw);
+  // `original` holds the data of `ours` (packed by us) in fewer bytes.
+  static bool SmallerOriginal(const Entry& ours, const OriginalEntry& original);
+  // Writes `entry` with the bytes of `original`; false, the archive as it was, when they cannot
+  // be read.
+  bool WriteOriginal(Entry& entry, const OriginalEntry& original);
   void StoreFrom(EntrySource& source, Entry& entry, const ProgressFn& progress);
   // Reads all of `source` into whole_in_ (`size` bytes, all reported); false as soon as it holds
   // more than kWholeEntryLimit.
   bool ReadWhole(EntrySource& source, std::size_t& size, const ProgressFn& progress);
   // Writes an entry now, streaming it: stored at level 0, else deflated with zlib (stored when
   // that does not pay). Returns the compressed size.
-  std::uint64_t WriteNow(Entry& entry, EntrySource& source, int level, const ProgressFn& progress);
+  std::uint64_t WriteNow(Entry& entry, EntrySource& source, int level, const ProgressFn& progress,
+                         const std::optional<OriginalEntry>& original);
   // Entries waiting to be written, oldest first: compressed on worker threads (level above 0),
   // stored (level 0, checksum already taken) or folders (no job).
   struct Pending {
@@ -118,10 +139,12 @@ class ZipWriter {
     int level = 0;
     WrittenFn written;
     std::size_t bytes = 0;  // counted against the memory bound
+    std::optional<OriginalEntry> original;
   };
   // Puts whole_in_'s `size` bytes in line: handed to a worker to compress at `level`, or, at
   // level 0, to be stored.
-  void Submit(Entry entry, std::size_t size, int level, const WrittenFn& written);
+  void Submit(Entry entry, std::size_t size, int level, const WrittenFn& written,
+              std::optional<OriginalEntry> original);
   bool Ready(const Pending& pending);
   // Writes the oldest pending entries: those done, and more while too many bytes wait; all of
   // them with `all`.

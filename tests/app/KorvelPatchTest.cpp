@@ -189,11 +189,13 @@ TEST_F(KorvelPatch, ADryRunWritesNothing) {
   std::string before, after;
   ASSERT_EQ(RunCommand("cd '" + games_.Path() + "' && " + hash, before), 0);
 
-  EXPECT_EQ(Run("--dry-run --no-nokia --filter --jad shelf", games_.Path()), 1) << output_;
+  EXPECT_EQ(
+      Run("--dry-run --no-nokia --filter --jad --width 100 --height 120 shelf", games_.Path()), 1)
+      << output_;
   for (const char* line :
        {"would adapt: shelf/Demo.jar: classes redirected: 1, signed: the signature would be "
-        "dropped, JAD drops MIDxlet-1 MIDlet-Jar-RSA-SHA1\n",
-        "would adapt: shelf/Plain.jar: classes redirected: 1, not signed\n",
+        "dropped, JAD drops MIDxlet-1 MIDlet-Jar-RSA-SHA1, adds ",
+        "would adapt: shelf/Plain.jar: classes redirected: 1, not signed, adds ",
         "failed: shelf/sub/broken.jar: ",
         "no effect: shelf/sub/tetris.jar: no canvas to redirect\n",
         "2 to adapt, 1 failing, 1 skipped\n"}) {
@@ -201,15 +203,21 @@ TEST_F(KorvelPatch, ADryRunWritesNothing) {
   }
   ASSERT_EQ(RunCommand("cd '" + games_.Path() + "' && " + hash, after), 0);
   EXPECT_EQ(after, before);
+  // The growth it foretells is the growth a run gives.
+  const std::string plain = "shelf/Plain.jar: classes redirected: 1, not signed, adds ";
+  const std::size_t growth_at = output_.find(plain) + plain.size();
+  const long long growth = std::stoll(output_.substr(growth_at));
 
   // An adapted game: the dry run names its size.
   ASSERT_EQ(Run("--quiet --width 100 --height 120 shelf/Plain.jar", games_.Path()), 0) << output_;
+  EXPECT_EQ(static_cast<long long>(fs::file_size(games_ / "shelf/Plain.jar")),
+            static_cast<long long>(demo.size()) + growth);
   EXPECT_EQ(Run("--dry-run --width 100 --height 120 shelf/Plain.jar", games_.Path()), 0);
   EXPECT_NE(output_.find("already adapted: shelf/Plain.jar: 100x120\n"), std::string::npos)
       << output_;
   EXPECT_EQ(Run("--dry-run --width 90 --height 120 shelf/Plain.jar", games_.Path()), 0);
   EXPECT_NE(output_.find("would adapt: shelf/Plain.jar: classes redirected: 0, adapted before at "
-                         "100x120, not signed\n"),
+                         "100x120, not signed, same size\n"),
             std::string::npos)
       << output_;
 }

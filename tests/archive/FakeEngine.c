@@ -100,6 +100,7 @@ EXPORT int32_t FAKE_EXEC(FAKE_RECORD* record) {
   Keep("password", record->Password);
 #ifdef FAKE_PACK
   Keep("suffixes", record->StoreSuffixes);
+  Keep("reference", record->ReferenceZip);
   Keep("root", record->RootDir);
   Keep("comment", record->Comment);
   for (int i = 0; i < record->SpecCount && i < 16; ++i) {

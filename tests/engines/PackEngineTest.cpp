@@ -143,6 +143,59 @@ TEST(PackEngine, LevelsAndLargeEntriesRoundTrip) {
   EXPECT_EQ(TreeOf(dir / "out"), TreeOf(dir / "large"));
 }
 
+// The deflated bytes of the one entry of an archive Info-ZIP wrote (sizes in its local header).
+std::string FirstEntryData(const std::string& archive) {
+  const std::string bytes = ReadFile(archive);
+  const auto size = zip::Read32(bytes, 18);
+  const std::size_t start = 30 + zip::Read16(bytes, 26) + zip::Read16(bytes, 28);
+  return bytes.substr(start, size);
+}
+
+// A file that a reference archive holds unchanged takes the reference's bytes when they are
+// smaller than the run's own, whether the entry is compressed whole or streamed (above 8 MiB).
+TEST(PackEngine, AFileTakesTheReferencesBytesOnlyWhenTheyHoldItsDataInFewer) {
+  std::string text;
+  std::mt19937 random(11);
+  while (text.size() < 100000) text += "word" + std::to_string(random() % 3000) + ' ';
+  std::string big;
+  while (big.size() < (9u << 20)) big += text;
+  struct Case {
+    const char* what;
+    std::string data;       // the file packed
+    std::string reference;  // the reference's copy of it
+    const char* zip_level;  // Info-ZIP's level for the reference
+    int level;              // the run's
+    bool taken;
+  };
+  const Case cases[] = {
+      {"smaller reference", text, text, "-9", 1, true},
+      {"larger reference", text, text, "-1", 9, false},
+      {"other data of the same size", text, std::string(text.rbegin(), text.rend()), "-9", 1,
+       false},
+      {"streamed, smaller reference", big, big, "-6", 1, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    dir.Write("ref/data.txt", c.reference);
+    ASSERT_EQ(
+        Shell("cd " + Quoted(dir / "ref") + " && zip -q " + c.zip_level + " ../ref.zip data.txt"),
+        0);
+    const std::string reference_data = FirstEntryData(dir / "ref.zip");
+    dir.Write("root/data.txt", c.data);
+    PackRun pack(dir / "out.zip", dir / "root");
+    pack.record.Level = c.level;
+    const std::string reference = dir / "ref.zip";
+    pack.record.ReferenceZip = reference.c_str();
+    ASSERT_EQ(pack.Run(), 1);
+    EXPECT_EQ(ReadFile(dir / "out.zip").find(reference_data) != std::string::npos, c.taken);
+    EXPECT_EQ(Shell("unzip -tqq " + Quoted(dir / "out.zip")), 0);
+    UnpackRun unpack(dir / "out.zip", dir.MakeDir("out"));
+    EXPECT_EQ(unpack.Run(), 1);
+    EXPECT_TRUE(ReadFile(dir / "out/data.txt") == c.data);
+  }
+}
+
 TEST(PackEngine, FileTimesAreKeptAsDosTimes) {
   TempDir dir;
   const std::string file = dir.Write("root/old.txt", "old");

@@ -9,6 +9,7 @@
 #include "pipeline/ClassPatcher.h"
 #include "pipeline/ManifestRewrite.h"
 #include "support/CorpusSuites.h"
+#include "support/JarGrowth.h"
 #include "support/TempDir.h"
 #include "tests/pipeline/JobFixture.h"
 
@@ -31,6 +32,31 @@ constexpr const char* kFullGameCn = "com/quillmoss/fullscreen/game/FullGameCn.cl
 std::string SuperClassOf(const std::string& class_bytes) {
   const ClassOutline outline(class_bytes);
   return std::string(outline.ClassName(outline.SuperClass()));
+}
+
+// The JVM tools of tests/data/jvm, the MIDP stand-ins of tools/midp-stubs and a handset's own
+// Nokia FullCanvas, compiled once per test program.
+struct JvmKit {
+  std::string tools, midp, nokia_handset;
+};
+const JvmKit& Kit() {
+  static const test::TempDir dir;
+  static const JvmKit kit = [] {
+    JvmKit k{dir.MakeDir("tools"), dir.MakeDir("midp"), dir.MakeDir("nokia")};
+    std::string out;
+    EXPECT_EQ(
+        test::RunCommand("cd '" + test::SourceFile("tools/midp-stubs") + "' && javac -nowarn -d '" +
+                             k.midp + "' $(find javax -name '*.java') && javac -cp '" + k.midp +
+                             "' -d '" + k.nokia_handset + "' '" +
+                             test::TestDataFile("nokia-handset/com/nokia/mid/ui/FullCanvas.java") +
+                             "' && javac -nowarn -d '" + k.tools + "' '" +
+                             test::TestDataFile("jvm") + "'/*.java",
+                         out),
+        0)
+        << out;
+    return k;
+  }();
+  return kit;
 }
 
 class CorpusJob : public testing::TestWithParam<Suite>, public test::JobFixture {
@@ -80,7 +106,8 @@ TEST_P(CorpusJob, AdaptsTheGame) {
 
   std::set<std::string> expected_names;
   for (const auto& [name, content] : before) expected_names.insert(name);
-  expected_names.insert(kFullCn);
+  // Each injected class only when some class now builds on it (the Nokia FullCanvas on FullCn).
+  if (suite.canvases > suite.game_canvases || nokia) expected_names.insert(kFullCn);
   if (suite.game_canvases > 0) expected_names.insert(kFullGameCn);
   if (nokia) expected_names.insert(std::begin(kNokiaClasses), std::end(kNokiaClasses));
   std::set<std::string> names;
@@ -102,6 +129,20 @@ TEST_P(CorpusJob, AdaptsTheGame) {
   if (nokia) {
     EXPECT_EQ(SuperClassOf(after.at("com/nokia/mid/ui/FullCanvas.class")), kFullCanvasClassName);
   }
+  // No bigger than it must be: the growth is at most what was added, and folder entries are
+  // there only when the original had them.
+  const test::JarGrowth growth = test::MeasureJarGrowth(games_ / "original.zip", jar_);
+  EXPECT_LE(growth.Beyond(), 0) << "grew by " << growth.growth << ", added " << growth.added;
+  auto has_folder_entry = [](const std::string& archive) {
+    const auto entries = test::EntryBytes(archive);
+    return std::any_of(entries.begin(), entries.end(),
+                       [](const auto& entry) { return entry.first.back() == '/'; });
+  };
+  EXPECT_EQ(has_folder_entry(jar_), has_folder_entry(games_ / "original.zip"));
+  EXPECT_EQ(
+      test::RunCommand("java -Xshare:off -cp '" + Kit().tools + "' ZipCheck '" + jar_ + "'", out),
+      0)
+      << out;
 
   if (!suite.jad.empty()) {
     const auto jad = test::Lines(test::ReadFile(games_ / suite.jad));
@@ -119,31 +160,6 @@ TEST_P(CorpusJob, AdaptsTheGame) {
     EXPECT_EQ(test::Lines(test::ReadFile(made)).back(), "MIDlet-Jar-URL: " + JarUrlOf(suite.jar));
   }
   EXPECT_FALSE(fs::exists(jar_ + ".bak"));
-}
-
-// The JVM tools of tests/data/jvm, the MIDP stand-ins of tools/midp-stubs and a handset's own
-// Nokia FullCanvas, compiled once per test program.
-struct JvmKit {
-  std::string tools, midp, nokia_handset;
-};
-const JvmKit& Kit() {
-  static const test::TempDir dir;
-  static const JvmKit kit = [] {
-    JvmKit k{dir.MakeDir("tools"), dir.MakeDir("midp"), dir.MakeDir("nokia")};
-    std::string out;
-    EXPECT_EQ(
-        test::RunCommand("cd '" + test::SourceFile("tools/midp-stubs") + "' && javac -nowarn -d '" +
-                             k.midp + "' $(find javax -name '*.java') && javac -cp '" + k.midp +
-                             "' -d '" + k.nokia_handset + "' '" +
-                             test::TestDataFile("nokia-handset/com/nokia/mid/ui/FullCanvas.java") +
-                             "' && javac -nowarn -d '" + k.tools + "' '" +
-                             test::TestDataFile("jvm") + "'/*.java",
-                         out),
-        0)
-        << out;
-    return k;
-  }();
-  return kit;
 }
 
 std::string UnzipTo(const std::string& jar, const std::string& folder) {

@@ -19,6 +19,7 @@
 #include "platform/Files.h"
 #include "search/EasyFileSearch.h"
 #include "store/StoredItems.h"
+#include "support/JarGrowth.h"
 #include "support/TempDir.h"
 #include "tests/pipeline/JobFixture.h"
 
@@ -131,14 +132,14 @@ TEST_F(PatchJobTest, AdaptsAGameFromStartToEnd) {
                 Text(TextId::kClearingTempDir), Text(TextId::kWorkFinished)}));
   EXPECT_TRUE(sink_.gauges.empty());
   EXPECT_FALSE(fs::exists(program_ / "temp"));
-  // Unpacking and packing each end their progress line with every entry done.
+  // Unpacking, packing and reading back each end their progress line with every entry done.
   std::vector<std::string> finished;
   for (const std::string& line : sink_.progress) {
     const std::string counts = line.substr(line.rfind(' ', line.rfind(" / ") - 1) + 1);
     const std::string done = counts.substr(0, counts.find(' '));
     if (counts == done + " / " + done) finished.push_back(line);
   }
-  EXPECT_EQ(finished.size(), 2u) << testing::PrintToString(sink_.progress);
+  EXPECT_EQ(finished.size(), 3u) << testing::PrintToString(sink_.progress);
   EXPECT_EQ(finished.front().rfind(Text(TextId::kArchiveEntries) + " ", 0), 0u);
 
   std::string out;
@@ -188,6 +189,35 @@ TEST_F(PatchJobTest, KeepsEveryResourceOfTheGame) {
 
 // A game's own classes in the Nokia package are redirected once, unless the Nokia classes are
 // added over them; then the added ones are.
+// Folder entries follow the game's JAR: none when it had none; else those it had, and one for
+// each folder it did not have, but none for a folder it had files in and no entry for.
+TEST_F(PatchJobTest, FolderEntriesFollowTheOriginal) {
+  const std::set<std::string> kNew = {"com/", "com/quillmoss/", "com/quillmoss/fullscreen/"};
+  struct Case {
+    std::vector<std::string> folders;  // the original's folder entries
+    std::set<std::string> expected;    // the adapted JAR's
+  };
+  std::set<std::string> all = kNew;
+  all.insert({"META-INF/", "res/"});
+  std::set<std::string> partial = kNew;
+  partial.insert("META-INF/");
+  const Case cases[] = {{{}, {}}, {{"META-INF/", "res/"}, all}, {{"META-INF/"}, partial}};
+  for (const Case& c : cases) {
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (const std::string& folder : c.folders) entries.emplace_back(folder, "");
+    entries.insert(entries.end(), {{"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\n"},
+                                   {"res/a.txt", "a"},
+                                   {"DemoGame.class", DemoClass()}});
+    const std::string jar = games_.Write("Folders.jar", StoredZip(entries));
+    ASSERT_EQ(job_->ProcessJar(jar, false), JobOutcome::kAdapted);
+    std::set<std::string> folders;
+    for (const auto& [name, size] : test::EntryBytes(jar)) {
+      if (name.back() == '/') folders.insert(name);
+    }
+    EXPECT_EQ(folders, c.expected) << testing::PrintToString(c.folders);
+  }
+}
+
 TEST_F(PatchJobTest, ClassesInTheNokiaPackageAreRedirectedAfterTheNokiaClassesAreIn) {
   const std::string canvas = DemoClass();
   const std::pair<std::string, std::string> user{"Tune.class", "x com/nokia/mid/sound/Sound"};
@@ -237,6 +267,32 @@ TEST_F(PatchJobTest, ASecondRunRenewsTheSizeWithoutRedirectingAgain) {
   EXPECT_EQ(files.size(), 3u);
   EXPECT_EQ(static_cast<unsigned char>(files.at("com/quillmoss/fullscreen/FullCn.class")[263]),
             128);
+}
+
+// A game whose screens are all game canvases carries FullGameCn alone; a FullCn that an earlier
+// version put in beside it goes when the game is adapted again, after which the game counts as
+// adapted for that size.
+TEST_F(PatchJobTest, OnlyTheInjectedClassesTheGameBuildsOnAreKept) {
+  const std::string jar =
+      games_.Write("jump.jar", ReadFile(test::CorpusFile("apress-jump/jump.jar")));
+  ASSERT_EQ(job_->ProcessJar(jar, false), JobOutcome::kAdapted);
+  EXPECT_EQ(Unzip(jar).count("com/quillmoss/fullscreen/FullCn.class"), 0u);
+  build_.Write("com/quillmoss/fullscreen/FullCn.class",
+               ReadFile(test::SourceFile("payload/FullCn.class")));
+  std::string out;
+  ASSERT_EQ(RunCommand("cd '" + build_.Path() + "' && zip -q '" + jar +
+                           "' com/quillmoss/fullscreen/FullCn.class",
+                       out),
+            0)
+      << out;
+  settings_.ResW = 100;
+  ASSERT_EQ(job_->ProcessJar(jar, false), JobOutcome::kAdapted);
+  const auto files = Unzip(jar);
+  EXPECT_EQ(files.count("com/quillmoss/fullscreen/FullCn.class"), 0u);
+  EXPECT_EQ(
+      static_cast<unsigned char>(files.at("com/quillmoss/fullscreen/game/FullGameCn.class")[279]),
+      100);
+  EXPECT_EQ(job_->ProcessJar(jar, false), JobOutcome::kAlreadyAdapted);
 }
 
 TEST_F(PatchJobTest, AGameAlreadyAdaptedForTheSizeIsLeftAlone) {
