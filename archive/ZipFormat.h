@@ -21,6 +21,11 @@ inline constexpr std::size_t kCentralHeaderSize = 46;
 inline constexpr std::size_t kEndRecordSize = 22;
 inline constexpr std::size_t kMaxCommentSize = 0xFFFF;
 
+// Offsets in the local header that readers of a written archive need.
+inline constexpr std::size_t kLocalCompressedSize = 18;
+inline constexpr std::size_t kLocalNameLength = 26;
+inline constexpr std::size_t kLocalExtraLength = 28;
+
 // Offsets in the central header.
 inline constexpr std::size_t kCentralMadeBy = 4;  // version, then host system
 inline constexpr std::size_t kCentralHost = 5;

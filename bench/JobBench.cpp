@@ -4,6 +4,8 @@
 // sample games are also adapted all at once by one process, the way a collection is adapted
 // (korvel-patch FOLDER, the batch dialog), against the same games done by hand one by one. Sizes:
 // the adapted JARs against the input JARs, and against zip -9 of the very files the job packed.
+// Per game: how much the adapted JAR grew beyond what the job added to it (injected classes,
+// Nokia classes, new folders, a longer manifest), which should never be above 0.
 // Peak memory: the largest resident size korvel-patch reached on the large JAR.
 //   job_bench [ROUNDS [FOLDER]]   (default 5 rounds in the system's temporary folder)
 // korvel-patch and its engines are copied into FOLDER, so that the job's work folder and the
@@ -20,6 +22,8 @@
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include "tests/support/JarGrowth.h"
 
 namespace fs = std::filesystem;
 
@@ -74,6 +78,7 @@ struct Game {
   std::string name;
   fs::path jar;
   std::uintmax_t input = 0, output = 0, zip9 = 0;
+  korvel::test::JarGrowth growth = {};
 };
 
 // What the job does, as a user runs it, settings given explicitly: on one game, or on every game
@@ -163,6 +168,7 @@ struct Bench {
     if (peak != nullptr) *peak = std::max(*peak, job.peak_kib);
     game.input = fs::file_size(game.jar);
     game.output = fs::file_size(copy);
+    game.growth = korvel::test::MeasureJarGrowth(game.jar, copy);
     if (game.zip9 == 0) game.zip9 = ZipNineSize(copy, hand);
   }
 
@@ -209,6 +215,19 @@ struct Bench {
     const std::string large_label = "large JAR, " + std::to_string(large_entries) + " entries";
     PrintRow(large_label.c_str(), large_times, large.input, large.output, large.zip9);
     std::printf("peak memory of the job on the large JAR: %.1f MiB\n", large_peak_kib / 1024.0);
+    std::printf("\n%-22s %9s %9s %8s %8s %8s\n", "game", "input B", "output B", "growth", "added",
+                "beyond");
+    const Game* worst = &games.front();
+    for (const Game& game : games) {
+      std::printf("%-22s %9ju %9ju %8jd %8jd %8jd\n", game.name.c_str(), game.input, game.output,
+                  static_cast<std::intmax_t>(game.growth.growth),
+                  static_cast<std::intmax_t>(game.growth.added),
+                  static_cast<std::intmax_t>(game.growth.Beyond()));
+      if (game.growth.Beyond() > worst->growth.Beyond()) worst = &game;
+    }
+    std::printf("largest growth beyond what was added: %jd B (%s)\n",
+                static_cast<std::intmax_t>(std::max<std::int64_t>(worst->growth.Beyond(), 0)),
+                worst->growth.Beyond() > 0 ? worst->name.c_str() : "none grew beyond it");
     if (!all_adapted) std::printf("SOME RUNS FAILED: the figures above are not valid\n");
   }
 };

@@ -30,17 +30,25 @@ class DeflateWorker : public TaskPool::Worker {
  public:
   void Run(TaskPool::Task& task) override {
     auto& job = static_cast<DeflatePool::Job&>(task);
-    if (!compressor_ || compressor_->Level() != job.libdeflate_level)
-      compressor_ = std::make_unique<WholeCompressor>(job.libdeflate_level);
     job.crc = libdeflate_crc32(0, job.data.get(), job.size);
-    if (job.size > 1) {
-      job.packed = std::make_unique_for_overwrite<char[]>(job.size - 1);
-      job.packed_size = compressor_->Deflate(job.data.get(), job.size, job.packed.get());
+    if (job.size <= 1) return;
+    job.packed = std::make_unique_for_overwrite<char[]>(job.size - 1);
+    if (job.quick_first && job.libdeflate_level >= kSearchingLevel) {
+      job.packed_size = Compressor(quick_, 1).Deflate(job.data.get(), job.size, job.packed.get());
+      if (job.packed_size == 0 || HardlyShrinks(job.size, job.packed_size)) return;
     }
+    job.packed_size = Compressor(compressor_, job.libdeflate_level)
+                          .Deflate(job.data.get(), job.size, job.packed.get());
   }
 
  private:
+  static WholeCompressor& Compressor(std::unique_ptr<WholeCompressor>& kept, int level) {
+    if (!kept || kept->Level() != level) kept = std::make_unique<WholeCompressor>(level);
+    return *kept;
+  }
+
   std::unique_ptr<WholeCompressor> compressor_;
+  std::unique_ptr<WholeCompressor> quick_;
 };
 
 }  // namespace

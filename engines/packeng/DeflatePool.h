@@ -18,6 +18,16 @@ namespace korvel::engine {
 // (measured on the sample games).
 int LibdeflateLevel(int level);
 
+// The levels from 10 on search for optimal parsings: on data that hardly shrinks (images and
+// sounds compressed already) they take many times longer than the fastest level and gain little.
+// Data that the fastest level shrinks by less than this share is left at that level's result.
+inline constexpr int kSearchingLevel = 10;
+inline constexpr std::size_t kWorthSearchingPercent = 3;
+// True when deflating `size` bytes into `packed` bytes saves less than kWorthSearchingPercent.
+inline bool HardlyShrinks(std::uint64_t size, std::uint64_t packed) {
+  return packed * 100 >= size * (100 - kWorthSearchingPercent);
+}
+
 // One libdeflate compressor for one level, freed with its owner.
 class WholeCompressor {
  public:
@@ -44,6 +54,8 @@ class DeflatePool {
     std::unique_ptr<char[]> data;
     std::size_t size = 0;
     int libdeflate_level = 0;
+    // At a searching level: try the fastest level first (see kWorthSearchingPercent).
+    bool quick_first = false;
     // Results, valid once Wait returned: the deflated bytes (packed_size 0: store `data`) and
     // the CRC of `data`.
     std::unique_ptr<char[]> packed;

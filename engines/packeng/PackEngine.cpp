@@ -12,12 +12,12 @@
 #include <map>
 #include <new>
 #include <type_traits>
-#include <unordered_map>
 
 #include "archive/EngineRecords.h"
 #include "engines/common/EngineCommon.h"
 #include "engines/common/ZipReading.h"
 #include "engines/packeng/FileCollector.h"
+#include "engines/packeng/ReferenceArchive.h"
 #include "engines/packeng/ZipWriter.h"
 
 namespace korvel::engine {
@@ -149,54 +149,6 @@ struct OldArchive {
   bool exists = false;
   struct stat st {};
   ZipArchivePtr archive;  // open when the file holds anything
-};
-
-// The entries of the reference archive a file may take the bytes of: deflated, unencrypted.
-class ReferenceArchive {
- public:
-  // Nothing to take when `path` is empty or cannot be read: the run packs as without one.
-  void Open(const std::string& path) {
-    if (path.empty()) return;
-    std::string error;
-    archive_ = OpenArchiveForReading(path, error);
-    if (!archive_) return;
-    const zip_int64_t count = zip_get_num_entries(archive_.get(), 0);
-    for (zip_int64_t i = 0; i < count; ++i) {
-      zip_stat_t st;
-      const auto index = static_cast<zip_uint64_t>(i);
-      if (zip_stat_index(archive_.get(), index, ZIP_FL_ENC_RAW, &st) != 0 ||
-          (st.valid & kNeeded) != kNeeded || st.comp_method != ZIP_CM_DEFLATE ||
-          st.encryption_method != ZIP_EM_NONE)
-        continue;
-      entries_.emplace(st.name, Entry{index, st.crc, st.size, st.comp_size});
-    }
-  }
-
-  // The reference's copy of `item`, when it has one of the same size.
-  std::optional<OriginalEntry> Find(const SourceItem& item) const {
-    const auto found = entries_.find(item.entry_name);
-    if (found == entries_.end() || found->second.size != item.size) return std::nullopt;
-    const Entry& entry = found->second;
-    zip_t* archive = archive_.get();
-    return OriginalEntry{entry.crc, entry.size, entry.compressed_size,
-                         [archive, index = entry.index]() -> std::unique_ptr<EntrySource> {
-                           return std::make_unique<ArchiveEntrySource>(archive, index,
-                                                                       ZIP_FL_COMPRESSED);
-                         }};
-  }
-
- private:
-  static constexpr zip_uint64_t kNeeded = ZIP_STAT_NAME | ZIP_STAT_INDEX | ZIP_STAT_SIZE |
-                                          ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC | ZIP_STAT_COMP_METHOD |
-                                          ZIP_STAT_ENCRYPTION_METHOD;
-  struct Entry {
-    zip_uint64_t index;
-    std::uint32_t crc;
-    std::uint64_t size;
-    std::uint64_t compressed_size;
-  };
-  ZipArchivePtr archive_;
-  std::unordered_map<std::string, Entry> entries_;
 };
 
 // One packing run, step by step; a step that ends the run throws RunFailure.
@@ -458,7 +410,7 @@ void PackRun::AddFile(ZipWriter& writer, const SourceItem& item, bool store_only
                               std::to_string(saved) + "%)");
     };
     writer.AddFile(item.entry_name, ToDosDateTime(item.mtime), item.mode, source, store_only, level,
-                   progress, report, reference_.Find(item));
+                   progress, report, reference_.Find(item.entry_name, item.size));
     ++added_;
     written_.push_back(&item);
   } catch (const SourceReadError& error) {

@@ -343,6 +343,14 @@ void ZipWriter::Submit(Entry entry, std::size_t size, int level, const WrittenFn
         Pending{std::move(entry), std::move(job), 0, written, size, std::move(original)});
     return;
   }
+  // What the reference made of the same entry tells whether searching pays; without one the
+  // worker finds out.
+  if (!original) {
+    job->quick_first = true;
+  } else if (LibdeflateLevel(level) >= kSearchingLevel &&
+             HardlyShrinks(original->size, original->compressed_size)) {
+    level = 1;
+  }
   job->libdeflate_level = LibdeflateLevel(level);
   pending_bytes_ += 2 * size;
   pending_.push_back(Pending{std::move(entry), job, level, written, 2 * size, std::move(original)});

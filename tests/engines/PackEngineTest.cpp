@@ -146,8 +146,9 @@ TEST(PackEngine, LevelsAndLargeEntriesRoundTrip) {
 // The deflated bytes of the one entry of an archive Info-ZIP wrote (sizes in its local header).
 std::string FirstEntryData(const std::string& archive) {
   const std::string bytes = ReadFile(archive);
-  const auto size = zip::Read32(bytes, 18);
-  const std::size_t start = 30 + zip::Read16(bytes, 26) + zip::Read16(bytes, 28);
+  const auto size = zip::Read32(bytes, zip::kLocalCompressedSize);
+  const std::size_t start =
+      30 + zip::Read16(bytes, zip::kLocalNameLength) + zip::Read16(bytes, zip::kLocalExtraLength);
   return bytes.substr(start, size);
 }
 

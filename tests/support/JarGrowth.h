@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 
@@ -15,27 +14,46 @@
 
 namespace korvel::test {
 
+// `size` bytes of `in` from `offset`; fewer at the end of the file.
+inline std::string ReadSpan(std::ifstream& in, std::uint64_t offset, std::size_t size) {
+  std::string bytes(size, '\0');
+  in.clear();
+  in.seekg(static_cast<std::streamoff>(offset));
+  in.read(bytes.data(), static_cast<std::streamsize>(size));
+  bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+  return bytes;
+}
+
 // An archive's entries by name: the bytes each takes in the archive (both headers and the data).
+// Reads the directory and the local headers only, so that a large archive costs little memory.
 inline std::map<std::string, std::int64_t> EntryBytes(const std::string& archive) {
-  std::ifstream in(archive, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::ifstream in(archive, std::ios::binary | std::ios::ate);
   std::map<std::string, std::int64_t> entries;
-  const std::size_t end = bytes.rfind(zip::EndSignatureBytes());
-  if (end == std::string::npos || end + zip::kEndRecordSize > bytes.size()) return entries;
-  std::size_t at = zip::Read32(bytes, end + zip::kEndDirectoryOffset);
-  for (std::uint32_t left = zip::Read16(bytes, end + zip::kEndTotalEntries); left > 0; --left) {
-    if (at + zip::kCentralHeaderSize > bytes.size()) break;
-    const std::size_t name = zip::Read16(bytes, at + zip::kCentralNameLength);
-    const std::size_t extra = zip::Read16(bytes, at + zip::kCentralExtraLength);
-    const std::size_t comment = zip::Read16(bytes, at + zip::kCentralCommentLength);
-    const std::size_t local = zip::Read32(bytes, at + zip::kCentralLocalOffset);
-    std::int64_t size = zip::kCentralHeaderSize + name + extra + comment +
-                        zip::Read32(bytes, at + zip::kCentralCompressedSize);
-    if (local + zip::kLocalHeaderSize <= bytes.size()) {
-      size += static_cast<std::int64_t>(zip::kLocalHeaderSize + zip::Read16(bytes, local + 26) +
-                                        zip::Read16(bytes, local + 28));
+  const auto file_size = static_cast<std::uint64_t>(std::max<std::streamoff>(in.tellg(), 0));
+  const std::uint64_t tail_at =
+      file_size - std::min<std::uint64_t>(file_size, zip::kEndRecordSize + zip::kMaxCommentSize);
+  const std::string tail = ReadSpan(in, tail_at, static_cast<std::size_t>(file_size - tail_at));
+  const std::size_t end = tail.rfind(zip::EndSignatureBytes());
+  if (end == std::string::npos || end + zip::kEndRecordSize > tail.size()) return entries;
+  const std::string directory = ReadSpan(in, zip::Read32(tail, end + zip::kEndDirectoryOffset),
+                                         zip::Read32(tail, end + zip::kEndDirectorySize));
+  std::size_t at = 0;
+  for (std::uint32_t left = zip::Read16(tail, end + zip::kEndTotalEntries); left > 0; --left) {
+    if (at + zip::kCentralHeaderSize > directory.size()) break;
+    const std::size_t name = zip::Read16(directory, at + zip::kCentralNameLength);
+    const std::size_t extra = zip::Read16(directory, at + zip::kCentralExtraLength);
+    const std::size_t comment = zip::Read16(directory, at + zip::kCentralCommentLength);
+    std::int64_t size =
+        static_cast<std::int64_t>(zip::kCentralHeaderSize + name + extra + comment +
+                                  zip::Read32(directory, at + zip::kCentralCompressedSize));
+    const std::string local =
+        ReadSpan(in, zip::Read32(directory, at + zip::kCentralLocalOffset), zip::kLocalHeaderSize);
+    if (local.size() == zip::kLocalHeaderSize) {
+      size += static_cast<std::int64_t>(zip::kLocalHeaderSize +
+                                        zip::Read16(local, zip::kLocalNameLength) +
+                                        zip::Read16(local, zip::kLocalExtraLength));
     }
-    entries[bytes.substr(at + zip::kCentralHeaderSize, name)] = size;
+    entries[directory.substr(at + zip::kCentralHeaderSize, name)] = size;
     at += zip::kCentralHeaderSize + name + extra + comment;
   }
   return entries;
