@@ -266,7 +266,15 @@ FileResult AdaptOne(PatchJob& job, const Locations& locations, const std::string
       return r;
     }
     JobPreview preview;
-    switch (dry_run ? job.Preview(path, preview) : job.ProcessJar(path, true)) {
+    if (dry_run) {
+      job.Preview(path, preview);
+    } else {
+      job.ProcessJar(path, true);
+    }
+    const JobReport& report = job.Report();
+    // The words of the result are this tool's own, for scripts; the reason is the job's.
+    r.reason = OneLine(report.reason);
+    switch (report.outcome) {
       case JobOutcome::kAdapted:
         r.result = dry_run ? kWouldAdapt : kAdapted;
         if (dry_run) r.reason = Describe(preview);
@@ -277,18 +285,15 @@ FileResult AdaptOne(PatchJob& job, const Locations& locations, const std::string
         break;
       case JobOutcome::kAlreadyAdapted:
         r.result = kAlreadyAdapted;
-        r.reason = SizeText(*job.AdaptedSize());
         break;
       case JobOutcome::kFailed:
         r.result = kFailed;
-        r.reason = OneLine(job.FailureReason());
         break;
     }
-    r.classes_redirected = job.ClassesRedirected();
-    r.nokia = job.NokiaAdded();
+    r.classes_redirected = report.classes_redirected;
+    r.nokia = report.nokia;
     // A dry run tells the size a run would leave.
-    r.size_after =
-        dry_run && preview.size_after >= 0 ? preview.size_after : platform::FileSizeOf(path);
+    r.size_after = dry_run && preview.size_after >= 0 ? preview.size_after : report.size_after;
   } catch (const std::exception& e) {
     std::cerr << "korvel-patch: " << file << ": " << e.what() << "\n";
     r.result = kFailed;

@@ -217,6 +217,7 @@ JobOutcome PatchJob::ProcessJar(const std::string& file_name, bool interactive) 
   interactive_ = interactive;
   failure_.clear();
   classes_redirected_ = 0;
+  unread_classes_.clear();
   nokia_added_ = false;
   adapted_size_.reset();
   const std::string& program_dir = context_.program_dir;
@@ -232,12 +233,15 @@ JobOutcome PatchJob::ProcessJar(const std::string& file_name, bool interactive) 
 
   // Every path is fixed here, once: the job never changes the current folder.
   const std::string jar = platform::AbsolutePath(file_name);
+  const std::int64_t size_before = platform::FileSizeOf(jar);
   GameTransaction game(jar, OnStep);
   JobOutcome outcome;
   try {
     outcome = RunJob(game);
   } catch (const std::exception& error) {
-    return Fail(game, error.what());
+    outcome = Fail(game, error.what());
+    MakeReport(outcome, jar, size_before);
+    return outcome;
   }
   if (outcome == JobOutcome::kUnchanged) {
     if (!dry_run_) game.Discard();
@@ -250,7 +254,34 @@ JobOutcome PatchJob::ProcessJar(const std::string& file_name, bool interactive) 
     Console(TextId::kWorkFinished);
   }
   Gauge(100);
+  MakeReport(outcome, jar, size_before);
   return outcome;
+}
+
+void PatchJob::MakeReport(JobOutcome outcome, const std::string& jar, std::int64_t size_before) {
+  report_ = {};
+  report_.outcome = outcome;
+  switch (outcome) {
+    case JobOutcome::kFailed:
+      report_.reason = failure_;
+      break;
+    case JobOutcome::kUnchanged:
+      report_.reason = context_.texts.Text(TextId::kNoCanvasToRedirect);
+      break;
+    case JobOutcome::kAlreadyAdapted:
+      report_.reason =
+          std::to_string(adapted_size_->width) + "x" + std::to_string(adapted_size_->height);
+      break;
+    case JobOutcome::kAdapted:
+      break;
+  }
+  report_.classes_redirected = classes_redirected_;
+  report_.nokia = nokia_added_;
+  report_.adapted_size = adapted_size_;
+  report_.size_before = size_before;
+  report_.size_after = platform::FileSizeOf(jar);
+  if (!dry_run_ && platform::FileExists(BackupPath(jar))) report_.backup = BackupPath(jar);
+  report_.warnings = unread_classes_;
 }
 
 JobOutcome PatchJob::RunJob(GameTransaction& game) {

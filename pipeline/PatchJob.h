@@ -10,6 +10,7 @@
 
 #include "pipeline/FullScreenClass.h"
 #include "pipeline/GameTransaction.h"
+#include "pipeline/JobReport.h"
 #include "settings/Language.h"
 #include "settings/Settings.h"
 
@@ -60,15 +61,6 @@ inline constexpr std::uint64_t kUnpackRatioFloor = 16ull << 20;
 std::string WorkDirectory(const std::string& program_dir);
 // The lock file that lets one job run at a time across windows and processes.
 std::string JobLockPath(const std::string& program_dir);
-
-// How a job ended.
-enum class JobOutcome {
-  kAdapted,    // the adapted JAR stands at the path given
-  kUnchanged,  // no class could be redirected: JAR and JAD are left byte for byte as they were
-  kFailed,     // the adapted JAR could not be made; the JAR is as it was
-  // The game already carries our canvas class at the size asked for: left byte for byte.
-  kAlreadyAdapted,
-};
 
 // What a run would do to a game, found by PatchJob::Preview.
 struct JobPreview {
@@ -123,6 +115,8 @@ class PatchJob {
   // FailureReason(), when it would fail before packing. Raises JobError as ProcessJar does.
   JobOutcome Preview(const std::string& file_name, JobPreview& preview);
 
+  // Everything the last job did, for a front end to render.
+  const JobReport& Report() const { return report_; }
   // Why the last job failed, in words a user understands; empty after a success.
   const std::string& FailureReason() const { return failure_; }
   // What the last job found: the classes it redirected, and whether it added the Nokia classes.
@@ -263,6 +257,9 @@ class PatchJob {
   std::optional<CanvasSize> adapted_size_;
   // Set by Preview: the job stops before anything beside the game is written.
   bool dry_run_ = false;
+  JobReport report_;
+  // The report of the job that ended with `outcome` on `jar`.
+  void MakeReport(JobOutcome outcome, const std::string& jar, std::int64_t size_before);
   JobPreview preview_;
 };
 

@@ -89,6 +89,10 @@ constexpr std::array<LanguageEntry, kLanguageTextCount> kLanguageTable = {{
     {"About", "AboutAuthor", "Разработка:"},
     {"About", "AboutEditor", "Перебил под Virel:"},
     {"Main", "ArchiveEntries", "Файлы архива:"},
+    {"Batch", "Unchanged", "без изменений"},
+    {"Batch", "AdaptedBefore", "уже адаптирован"},
+    {"Batch", "SkippedCount", "Пропущено:"},
+    {"Batch", "NoCanvas", "нет канваса для перенаправления"},
 }};
 
 constexpr std::array<LanguageCaption, 32> kLanguageCaptions = {{

@@ -94,9 +94,13 @@ enum class TextId : std::size_t {
   kAboutAuthor,
   kAboutEditor,
   kArchiveEntries,
+  kUnchanged,
+  kAlreadyAdaptedResult,
+  kSkippedCount,
+  kNoCanvasToRedirect,
 };
 
-inline constexpr std::size_t kLanguageTextCount = 76;
+inline constexpr std::size_t kLanguageTextCount = 80;
 
 struct LanguageEntry {
   std::string_view section;

@@ -26,10 +26,11 @@ namespace korvel {
 
 namespace {
 
-// What a list entry holds besides its text: the file's path, and the run's result for it.
+// What a list entry holds besides its text: the file's path, and whether a run has given it a
+// result.
 constexpr int kPathRole = Qt::UserRole;
 constexpr int kResultRole = Qt::UserRole + 1;
-enum Result { kPending = 0, kAdapted, kFailed };
+enum Result { kPending = 0, kDone };
 
 const QColor kGaugeFill = BgrColor(15195083);  // #CBDBE7
 
@@ -150,14 +151,11 @@ void TfrmBatch::ApplyLanguage(const Language& texts) {
   }
 }
 
-void TfrmBatch::Execute(const Settings& settings, ProcessJarFn process_jar,
-                        FailureReasonFn failure_reason) {
+void TfrmBatch::Execute(const Settings& settings, ProcessJarFn process_jar) {
   confirm_drop_ = settings.ConfirmDrop;
   process_jar_ = std::move(process_jar);
-  failure_reason_ = std::move(failure_reason);
   exec();
   process_jar_ = nullptr;
-  failure_reason_ = nullptr;
 }
 
 void TfrmBatch::SetFileGauge(int percent) {
@@ -177,15 +175,14 @@ void TfrmBatch::AddEntry(const QString& path) {
   item->setData(kResultRole, kPending);
 }
 
-void TfrmBatch::SetResult(QListWidgetItem* item, bool adapted, const QString& reason) {
+void TfrmBatch::SetResult(QListWidgetItem* item, const JobReport& report) {
   const QString path = item->data(kPathRole).toString();
-  item->setData(kResultRole, adapted ? kAdapted : kFailed);
-  QString text =
-      path + QStringLiteral(" \u2014 ") + Q(Texts()[adapted ? TextId::kAdapted : TextId::kFailed]);
-  if (!adapted) text += QStringLiteral(": ") + reason;
+  item->setData(kResultRole, kDone);
+  const QString text = path + QStringLiteral(" \u2014 ") +
+                       Q(OutcomeLine(Texts(), report)).replace(QLatin1Char('\n'), QLatin1Char(' '));
   item->setText(text);
   item->setToolTip(text);
-  if (!adapted) item->setForeground(QColor(0xB0, 0x00, 0x00));
+  if (report.outcome == JobOutcome::kFailed) item->setForeground(QColor(0xB0, 0x00, 0x00));
 }
 
 void TfrmBatch::btnDelClick() {
@@ -250,35 +247,39 @@ void TfrmBatch::btnStartClick() {
   gBatch->SetMaxValue(count);
   int adapted = 0;
   int failed = 0;
+  int skipped = 0;
   for (int i = 0; i < count && !stop_; ++i) {
     const std::string file = FileNameOf(pending[i]->data(kPathRole).toString());
     gFile->SetText(Literal(DisplayName(platform::FileNamePart(file))));
-    bool ok = false;
-    QString reason = Q(Texts()[TextId::kJarNotCreated]);
+    JobReport report;
     try {
-      ok = process_jar_(file, false);
-      const std::string why = ok || !failure_reason_ ? std::string() : failure_reason_();
-      if (!why.empty())
-        reason = QString::fromStdString(why).replace(QLatin1Char('\n'), QLatin1Char(' '));
+      report = process_jar_(file, false);
+      if (report.outcome == JobOutcome::kFailed && report.reason.empty())
+        report.reason = Texts()[TextId::kJarNotCreated];
     } catch (const std::exception& error) {
-      reason = QString::fromUtf8(error.what());
+      report.reason = error.what();
     } catch (...) {
       ResetGauges();
       FinishRun();
       throw;
     }
     // One file's failure is its own: it is shown in its entry and the run goes on.
-    SetResult(pending[i], ok, reason);
-    ++(ok ? adapted : failed);
+    SetResult(pending[i], report);
+    ++(report.outcome == JobOutcome::kAdapted  ? adapted
+       : report.outcome == JobOutcome::kFailed ? failed
+                                               : skipped);
     gBatch->SetProgress(i + 1);
     QCoreApplication::processEvents();  // the close button's stop is seen here
   }
   ResetGauges();
   if (!stop_) {
-    Boxes::Show(this, failed ? BoxKind::kError : BoxKind::kInformation,
-                Q(Texts()[TextId::kProcessingFinished] + "\n" + Texts()[TextId::kAdaptedCount] +
-                  " " + std::to_string(adapted) + "\n" + Texts()[TextId::kFailedCount] + " " +
-                  std::to_string(failed)));
+    // Games left as they were (no canvas, adapted before) are counted apart when there are any.
+    std::string counts = Texts()[TextId::kProcessingFinished] + "\n" +
+                         Texts()[TextId::kAdaptedCount] + " " + std::to_string(adapted) + "\n";
+    if (skipped > 0)
+      counts += Texts()[TextId::kSkippedCount] + " " + std::to_string(skipped) + "\n";
+    counts += Texts()[TextId::kFailedCount] + " " + std::to_string(failed);
+    Boxes::Show(this, failed ? BoxKind::kError : BoxKind::kInformation, Q(counts));
   }
   const bool close_now = close_after_run_;
   FinishRun();

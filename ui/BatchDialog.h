@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "pipeline/JobReport.h"
 #include "settings/Language.h"
 #include "settings/Settings.h"
 
@@ -23,11 +24,9 @@ class TfrmBatch : public QDialog {
   Q_OBJECT
  public:
   // Runs the patch job on one file in batch mode (Interactive false); the main window's
-  // ProcessJar. False or an error ends that file only: its list entry shows it as failed, with
-  // the error's text or the job's reason, and the run goes on.
-  using ProcessJarFn = std::function<bool(const std::string& file_name, bool interactive)>;
-  // Why the file just processed failed (the job's FailureReason); "" when it cannot say.
-  using FailureReasonFn = std::function<std::string()>;
+  // ProcessJar. Its report is the file's entry in the list (the outcome's word and reason); an
+  // error ends that file only, as failed with the error's text, and the run goes on.
+  using ProcessJarFn = std::function<JobReport(const std::string& file_name, bool interactive)>;
 
   explicit TfrmBatch(QWidget* parent = nullptr);
 
@@ -36,8 +35,7 @@ class TfrmBatch : public QDialog {
   void ApplyLanguage(const Language& texts);
 
   // Shows the dialog modally; `settings` is read for ConfirmDrop.
-  void Execute(const Settings& settings, ProcessJarFn process_jar,
-               FailureReasonFn failure_reason = nullptr);
+  void Execute(const Settings& settings, ProcessJarFn process_jar);
 
   // The per-file gauge gFile, set by the job in batch mode (through the main window's sink).
   void SetFileGauge(int percent);
@@ -97,14 +95,13 @@ class TfrmBatch : public QDialog {
 
   const Language& Texts() const { return *texts_; }
   void AddEntry(const QString& path);
-  void SetResult(QListWidgetItem* item, bool adapted, const QString& reason);
+  void SetResult(QListWidgetItem* item, const JobReport& report);
   void ResetGauges();
   void FinishRun();
 
   const Language* texts_;
   bool confirm_drop_ = true;
   ProcessJarFn process_jar_;
-  FailureReasonFn failure_reason_;
   bool running_ = false;
   bool stop_ = false;
   bool close_after_run_ = false;

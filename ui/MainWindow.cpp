@@ -407,7 +407,7 @@ void Tfrm::btnJarClick() {
     ClearConsole();
     const JobOutcome outcome = RunConsoleJob(jar);
     if (outcome == JobOutcome::kFailed) {
-      ShowBox(BoxKind::kError, job_->FailureReason() + "\n" + texts_[TextId::kJarNotCreated] +
+      ShowBox(BoxKind::kError, job_->Report().reason + "\n" + texts_[TextId::kJarNotCreated] +
                                    "\n" + texts_[TextId::kOriginalFileRecovered]);
       return;
     }
@@ -433,12 +433,10 @@ void Tfrm::btnJarClick() {
 void Tfrm::btnBatchClick() {
   RunCommand([this] {
     if (!frmBatch_) return;
-    frmBatch_->Execute(
-        settings_,
-        [this](const std::string& file_name, bool interactive) {
-          return ProcessJar(file_name, interactive) != JobOutcome::kFailed;
-        },
-        [this] { return job_->FailureReason(); });
+    frmBatch_->Execute(settings_, [this](const std::string& file_name, bool interactive) {
+      ProcessJar(file_name, interactive);
+      return job_->Report();
+    });
   });
 }
 

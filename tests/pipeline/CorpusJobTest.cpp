@@ -90,6 +90,7 @@ TEST_P(CorpusJob, AdaptsTheGame) {
   if (expected_count == 0) {
     ASSERT_EQ(outcome, JobOutcome::kUnchanged);
     EXPECT_EQ(sink_.lines.back(), Text(TextId::kNoCanvasFound));
+    EXPECT_EQ(job_->Report().reason, Text(TextId::kNoCanvasToRedirect));
     EXPECT_EQ(test::ReadFile(jar_), original_jar_);
     if (!suite.jad.empty()) {
       EXPECT_EQ(test::ReadFile(games_ / suite.jad), original_jad_);

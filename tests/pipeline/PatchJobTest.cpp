@@ -344,6 +344,13 @@ TEST_F(PatchJobTest, ABackupIsMadeOnlyWhenAskedAndAnExistingOneIsNeverTouched) {
       settings_.Backup = backup;
       ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted) << job_->FailureReason();
       EXPECT_NE(ReadFile(jar), original);
+      // The report tells what a front end shows: sizes and the backup left beside the game.
+      const JobReport& report = job_->Report();
+      EXPECT_EQ(report.outcome, JobOutcome::kAdapted);
+      EXPECT_EQ(report.classes_redirected, 1);
+      EXPECT_EQ(report.size_before, static_cast<std::int64_t>(original.size()));
+      EXPECT_EQ(report.size_after, static_cast<std::int64_t>(fs::file_size(jar)));
+      EXPECT_EQ(report.backup, backup || before ? jar + ".bak" : "");
       if (before) {
         EXPECT_EQ(ReadFile(jar + ".bak"), *before);
       } else if (backup) {

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QUrl>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <stdexcept>
 
@@ -35,6 +36,13 @@ QStringList Entries(const TfrmBatch& dialog) {
 QString T(TextId id) {
   static const Language built_in;
   return QString::fromStdString(built_in[id]);
+}
+
+JobReport Report(JobOutcome outcome, std::string reason = {}) {
+  JobReport report;
+  report.outcome = outcome;
+  report.reason = std::move(reason);
+  return report;
 }
 
 QString Adapted(const QString& path) {
@@ -128,7 +136,11 @@ TEST_F(BatchDialogTest, AddRemoveAndClear) {
 
 TEST_F(BatchDialogTest, StartWithAnEmptyListDoesNothing) {
   int calls = 0;
-  Run([&](const std::string&, bool) { return ++calls > 0; },
+  Run(
+      [&](const std::string&, bool) {
+        ++calls;
+        return Report(JobOutcome::kAdapted);
+      },
       [&] {
         QTest::mouseClick(ui_.btnStart, Qt::LeftButton);
         EXPECT_FALSE(dialog_.Running());
@@ -161,7 +173,7 @@ TEST_F(BatchDialogTest, RunShowsEachStepThenResetsAndKeepsTheResults) {
     file_percents.push_back(dialog_.ControlsForTest().gFile->Percent());
     // Runs in the pause the dialog makes after the file, once the batch gauge has moved.
     QTimer::singleShot(0, &dialog_, [&] { batch_texts << ui_.gBatch->ShownText(); });
-    return true;
+    return Report(JobOutcome::kAdapted);
   };
   Run(job, [&] {
     AddFiles({"/g/a.jar", odd, "/g/a.jar"});
@@ -202,7 +214,8 @@ TEST_F(BatchDialogTest, StopDuringTheSecondFileSkipsTheThirdWithoutABox) {
       EXPECT_TRUE(dialog_.isVisible());
       EXPECT_EQ(ui_.lbFiles->count(), 3);
     }
-    return called.size() != 2;  // a failed file does not stop the run either
+    // A failed file does not stop the run either.
+    return Report(called.size() != 2 ? JobOutcome::kAdapted : JobOutcome::kFailed);
   };
   Run(job, [&] {
     AddFiles({"/g/1.jar", "/g/2.jar", "/g/3.jar"});
@@ -217,19 +230,32 @@ TEST_F(BatchDialogTest, StopDuringTheSecondFileSkipsTheThirdWithoutABox) {
   EXPECT_TRUE(Boxes::Shown().empty());
 }
 
-// A file the job could not adapt shows the job's own reason in the list.
-TEST_F(BatchDialogTest, AFailedFileShowsTheJobsReason) {
-  auto job = [&](const std::string& file, bool) { return file != "/g/bad.jar"; };
+// Each file's entry names its outcome in the user's language, with the job's reason; the final
+// box counts the games left as they were apart.
+TEST_F(BatchDialogTest, EachFileShowsItsOutcomeAndTheJobsReason) {
+  const std::map<std::string, JobReport> reports = {
+      {"/g/1.jar", Report(JobOutcome::kAdapted)},
+      {"/g/bad.jar", Report(JobOutcome::kFailed, "x.class: damaged (checksum)")},
+      {"/g/plain.jar",
+       Report(JobOutcome::kUnchanged, T(TextId::kNoCanvasToRedirect).toStdString())},
+      {"/g/done.jar", Report(JobOutcome::kAlreadyAdapted, "128x116")}};
+  auto job = [&](const std::string& file, bool) { return reports.at(file); };
+  const QString dash = QString::fromUtf8(" — ");
   WhenShown(dialog_, [&] {
-    AddFiles({"/g/1.jar", "/g/bad.jar"});
+    AddFiles({"/g/1.jar", "/g/bad.jar", "/g/plain.jar", "/g/done.jar"});
     QTest::mouseClick(ui_.btnStart, Qt::LeftButton);
     ExpectIdleAndReset();
-    EXPECT_EQ(Entries(dialog_), QStringList({Adapted("/g/1.jar"),
-                                             Failed("/g/bad.jar", "x.class: damaged (checksum)")}));
+    EXPECT_EQ(Entries(dialog_),
+              QStringList({Adapted("/g/1.jar"), Failed("/g/bad.jar", "x.class: damaged (checksum)"),
+                           "/g/plain.jar" + dash + T(TextId::kUnchanged) + ": " +
+                               T(TextId::kNoCanvasToRedirect),
+                           "/g/done.jar" + dash + T(TextId::kAlreadyAdaptedResult) + ": 128x116"}));
   });
-  dialog_.Execute(settings_, job, [] { return std::string("x.class: damaged (checksum)"); });
+  dialog_.Execute(settings_, job);
   ASSERT_EQ(Boxes::Shown().size(), 1u);
-  EXPECT_EQ(Boxes::Shown().front().text, FinalBox(1, 1));
+  EXPECT_EQ(Boxes::Shown().front().text,
+            T(TextId::kProcessingFinished) + "\n" + T(TextId::kAdaptedCount) + " 1\n" +
+                T(TextId::kSkippedCount) + " 2\n" + T(TextId::kFailedCount) + " 1");
 }
 
 // Closing the window during a run asks; yes stops after the current file, then closes.
@@ -240,7 +266,7 @@ TEST_F(BatchDialogTest, ACloseDuringARunAsksToStopAfterTheCurrentFile) {
     Boxes::QueueAnswer(called.size() == 2);
     EXPECT_FALSE(dialog_.close());
     EXPECT_TRUE(dialog_.isVisible());
-    return true;
+    return Report(JobOutcome::kAdapted);
   };
   Run(job, [&] {
     AddFiles({"/g/1.jar", "/g/2.jar", "/g/3.jar"});
@@ -254,10 +280,10 @@ TEST_F(BatchDialogTest, ACloseDuringARunAsksToStopAfterTheCurrentFile) {
 
 TEST_F(BatchDialogTest, AFailedFileIsListedWithItsReasonAndTheRunGoesOn) {
   std::vector<std::string> called;
-  auto job = [&](const std::string& file, bool) -> bool {
+  auto job = [&](const std::string& file, bool) {
     called.push_back(file);
     if (file == "/g/2.jar") throw std::runtime_error("Cannot open file \"/g/2.jar\". 100% wrong");
-    return true;
+    return Report(JobOutcome::kAdapted);
   };
   Run(job, [&] {
     AddFiles({"/g/1.jar", "/g/2.jar", "/g/3.jar"});
@@ -342,7 +368,7 @@ TEST_F(BatchDropTest, DropsAreIgnoredDuringARun) {
   auto job = [&](const std::string&, bool) {
     Drop({jar_});
     EXPECT_EQ(ui_.lbFiles->count(), 1);
-    return true;
+    return Report(JobOutcome::kAdapted);
   };
   Run(job, [&] {
     AddFiles({QString::fromStdString(jar_)});
@@ -393,10 +419,9 @@ TEST_F(BatchDialogTest, RealJobsOverThreeSampleSuites) {
   std::vector<bool> results;
   QStringList batch_texts;
   auto process_jar = [&](const std::string& file, bool interactive) {
-    const bool ok = job->ProcessJar(file, interactive) == JobOutcome::kAdapted;
-    results.push_back(ok);
+    results.push_back(job->ProcessJar(file, interactive) == JobOutcome::kAdapted);
     QTimer::singleShot(0, &dialog_, [&] { batch_texts << ui_.gBatch->ShownText(); });
-    return ok;
+    return job->Report();
   };
   Run(process_jar, [&] {
     AddFiles(jars);
