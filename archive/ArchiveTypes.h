@@ -144,6 +144,17 @@ using TCheckTerminateEvent = std::function<void(bool& abort)>;
 using TItemProgressEvent =
     std::function<void(const std::string& item, std::uint32_t total_size, int per_cent)>;
 using TArchiveMessageEvent = std::function<void(int err_code, const std::string& message)>;
+
+// A failure an engine reported, as values a caller can test: the error value (ErrCode's), the
+// system's error number when a system call failed (else 0), the entry it concerns (else ""), and
+// the message text as OnMessage gives it.
+struct ArchiveFailure {
+  int code = 0;
+  int system_error = 0;
+  std::string entry;
+  std::string message;
+};
+using TArchiveFailureEvent = std::function<void(const ArchiveFailure& failure)>;
 using TProgressEvent = std::function<void(ProgressType progr_type, const std::string& filename,
                                           std::int64_t file_size)>;
 using TProgressDetailsEvent = std::function<void(const TProgressDetails& details)>;
@@ -182,6 +193,8 @@ struct TArchiveEvents {
   TCheckTerminateEvent OnCheckTerminate;
   TItemProgressEvent OnItemProgress;
   TArchiveMessageEvent OnMessage;
+  // Every message that carries an error value, besides OnMessage.
+  TArchiveFailureEvent OnFailure;
   TProgressEvent OnProgress;
   TProgressDetailsEvent OnProgressDetails;
   TTickEvent OnTick;

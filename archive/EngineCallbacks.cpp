@@ -225,6 +225,10 @@ bool TArchiveWorker::ReportEngineMessage(int action, const EngineCallbackRecord&
       SetErrorState(err & 0xFF, message, err);
     }
     if (ev.OnMessage) ev.OnMessage(err & 0xFF, message);
+    if (err != 0 && ev.OnFailure) {
+      const char* entry = static_cast<const char*>(record.Data);
+      ev.OnFailure(ArchiveFailure{err & 0xFF, record.Arg2, entry != nullptr ? entry : "", message});
+    }
     return true;
   }
   if (action == kCallbackActionSkipped) {

@@ -191,7 +191,10 @@ enum EngineCallbackAction {
   kCallbackActionNewFile = 1,    /* Text: entry name; Arg1: its size */
   kCallbackActionProgress = 2,   /* Arg1: bytes done since the last report */
   kCallbackActionEndOfBatch = 3, /* the run is over */
-  kCallbackActionMessage = 4,    /* Arg1: error value (0 for information); Text: the message */
+  /* Arg1: error value (0 for information); Arg2: the system's error number when a system call
+     failed, else 0; Text: the message; Data: the entry's name (NUL-terminated) when the message
+     is about one, else 0. */
+  kCallbackActionMessage = 4,
   kCallbackActionTotalFiles = 5, /* Arg1: number of files the run will handle */
   kCallbackActionTotalSize = 6,  /* Arg1: bytes the run will handle */
   kCallbackActionNewName = 7,

@@ -2,12 +2,12 @@
 // component reports on the way.
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <iterator>
 #include <memory>
 #include <set>
 
 #include "archive/Archiver.h"
+#include "archive/EngineRecords.h"
 #include "pipeline/PatchJob.h"
 #include "platform/Directory.h"
 #include "platform/FileError.h"
@@ -39,28 +39,20 @@ void CollectFiles(const std::string& folder, const std::string& prefix,
   }
 }
 
-// An error the archive component or an engine reported, in a user's words; empty for notes and
-// warnings after which the work went on.
-std::string DescribeArchiveMessage(int code, std::string message) {
+// A failure the archive component or an engine reported, in a user's words; empty for warnings
+// after which the work went on.
+std::string DescribeArchiveFailure(const ArchiveFailure& failure) {
+  const int code = failure.code;
   if (code == 0 || code == 1 || code == kArchiveStructureWarning ||
       code == kArchiveGarbageWarning) {
     return {};
   }
-  // Engines name the system's reason; a full disk reads the same as everywhere else.
-  const std::string full_disk = std::strerror(ENOSPC);
-  if (const auto pos = message.find(full_disk); pos != std::string::npos) {
-    message.replace(pos, full_disk.size(), SystemErrorText(ENOSPC));
+  if (code == kEngineErrorUnsafeName && !failure.entry.empty()) {
+    return failure.entry + ": unsafe name refused";
   }
-  constexpr std::string_view kRefused = "Refused ";
-  if (code == 8) {
-    // "Refused <entry>: <why>"
-    const auto colon = message.find(": ", kRefused.size());
-    const std::string entry = message.rfind(kRefused, 0) == 0 && colon != std::string::npos
-                                  ? message.substr(kRefused.size(), colon - kRefused.size())
-                                  : message;
-    return entry + ": unsafe name refused";
-  }
-  return message;
+  // A full disk reads the same as everywhere else.
+  if (failure.system_error == ENOSPC) return SystemErrorText(ENOSPC);
+  return failure.message;
 }
 
 std::string SizeText(std::uint64_t bytes) {
@@ -86,8 +78,8 @@ void PatchJob::EntryDone(int done, int total, int gauge_from, int gauge_to) {
 void PatchJob::WatchArchive(std::uint64_t byte_limit, int gauge_from, int gauge_to) {
   TArchiver& zip = context_.Zip;
   archive_failure_.clear();
-  zip.OnMessage = [this](int code, const std::string& message) {
-    if (archive_failure_.empty()) archive_failure_ = DescribeArchiveMessage(code, message);
+  zip.OnFailure = [this](const ArchiveFailure& failure) {
+    if (archive_failure_.empty()) archive_failure_ = DescribeArchiveFailure(failure);
   };
   zip.OnCRC32Error = [this](const std::string& entry, std::uint32_t, std::uint32_t, bool& extract) {
     extract = false;  // damaged data never reaches the game
@@ -116,7 +108,7 @@ void PatchJob::WatchArchive(std::uint64_t byte_limit, int gauge_from, int gauge_
 
 void PatchJob::StopWatchingArchive() {
   TArchiver& zip = context_.Zip;
-  zip.OnMessage = nullptr;
+  zip.OnFailure = nullptr;
   zip.OnCRC32Error = nullptr;
   zip.OnProgress = nullptr;
   zip.SetCancel(false);
@@ -131,7 +123,7 @@ bool PatchJob::Unpack(const std::string& archive, const std::string& folder) {
   if (files == 0 || zip.ErrCode() != 0) {
     StopWatchingArchive();
     if (archive_failure_.empty() && zip.ErrCode() != 0) {
-      archive_failure_ = DescribeArchiveMessage(zip.ErrCode(), zip.Message());
+      archive_failure_ = DescribeArchiveFailure({zip.ErrCode(), 0, "", zip.Message()});
     }
     if (archive_failure_.empty()) archive_failure_ = "the archive holds no files";
     return false;

@@ -98,9 +98,12 @@ class CallbackChannel {
   // Sends one callback; false when the answer asks to stop (then Stopped() is true).
   bool Send(int action, std::int32_t arg1, std::int32_t arg2, std::string_view text,
             const void* data = nullptr, int message_id = 0);
-  // A message; `error` is 0 for plain information.
-  bool Message(std::int32_t error, std::string_view text) {
-    return Send(kCallbackActionMessage, error, 0, text);
+  // A message; `error` is 0 for plain information. `system_error` is the errno of a failed
+  // system call, `entry` the entry the message is about.
+  bool Message(std::int32_t error, std::string_view text, int system_error = 0,
+               const std::string* entry = nullptr) {
+    return Send(kCallbackActionMessage, error, system_error, text,
+                entry != nullptr ? entry->c_str() : nullptr);
   }
 
   // The record of the last callback, holding the component's answers.

@@ -161,9 +161,14 @@ class PackRun {
   std::int32_t Run();
 
  private:
-  [[noreturn]] void Fail(std::int32_t code, const std::string& message, std::int32_t result) {
-    channel_.Message(code, message);
+  [[noreturn]] void Fail(std::int32_t code, const std::string& message, std::int32_t result,
+                         int system_error = 0) {
+    channel_.Message(code, message, system_error);
     throw RunFailure{result};
+  }
+  // Fail for a system call that failed with `error` (errno).
+  [[noreturn]] void FailWith(int error, const std::string& what) {
+    Fail(kEngineErrorWrite, what + ": " + ErrnoText(error), kEngineExecAborted, error);
   }
   void CheckRecord();
   CollectOptions MakeCollectOptions();
@@ -204,10 +209,7 @@ std::int32_t PackRun::Run() {
 
     if (record_.ReferenceZip != nullptr) reference_.Open(record_.ReferenceZip);
     TempArchive temp(archive_path_);
-    if (!temp.Valid())
-      Fail(kEngineErrorWrite,
-           "Cannot create a file in the folder of " + archive_path_ + ": " + ErrnoText(errno),
-           kEngineExecAborted);
+    if (!temp.Valid()) FailWith(errno, "Cannot create a file in the folder of " + archive_path_);
     WriteArchive(plan, temp.Fd());
     old_.archive.reset();
     Commit(temp);
@@ -355,7 +357,7 @@ void PackRun::WriteArchive(const std::vector<PlanItem>& plan, int fd) {
     throw RunFailure{channel_.StopResult() != 0 ? channel_.StopResult() : kEngineExecCancelled};
   } catch (const ArchiveWriteError& error) {
     Fail(kEngineErrorWrite, "Cannot write archive " + archive_path_ + ": " + error.what(),
-         kEngineExecAborted);
+         kEngineExecAborted, error.SystemError());
   } catch (const SourceReadError& error) {
     Fail(kEngineErrorDamaged, "Cannot copy from archive " + archive_path_ + ": " + error.what(),
          kEngineExecAborted);
@@ -434,9 +436,7 @@ std::string PackRun::ArchiveComment() const {
 
 void PackRun::Commit(TempArchive& temp) {
   const unsigned mode = old_.exists ? (old_.st.st_mode & 07777) : (0666 & ~CurrentUmask());
-  if (!temp.Commit(mode))
-    Fail(kEngineErrorWrite, "Cannot write archive " + archive_path_ + ": " + ErrnoText(errno),
-         kEngineExecAborted);
+  if (!temp.Commit(mode)) FailWith(errno, "Cannot write archive " + archive_path_);
 }
 
 // The archive's time and the moved files, only now that the archive is in place.

@@ -59,6 +59,9 @@ void CheckName(const std::string& name) {
 
 }  // namespace
 
+ArchiveWriteError::ArchiveWriteError(int error)
+    : std::runtime_error(ErrnoText(error)), system_error_(error) {}
+
 struct ZipWriter::Compressors {
   z_stream stream{};
   int stream_level = -1;  // -1 until deflateInit2 succeeded
@@ -86,7 +89,7 @@ void ZipWriter::WriteBytes(std::string_view bytes) {
     const ssize_t written = ::write(fd_, data, left);
     if (written < 0) {
       if (errno == EINTR) continue;
-      throw ArchiveWriteError(ErrnoText(errno));
+      throw ArchiveWriteError(errno);
     }
     data += written;
     left -= static_cast<std::size_t>(written);
@@ -105,7 +108,7 @@ void ZipWriter::WriteBytes(std::string_view bytes) {
 void ZipWriter::PatchBytes(std::uint64_t offset, std::string_view bytes) {
   const ssize_t written = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
   if (written != static_cast<ssize_t>(bytes.size()))
-    throw ArchiveWriteError(written < 0 ? ErrnoText(errno) : "short write");
+    throw written < 0 ? ArchiveWriteError(errno) : ArchiveWriteError("short write");
 }
 
 zip::CommonHeaderFields ZipWriter::HeaderFields(const Entry& entry) {
@@ -135,7 +138,7 @@ void ZipWriter::BeginEntry(Entry& entry) {
 void ZipWriter::Rollback(std::uint64_t offset) {
   if (::ftruncate(fd_, static_cast<off_t>(offset)) != 0 ||
       ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0)
-    throw ArchiveWriteError(ErrnoText(errno));
+    throw ArchiveWriteError(errno);
   position_ = offset;
 }
 

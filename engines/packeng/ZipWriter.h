@@ -26,6 +26,12 @@ namespace korvel::engine {
 class ArchiveWriteError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+  // A system call failed with `error` (errno); the text is the system's.
+  explicit ArchiveWriteError(int error);
+  int SystemError() const { return system_error_; }
+
+ private:
+  int system_error_ = 0;
 };
 
 // One entry's source could not be read; the entry was taken back out of the archive.

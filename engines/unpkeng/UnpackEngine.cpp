@@ -122,12 +122,14 @@ bool Unpacker::MakeFolders(const std::string& rel, const std::string& entry_name
       const int err = errno;
       struct stat st {};
       if (::lstat(path.c_str(), &st) != 0) {
-        channel_.Message(kEngineErrorWrite, "Cannot create folder " + path + ": " + ErrnoText(err));
+        channel_.Message(kEngineErrorWrite, "Cannot create folder " + path + ": " + ErrnoText(err),
+                         err);
         return false;
       }
       if (S_ISLNK(st.st_mode)) {
         channel_.Message(kEngineErrorUnsafeName,
-                         "Refused " + entry_name + ": its path leads through the link " + path);
+                         "Refused " + entry_name + ": its path leads through the link " + path, 0,
+                         &entry_name);
         return false;
       }
       if (!S_ISDIR(st.st_mode)) {
@@ -236,7 +238,8 @@ bool Unpacker::CreateOutput(const std::string& target, const std::string& folder
     if (!out.Valid() && errno != EEXIST) break;
   }
   if (!out.Valid()) {
-    channel_.Message(kEngineErrorWrite, "Cannot create " + target + ": " + ErrnoText(errno));
+    const int err = errno;
+    channel_.Message(kEngineErrorWrite, "Cannot create " + target + ": " + ErrnoText(err), err);
     return false;
   }
   return true;
@@ -247,7 +250,8 @@ bool Unpacker::WriteAll(int fd, const std::string& target, const char* data, std
     const ssize_t written = ::write(fd, data, size);
     if (written < 0 && errno == EINTR) continue;
     if (written < 0) {
-      channel_.Message(kEngineErrorWrite, "Cannot write " + target + ": " + ErrnoText(errno));
+      const int err = errno;
+      channel_.Message(kEngineErrorWrite, "Cannot write " + target + ": " + ErrnoText(err), err);
       return false;
     }
     data += written;
@@ -303,7 +307,8 @@ bool Unpacker::Extract(zip_uint64_t index, const zip_stat_t& st, const std::stri
   const timespec times[2] = {{st.mtime, 0}, {st.mtime, 0}};
   ::futimens(out.Get(), times);
   if (!out.Close() || (temp_path != target && ::rename(temp_path.c_str(), target.c_str()) != 0)) {
-    channel_.Message(kEngineErrorWrite, "Cannot write " + target + ": " + ErrnoText(errno));
+    const int err = errno;
+    channel_.Message(kEngineErrorWrite, "Cannot write " + target + ": " + ErrnoText(err), err);
     return false;
   }
   temp_path.clear();
@@ -421,7 +426,8 @@ bool Unpacker::UnpackItem(const Selection& item, std::int32_t& done) {
       SafeEntryPath(DiskName(archive_.get(), item.index, item.raw));
   if (!safe) {
     channel_.Message(kEngineErrorUnsafeName,
-                     "Refused " + item.raw + ": it would be written outside the target folder");
+                     "Refused " + item.raw + ": it would be written outside the target folder", 0,
+                     &item.raw);
     return true;
   }
   if (is_dir) {

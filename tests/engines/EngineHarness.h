@@ -58,6 +58,7 @@ struct CallbackEvent {
   std::int32_t arg1 = 0;
   std::int32_t arg2 = 0;
   std::string text;
+  std::string entry;  // messages: the entry they are about
 };
 
 // Records every callback and answers as told.
@@ -76,6 +77,8 @@ class CallbackRecorder {
     const char* text =
         record->Text.Indirect.Zero == 0 ? record->Text.Indirect.Text : record->Text.Buffer;
     event.text = text != nullptr ? text : "";
+    if (event.action == kCallbackActionMessage && record->Data != nullptr)
+      event.entry = static_cast<const char*>(record->Data);
     self->events.push_back(event);
     return self->answer ? self->answer(*record) : 0;
   }

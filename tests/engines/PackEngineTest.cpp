@@ -197,6 +197,20 @@ TEST(PackEngine, AFileTakesTheReferencesBytesOnlyWhenTheyHoldItsDataInFewer) {
   }
 }
 
+// A system call that failed is reported with its error number as a value.
+TEST(PackEngine, AFailedWriteCarriesTheSystemsErrorNumber) {
+  TempDir dir;
+  dir.Write("root/a.txt", "a");
+  PackRun pack("/proc/korvel-cannot-be-here.zip", dir / "root");  // no file can be made there
+  EXPECT_LT(pack.Run(), 0);
+  const auto failed =
+      std::find_if(pack.recorder.events.begin(), pack.recorder.events.end(), [](const auto& e) {
+        return e.action == kCallbackActionMessage && e.arg1 == kEngineErrorWrite;
+      });
+  ASSERT_NE(failed, pack.recorder.events.end());
+  EXPECT_NE(failed->arg2, 0) << failed->text;
+}
+
 TEST(PackEngine, FileTimesAreKeptAsDosTimes) {
   TempDir dir;
   const std::string file = dir.Write("root/old.txt", "old");

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <set>
 
 #include "tests/engines/EngineHarness.h"
 
@@ -83,6 +84,17 @@ TEST(UnpackEngine, EntriesThatWouldLandOutsideTheBaseAreRefused) {
     // The count leaves the refused entries out; flattened, "link/evil4" is a plain "evil4".
     EXPECT_EQ(unpack.Run(), dir_names ? 1 : 2);
     EXPECT_EQ(unpack.recorder.Errors(kEngineErrorUnsafeName).size(), dir_names ? 8u : 7u);
+    // Each refusal names its entry as a value, besides the text.
+    std::multiset<std::string> refused;
+    for (const CallbackEvent& event : unpack.recorder.events) {
+      if (event.action == kCallbackActionMessage && event.arg1 == kEngineErrorUnsafeName)
+        refused.insert(event.entry);
+    }
+    if (dir_names) {
+      EXPECT_EQ(refused,
+                (std::multiset<std::string>{"../evil", "/tmp/korvel-abs-evil", "C:\\x", "C:x",
+                                            "a/../../evil2", "..\\evil3", "link/evil4", ""}));
+    }
     EXPECT_FALSE(fs::exists("/tmp/korvel-abs-evil"));
     EXPECT_FALSE(fs::exists(dir / "evil2"));
     EXPECT_TRUE(fs::is_empty(dir / "outside"));
