@@ -21,6 +21,7 @@
 #include "store/StoredItems.h"
 #include "support/JarGrowth.h"
 #include "support/TempDir.h"
+#include "support/ZipBuilder.h"
 #include "tests/pipeline/JobFixture.h"
 
 namespace korvel {
@@ -33,63 +34,14 @@ using test::RunCommand;
 using test::TempDir;
 using test::Unzip;
 
-struct ZipEntry {
-  std::string name;
-  std::string data;          // as stored in the archive
-  std::uint16_t method = 0;  // 0 stored, 8 deflated
-  std::uint32_t size = 0;    // unpacked size (deflated entries)
-  std::uint32_t crc = 0;     // checksum of the unpacked data (deflated entries)
-};
-
-// A zip archive with the given entries, written byte by byte so that it may hold names and data
-// no archiver would write.
-std::string MakeZip(const std::vector<ZipEntry>& entries) {
-  auto u16 = [](std::string& s, unsigned v) {
-    s += static_cast<char>(v & 0xFF);
-    s += static_cast<char>((v >> 8) & 0xFF);
-  };
-  auto u32 = [&](std::string& s, std::uint32_t v) {
-    u16(s, v & 0xFFFF);
-    u16(s, v >> 16);
-  };
-  std::string out, central;
-  for (const ZipEntry& e : entries) {
-    const auto crc =
-        e.method != 0
-            ? e.crc
-            : static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(e.data.data()),
-                                               static_cast<uInt>(e.data.size())));
-    const auto size = e.method != 0 ? e.size : static_cast<std::uint32_t>(e.data.size());
-    const auto offset = static_cast<std::uint32_t>(out.size());
-    u32(out, 0x04034B50);
-    u16(out, 20), u16(out, 0), u16(out, e.method), u16(out, 0), u16(out, 0x21);
-    u32(out, crc), u32(out, e.data.size()), u32(out, size);
-    u16(out, e.name.size()), u16(out, 0);
-    out += e.name + e.data;
-    u32(central, 0x02014B50);
-    u16(central, 20), u16(central, 20), u16(central, 0), u16(central, e.method), u16(central, 0);
-    u16(central, 0x21);
-    u32(central, crc), u32(central, e.data.size()), u32(central, size);
-    u16(central, e.name.size()), u16(central, 0), u16(central, 0), u16(central, 0), u16(central, 0);
-    u32(central, 0), u32(central, offset);
-    central += e.name;
-  }
-  const auto central_offset = static_cast<std::uint32_t>(out.size());
-  out += central;
-  u32(out, 0x06054B50);
-  u16(out, 0), u16(out, 0), u16(out, entries.size()), u16(out, entries.size());
-  u32(out, central.size()), u32(out, central_offset), u16(out, 0);
-  return out;
-}
-
 std::string StoredZip(const std::vector<std::pair<std::string, std::string>>& entries) {
-  std::vector<ZipEntry> list;
+  std::vector<test::RawEntry> list;
   for (const auto& [name, data] : entries) list.push_back({name, data});
-  return MakeZip(list);
+  return test::MakeZip(list);
 }
 
 // An entry of `size` zero bytes, deflated: a small archive that unpacks to a great deal.
-ZipEntry Zeros(const std::string& name, std::uint32_t size) {
+test::RawEntry Zeros(const std::string& name, std::uint32_t size) {
   z_stream z{};
   EXPECT_EQ(deflateInit2(&z, 1, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY), Z_OK);
   const std::string chunk(1 << 20, '\0');
@@ -107,7 +59,11 @@ ZipEntry Zeros(const std::string& name, std::uint32_t size) {
   }
   packed.resize(z.total_out);
   deflateEnd(&z);
-  return {name, packed, 8, size, static_cast<std::uint32_t>(crc)};
+  test::RawEntry entry{name, packed};
+  entry.method = 8;
+  entry.size = size;
+  entry.crc = static_cast<std::uint32_t>(crc);
+  return entry;
 }
 
 class PatchJobTest : public testing::Test, public test::JobFixture {
@@ -449,7 +405,7 @@ class FailingJob : public PatchJobTest {
 
 TEST_F(FailingJob, ArchivesThatCannotBeUnpackedAreLeftAloneWithTheReason) {
   std::string damaged = StoredZip({{"Game.class", "game bytes"}});
-  ZipEntry liar = Zeros("liar.bin", 64u << 20);
+  test::RawEntry liar = Zeros("liar.bin", 64u << 20);
   liar.size = 1000;  // the directory understates what the data unpacks to
   damaged.replace(damaged.find("game bytes"), 10, "game bytez");
   const std::vector<std::pair<std::string, std::string>> bad = {
@@ -461,9 +417,9 @@ TEST_F(FailingJob, ArchivesThatCannotBeUnpackedAreLeftAloneWithTheReason) {
        "/tmp/korvel-absolute.class: unsafe name refused"},
       {damaged, "Game.class: damaged (checksum)"},
       // 64 MiB of zeros in some 64 KiB: refused before a byte is written.
-      {MakeZip({Zeros("bomb.bin", 64u << 20)}), "would unpack to 64 MiB"},
+      {test::MakeZip({Zeros("bomb.bin", 64u << 20)}), "would unpack to 64 MiB"},
       // The unpacking engine never writes past the size the directory gives.
-      {MakeZip({liar}), "liar.bin: damaged"},
+      {test::MakeZip({liar}), "liar.bin: damaged"},
   };
   for (const auto& [content, reason] : bad) {
     SCOPED_TRACE(reason);

@@ -1,5 +1,6 @@
-// Zip archives written byte by byte, stored without compression, so that tests can make what a
-// well-behaved writer refuses ("../evil" names, odd hosts and flags, comments).
+// Zip archives written byte by byte, so that tests can make what a well-behaved writer refuses
+// ("../evil" names, odd hosts and flags, comments, sizes that lie). Entries are stored, unless
+// they bring their data compressed already.
 #pragma once
 
 #include <zlib.h>
@@ -23,6 +24,11 @@ struct RawEntry {
   std::uint16_t flags = 0;
   std::string comment = {};
   std::uint32_t dos_date_time = kDosDate1980;
+  // For data compressed already (method 8): the method, and the size and CRC-32 of what it
+  // expands to. Method 0 takes both from `data`.
+  std::uint16_t method = 0;
+  std::uint32_t size = 0;
+  std::uint32_t crc = 0;
 };
 
 inline std::uint32_t Crc32(const std::string& data) {
@@ -30,15 +36,16 @@ inline std::uint32_t Crc32(const std::string& data) {
       crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
 }
 
-// The fields both headers of a stored entry hold.
+// The fields both headers of an entry hold.
 inline zip::CommonHeaderFields StoredFields(const RawEntry& e) {
   zip::CommonHeaderFields f;
-  f.version_needed = 10;
+  f.version_needed = e.method == 0 ? 10 : 20;
   f.flags = e.flags;
+  f.method = e.method;
   f.dos_time = e.dos_date_time;
-  f.crc = Crc32(e.data);
+  f.crc = e.method == 0 ? Crc32(e.data) : e.crc;
   f.compressed_size = static_cast<std::uint32_t>(e.data.size());
-  f.size = f.compressed_size;
+  f.size = e.method == 0 ? f.compressed_size : e.size;
   f.name_length = static_cast<std::uint16_t>(e.name.size());
   return f;
 }
