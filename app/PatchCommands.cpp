@@ -254,23 +254,10 @@ FileResult AdaptOne(PatchJob& job, const Locations& locations, const std::string
     }
     const JobReport& report = job.Report();
     // The words of the result are this tool's own, for scripts; the reason is the job's.
+    r.result = ResultWord(report.outcome, dry_run);
     r.reason = OneLine(report.reason);
-    switch (report.outcome) {
-      case JobOutcome::kAdapted:
-        r.result = dry_run ? kWouldAdapt : kAdapted;
-        if (dry_run) r.reason = Describe(preview);
-        break;
-      case JobOutcome::kUnchanged:
-        r.result = dry_run ? kNoEffect : kUnchanged;
-        r.reason = "no canvas to redirect";
-        break;
-      case JobOutcome::kAlreadyAdapted:
-        r.result = kAlreadyAdapted;
-        break;
-      case JobOutcome::kFailed:
-        r.result = kFailed;
-        break;
-    }
+    if (report.outcome == JobOutcome::kAdapted && dry_run) r.reason = Describe(preview);
+    if (report.outcome == JobOutcome::kUnchanged) r.reason = "no canvas to redirect";
     r.classes_redirected = report.classes_redirected;
     r.nokia = report.nokia;
     // A dry run tells the size a run would leave.
@@ -305,6 +292,20 @@ std::string JsonSize(std::int64_t size) {
 }
 
 }  // namespace
+
+const char* ResultWord(JobOutcome outcome, bool dry_run) {
+  switch (outcome) {
+    case JobOutcome::kAdapted:
+      return dry_run ? kWouldAdapt : kAdapted;
+    case JobOutcome::kUnchanged:
+      return dry_run ? kNoEffect : kUnchanged;
+    case JobOutcome::kAlreadyAdapted:
+      return kAlreadyAdapted;
+    case JobOutcome::kFailed:
+      break;
+  }
+  return kFailed;
+}
 
 std::string JsonLine(const FileResult& r) {
   return "{\"path\": " + JsonString(r.path) + ", \"result\": " + JsonString(r.result) +

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "pipeline/JobReport.h"
 #include "settings/Settings.h"
 
 namespace korvel {
@@ -52,6 +53,11 @@ struct FileResult {
 // failed result to `results`, so that a partial run is never reported as complete.
 std::vector<std::string> ExpandArgument(const std::string& argument,
                                         std::vector<FileResult>& results);
+
+// The word a result line starts with for a job's outcome ("adapted", "unchanged", "already
+// adapted", "failed"; a dry run's "would adapt" and "no effect"): the batch list's words in
+// English.
+const char* ResultWord(JobOutcome outcome, bool dry_run);
 
 // One file's result as a JSON object on one line.
 std::string JsonLine(const FileResult& result);

@@ -71,6 +71,15 @@ TEST(PatchCommands, AFolderStandsForItsJarsInNameOrder) {
   EXPECT_TRUE(results.empty());
 }
 
+// A result line starts with the word the batch list shows for the same outcome in English.
+TEST(PatchCommands, ResultWordsAreTheBatchListsInEnglish) {
+  const Language english = Language::FromFile(test::SourceFile("lang/English.lng"));
+  for (const JobOutcome outcome : {JobOutcome::kAdapted, JobOutcome::kUnchanged,
+                                   JobOutcome::kAlreadyAdapted, JobOutcome::kFailed}) {
+    EXPECT_EQ(ResultWord(outcome, false), english[OutcomeText(outcome)]);
+  }
+}
+
 TEST(PatchCommands, ResultsPrintAsLinesOrJsonAndSetTheExitStatus) {
   std::vector<FileResult> results(2);
   results[0] = {"good.jar", "adapted", "", 2, true, 100, 120};

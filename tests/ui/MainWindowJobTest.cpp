@@ -265,8 +265,9 @@ TEST_F(MainWindowTest, ADroppedJarIsProcessedKeepingTheConsole) {
   EXPECT_EQ(ConsoleLines()[1], "earlier line");
 }
 
-// A batch through the main window with a broken JAR between two games: every result stays in the
-// list, the broken one with the archive's reason, and the only box is the final one with counts.
+// A batch through the main window with a broken JAR between two games, a game without a canvas
+// and one of the games again (adapted by then): every result stays in the list in the job's
+// words, the broken one with the archive's reason, and the only box is the final one with counts.
 TEST_F(MainWindowTest, ABatchWithABrokenJarInTheMiddleReportsEachFile) {
   ProgramWindows windows = CreateProgramWindows();
   Tfrm& frm = *windows.frm;
@@ -276,11 +277,14 @@ TEST_F(MainWindowTest, ABatchWithABrokenJarInTheMiddleReportsEachFile) {
   REQUIRE_GAME(good);
   const std::string broken = games_.Write("broken.jar", "not a zip");
   const std::string other = CopyGame("other", false);
+  const std::string plain =
+      games_.Write("plain.jar", test::ReadFile(test::CorpusFile("opentty-1.1/OpenTTY-1.1.jar")));
   QStringList entries;
   QTimer::singleShot(0, [&] {
     TfrmBatch& batch = *windows.frmBatch;
     Boxes::QueueFiles({QString::fromStdString(good), QString::fromStdString(broken),
-                       QString::fromStdString(other)});
+                       QString::fromStdString(other), QString::fromStdString(plain),
+                       QString::fromStdString(good)});
     batch.btnAddClick();
     batch.btnStartClick();
     const QListWidget* list = batch.ControlsForTest().lbFiles;
@@ -289,15 +293,21 @@ TEST_F(MainWindowTest, ABatchWithABrokenJarInTheMiddleReportsEachFile) {
   });
   frm.btnBatchClick();
   const QString dash = QString::fromUtf8(" — ");
-  ASSERT_EQ(entries.size(), 3);
+  ASSERT_EQ(entries.size(), 5);
   EXPECT_EQ(entries[0], QString::fromStdString(good) + dash + QBuiltin(TextId::kAdapted));
   const QString failed = QString::fromStdString(broken) + dash + QBuiltin(TextId::kFailed) + ": ";
   EXPECT_TRUE(entries[1].startsWith(failed)) << entries[1].toStdString();
   EXPECT_NE(entries[1], failed + QBuiltin(TextId::kJarNotCreated));  // the archive's own words
   EXPECT_EQ(entries[2], QString::fromStdString(other) + dash + QBuiltin(TextId::kAdapted));
+  EXPECT_EQ(entries[3], QString::fromStdString(plain) + dash + QBuiltin(TextId::kUnchanged) + ": " +
+                            QBuiltin(TextId::kNoCanvasToRedirect));
+  EXPECT_EQ(entries[4], QString::fromStdString(good) + dash +
+                            QBuiltin(TextId::kAlreadyAdaptedResult) + ": 128x116");
   ASSERT_EQ(Shown().size(), 1u);
   EXPECT_TRUE(Shown()[0].text.endsWith(QBuiltin(TextId::kAdaptedCount) + " 2\n" +
-                                       QBuiltin(TextId::kFailedCount) + " 1"));
+                                       QBuiltin(TextId::kSkippedCount) + " 2\n" +
+                                       QBuiltin(TextId::kFailedCount) + " 1"))
+      << Shown()[0].text.toStdString();
   EXPECT_EQ(test::ReadFile(broken), "not a zip");
 }
 
