@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "pipeline/PatchJob.h"
+#include "pipeline/GameFiles.h"
 #include "platform/Directory.h"
 #include "platform/FileError.h"
 #include "platform/Files.h"

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "pipeline/FullScreenClass.h"
+#include "pipeline/GameFiles.h"
 #include "pipeline/GameTransaction.h"
 #include "pipeline/JobReport.h"
 #include "settings/Language.h"
@@ -41,15 +42,6 @@ class JobError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
-
-// game.jar -> game.jar.bak
-std::string BackupPath(const std::string& jar);
-// game.jar -> game.jad; the extension runs from the last dot of the name, and a name without one
-// gets ".jad" appended.
-std::string DescriptorPath(const std::string& jar);
-// The descriptor beside `jar` as it is on disk, whatever the letter case of its name;
-// DescriptorPath(jar) when there is none.
-std::string FindDescriptor(const std::string& jar);
 
 // What unpacking may write: in all, and as a multiple of the archive's size (above a small
 // floor, so that tiny archives of repetitive data pass).
