@@ -165,13 +165,8 @@ void PatchJob::RemoveProgramLeftovers() {
 }
 
 JobOutcome PatchJob::Preview(const std::string& file_name, JobPreview& preview) {
-  dry_run_ = true;
   preview_ = {};
-  struct Reset {
-    bool& flag;
-    ~Reset() { flag = false; }
-  } reset{dry_run_};
-  const JobOutcome outcome = ProcessJar(file_name, true);
+  const JobOutcome outcome = Execute(file_name, true, &PatchJob::RunPreview);
   preview = preview_;
   preview.classes_redirected = classes_redirected_;
   preview.nokia = nokia_added_;
@@ -179,8 +174,7 @@ JobOutcome PatchJob::Preview(const std::string& file_name, JobPreview& preview) 
   return outcome;
 }
 
-JobOutcome PatchJob::Fail(GameTransaction& game, const std::string& reason) {
-  if (!dry_run_) game.Discard();
+JobOutcome PatchJob::Fail(const std::string& reason) {
   platform::DeleteFile(platform::JoinPath(context_.program_dir, kStagedJadName));
   if (platform::DirectoryExists(work_dir_)) {
     Console(TextId::kClearingTempDir);
@@ -195,6 +189,10 @@ JobOutcome PatchJob::Fail(GameTransaction& game, const std::string& reason) {
 }
 
 JobOutcome PatchJob::ProcessJar(const std::string& file_name, bool interactive) {
+  return Execute(file_name, interactive, &PatchJob::RunJob);
+}
+
+JobOutcome PatchJob::Execute(const std::string& file_name, bool interactive, Steps steps) {
   interactive_ = interactive;
   failure_.clear();
   classes_redirected_ = 0;
@@ -218,17 +216,15 @@ JobOutcome PatchJob::ProcessJar(const std::string& file_name, bool interactive) 
   GameTransaction game(jar, OnStep);
   JobOutcome outcome;
   try {
-    outcome = RunJob(game);
+    outcome = (this->*steps)(game);
   } catch (const std::exception& error) {
-    outcome = Fail(game, error.what());
+    outcome = Fail(error.what());
     MakeReport(outcome, jar, size_before);
     return outcome;
   }
   if (outcome == JobOutcome::kUnchanged) {
-    if (!dry_run_) game.Discard();
     Console(TextId::kNoCanvasFound);
   } else if (outcome == JobOutcome::kAlreadyAdapted) {
-    if (!dry_run_) game.Discard();
     ConsoleText(context_.texts.Text(TextId::kAlreadyAdapted) + " " +
                 std::to_string(adapted_size_->width) + "x" + std::to_string(adapted_size_->height));
   } else {
@@ -261,17 +257,43 @@ void PatchJob::MakeReport(JobOutcome outcome, const std::string& jar, std::int64
   report_.adapted_size = adapted_size_;
   report_.size_before = size_before;
   report_.size_after = platform::FileSizeOf(jar);
-  if (!dry_run_ && platform::FileExists(BackupPath(jar))) report_.backup = BackupPath(jar);
+  if (platform::FileExists(BackupPath(jar))) report_.backup = BackupPath(jar);
   report_.warnings = unread_classes_;
 }
 
-JobOutcome PatchJob::RunJob(GameTransaction& game) {
-  Prepare(game);
+std::optional<JobOutcome> PatchJob::RunWorkFolderSteps(GameTransaction& game) {
+  PrepareWorkFolder(game);
   if (UnpackGame(game.Jar())) return JobOutcome::kAlreadyAdapted;
   ScanClasses();
   AddNokiaClassesWhenUsed();
   RedirectCanvasClasses();
-  if (dry_run_) return EndPreview(game);
+  return std::nullopt;
+}
+
+JobOutcome PatchJob::RunPreview(GameTransaction& game) {
+  // An interrupted earlier run is neither finished nor rolled back: that is the next run's.
+  Prepare();
+  if (const auto early = RunWorkFolderSteps(game)) return *early;
+  return EndPreview(game);
+}
+
+JobOutcome PatchJob::RunJob(GameTransaction& game) {
+  try {
+    Prepare();
+    const std::string recovered = game.Recover();
+    if (!recovered.empty()) ConsoleText(recovered);
+    const JobOutcome outcome = RunSteps(game);
+    // A game left as it was keeps nothing of the run beside it.
+    if (outcome != JobOutcome::kAdapted) game.Discard();
+    return outcome;
+  } catch (...) {
+    game.Discard();
+    throw;
+  }
+}
+
+JobOutcome PatchJob::RunSteps(GameTransaction& game) {
+  if (const auto early = RunWorkFolderSteps(game)) return *early;
   if (!UsesFullCanvas && !UsesFullGameCanvas) return LeaveUnchanged();
   WriteCanvasClasses();
   const TextFiles files = CopyDescriptor(game);
@@ -288,18 +310,16 @@ JobOutcome PatchJob::RunJob(GameTransaction& game) {
   return JobOutcome::kAdapted;
 }
 
-void PatchJob::Prepare(GameTransaction& game) {
+void PatchJob::Prepare() {
   Settings& settings = context_.settings;
   Console(TextId::kInitializing);
   Gauge(0);
   if (settings.ResW < 1 || settings.ResW > 255) settings.ResW = kDefaultWidth;
   if (settings.ResH < 1 || settings.ResH > 255) settings.ResH = kDefaultHeight;
-
   RemoveProgramLeftovers();
-  if (!dry_run_) {
-    const std::string recovered = game.Recover();
-    if (!recovered.empty()) ConsoleText(recovered);
-  }
+}
+
+void PatchJob::PrepareWorkFolder(const GameTransaction& game) {
   RefuseUnwritable(game);
   Gauge(5);
 

@@ -175,12 +175,27 @@ class PatchJob {
   // the last one.
   void EntryDone(int done, int total, int gauge_from, int gauge_to);
   void StopWatchingArchive();
-  // The steps of a job up to the commit; any failure raises. kUnchanged when no class could be
-  // redirected, in which case nothing was committed.
+  // A job's or a preview's steps on the game; any failure raises.
+  using Steps = JobOutcome (PatchJob::*)(GameTransaction& game);
+  // Runs `steps` on the game at `file_name` under the job lock, then ends the job: its last
+  // Console lines, the failure lines, the report.
+  JobOutcome Execute(const std::string& file_name, bool interactive, Steps steps);
+  // The job: an interrupted earlier run finished or rolled back, then RunSteps; a game left as
+  // it was, or a failure, keeps nothing of the run beside it.
   JobOutcome RunJob(GameTransaction& game);
-  // RunJob's steps, in order. First the settings corrected, leftovers of an interrupted job
-  // dealt with, unwritable files refused and a fresh work folder made.
-  void Prepare(GameTransaction& game);
+  // The steps up to the commit. kUnchanged when no class could be redirected, in which case
+  // nothing was committed.
+  JobOutcome RunSteps(GameTransaction& game);
+  // A preview: the same steps as far as the redirect, then EndPreview; nothing beside the game
+  // is touched, an interrupted earlier run included.
+  JobOutcome RunPreview(GameTransaction& game);
+  // The steps in the work folder that both take: nothing when they went through, else the
+  // outcome they end with (kAlreadyAdapted).
+  std::optional<JobOutcome> RunWorkFolderSteps(GameTransaction& game);
+  // The steps in order. First the settings corrected and the job folder's leftovers removed.
+  void Prepare();
+  // Unwritable files refused and a fresh work folder made.
+  void PrepareWorkFolder(const GameTransaction& game);
   // The game unpacked into the work folder; true when it is adapted for this size already.
   bool UnpackGame(const std::string& jar);
   // Every class read once: tested for the Nokia API and, outside the Nokia package, redirected.
@@ -214,8 +229,8 @@ class PatchJob {
   void RefuseUnwritable(const GameTransaction& game) const;
   // Removes what an interrupted job left in the program directory.
   void RemoveProgramLeftovers();
-  // Ends a failed job: the run's own files removed, the reason and the failure lines written.
-  JobOutcome Fail(GameTransaction& game, const std::string& reason);
+  // Ends a failed job: the job folder's files removed, the reason and the failure lines written.
+  JobOutcome Fail(const std::string& reason);
   void AddNokiaClasses();
   void RedirectCanvas(const std::string& path, OpenedClassFile& file);
   void ClearWorkDirectory();
@@ -247,8 +262,6 @@ class PatchJob {
   int classes_redirected_ = 0;
   bool nokia_added_ = false;
   std::optional<CanvasSize> adapted_size_;
-  // Set by Preview: the job stops before anything beside the game is written.
-  bool dry_run_ = false;
   JobReport report_;
   // The report of the job that ended with `outcome` on `jar`.
   void MakeReport(JobOutcome outcome, const std::string& jar, std::int64_t size_before);
