@@ -233,12 +233,10 @@ FileResult RestoreOne(const std::string& file) {
   return r;
 }
 
-FileResult AdaptOne(PatchJob& job, const Locations& locations, const std::string& file,
-                    bool dry_run, std::ostream& err) {
+FileResult AdaptOne(PatchJob& job, const std::string& file, bool dry_run, std::ostream& err) {
   FileResult r;
   r.path = file;
   try {
-    PrepareJobDirectory(locations);
     const std::string path = platform::AbsolutePath(file);
     r.size_before = platform::FileSizeOf(path);
     if (!platform::FileExists(path)) {
@@ -401,7 +399,7 @@ int RunPatchCommand(const std::vector<std::string>& args, std::ostream& out, std
       continue;
     }
     for (const std::string& file : ExpandArgument(argument, results)) {
-      results.push_back(AdaptOne(*job, locations, file, options.dry_run, err));
+      results.push_back(AdaptOne(*job, file, options.dry_run, err));
     }
   }
   PrintResults(out, results, options.json, options.dry_run, options.restore);

@@ -16,6 +16,7 @@
 #include "platform/FileLock.h"
 #include "platform/Files.h"
 #include "search/EasyFileSearch.h"
+#include "settings/Locations.h"
 #include "store/StoredItems.h"
 
 namespace korvel {
@@ -201,6 +202,8 @@ JobOutcome PatchJob::Execute(const std::string& file_name, bool interactive, Ste
   adapted_size_.reset();
   const std::string& program_dir = context_.program_dir;
   work_dir_ = WorkDirectory(program_dir);
+  // Every front end's jobs start here, so the job's folder is made here.
+  PrepareJobDirectory(program_dir);
 
   // The work folder and the temporary names are the program's own: one job at a time.
   platform::FileLock lock(JobLockPath(program_dir));

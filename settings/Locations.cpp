@@ -66,11 +66,11 @@ std::string ResolveLanguageFile(const std::vector<std::string>& language_dirs,
   return language_dirs.empty() ? lang_file : platform::JoinPath(language_dirs.front(), lang_file);
 }
 
-void PrepareJobDirectory(const Locations& locations) {
-  if (locations.job_dir.empty()) {
+void PrepareJobDirectory(const std::string& job_dir) {
+  if (job_dir.empty()) {
     throw FileError("There is no folder for the work files: set HOME or XDG_CACHE_HOME.");
   }
-  platform::CreateDirectories(locations.job_dir);
+  platform::CreateDirectories(job_dir);
 }
 
 void PrepareSettingsDirectory(const Locations& locations) {

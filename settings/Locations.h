@@ -39,9 +39,9 @@ Locations FindLocations();
 std::string ResolveLanguageFile(const std::vector<std::string>& language_dirs,
                                 const std::string& lang_file);
 
-// Creates the job folder when it is missing (private to the user); raises FileError, or JobError
-// when there is no folder for it.
-void PrepareJobDirectory(const Locations& locations);
+// Creates the job folder `job_dir` when it is missing; raises FileError, also when there is no
+// folder for it (`job_dir` empty). The job does this itself before it starts.
+void PrepareJobDirectory(const std::string& job_dir);
 
 // Creates the folder of the settings file when it is missing, so that a first save can succeed.
 // Raises FileError.

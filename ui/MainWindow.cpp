@@ -216,7 +216,6 @@ JobOutcome Tfrm::ProcessJar(const std::string& file_name, bool interactive) {
     bool& flag;
     ~Reset() { flag = false; }
   } reset{job_running_};
-  PrepareJobDirectory(locations_);
   // The archive component's boxes would stop a job with a modal window; the job tells its own
   // reasons, and what the component said on the way is kept.
   const ArchiveBoxCapture capture;

@@ -15,6 +15,7 @@
 #include "payload/ProgramStore.h"
 #include "pipeline/ClassFile.h"
 #include "pipeline/ClassPatcher.h"
+#include "platform/FileError.h"
 #include "platform/FileLock.h"
 #include "platform/Files.h"
 #include "search/EasyFileSearch.h"
@@ -321,6 +322,18 @@ TEST_F(PatchJobTest, ABackupIsMadeOnlyWhenAskedAndAnExistingOneIsNeverTouched) {
       EXPECT_EQ(FolderNames(games_.Path()), expected);
     }
   }
+}
+
+// The job makes its own folder, whoever runs it; without one (no home folder) it refuses before
+// touching the game.
+TEST_F(PatchJobTest, TheJobMakesItsFolderOrRefusesWithoutOne) {
+  const std::string jar = MakeDemoGame();
+  const std::string original = ReadFile(jar);
+  EXPECT_THROW(components_.MakeJob(sink_, "")->ProcessJar(jar, true), FileError);
+  EXPECT_EQ(ReadFile(jar), original);
+  const std::string folder = program_ / "new/job";
+  EXPECT_EQ(components_.MakeJob(sink_, folder)->ProcessJar(jar, true), JobOutcome::kAdapted);
+  EXPECT_TRUE(fs::is_directory(folder));
 }
 
 TEST_F(PatchJobTest, ARelativeNameWorksFromAnyFolderAndTheFolderStays) {

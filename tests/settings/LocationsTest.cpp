@@ -38,7 +38,7 @@ TEST(Locations, AnInstalledCopyUsesTheUsersFolders) {
   const Locations homeless = LocationsFor("/usr/bin", false, "/s", {});
   EXPECT_EQ(homeless.job_dir, "");
   EXPECT_EQ(homeless.language_dirs, std::vector<std::string>{"/s/lang"});
-  EXPECT_THROW(PrepareJobDirectory(homeless), FileError);
+  EXPECT_THROW(PrepareJobDirectory(homeless.job_dir), FileError);
 }
 
 TEST(Locations, ALanguageFileIsTakenFromTheFirstFolderThatHasIt) {
@@ -61,10 +61,10 @@ TEST(Locations, TheUsersFoldersAreMadeWhenFirstNeeded) {
   const Locations l =
       LocationsFor("/usr/bin", false, "/s", {home / "config", "", home / "cache/deep", ""});
   PrepareSettingsDirectory(l);
-  PrepareJobDirectory(l);
+  PrepareJobDirectory(l.job_dir);
   EXPECT_TRUE(platform::DirectoryExists(home / "config/korvel"));
   EXPECT_TRUE(platform::DirectoryExists(home / "cache/deep/korvel"));
-  PrepareJobDirectory(l);  // already there
+  PrepareJobDirectory(l.job_dir);  // already there
 }
 
 }  // namespace
