@@ -196,12 +196,8 @@ std::string Joined(const std::vector<std::string>& items) {
   return text;
 }
 
-std::string SizeText(const CanvasSize& size) {
-  return std::to_string(size.width) + "x" + std::to_string(size.height);
-}
-
 // The dry run's account of a game a run would adapt.
-std::string Describe(const JobPreview& p) {
+std::string Describe(const JobReport& p) {
   std::string text = "classes redirected: " + std::to_string(p.classes_redirected);
   if (p.nokia) text += ", Nokia classes added";
   if (p.adapted_size) text += ", adapted before at " + SizeText(*p.adapted_size);
@@ -244,22 +240,19 @@ FileResult AdaptOne(PatchJob& job, const std::string& file, bool dry_run, std::o
       r.reason = "no such file";
       return r;
     }
-    JobPreview preview;
     if (dry_run) {
-      job.Preview(path, preview);
+      job.Preview(path);
     } else {
       job.ProcessJar(path, true);
     }
     const JobReport& report = job.Report();
     // The words of the result are this tool's own, for scripts; the reason is the job's.
     r.result = ResultWord(report.outcome, dry_run);
-    r.reason = OneLine(report.reason);
-    if (report.outcome == JobOutcome::kAdapted && dry_run) r.reason = Describe(preview);
-    if (report.outcome == JobOutcome::kUnchanged) r.reason = "no canvas to redirect";
+    r.reason = report.preview && report.outcome == JobOutcome::kAdapted ? Describe(report)
+                                                                        : OneLine(report.reason);
     r.classes_redirected = report.classes_redirected;
     r.nokia = report.nokia;
-    // A dry run tells the size a run would leave.
-    r.size_after = dry_run && preview.size_after >= 0 ? preview.size_after : report.size_after;
+    r.size_after = report.size_after;
   } catch (const std::exception& e) {
     err << "korvel-patch: " << file << ": " << e.what() << "\n";
     r.result = kFailed;
@@ -387,8 +380,7 @@ int RunPatchCommand(const std::vector<std::string>& args, std::ostream& out, std
   JobComponents components(settings, texts);
   // Loaded once for the whole run, as the desktop program does, rather than for every operation
   // of every job. A missing engine is reported by the operation that needs it.
-  components.Zip.LoadUnzEngine(true);
-  components.Zip.LoadZipEngine(true);
+  components.LoadEngines();
   ConsoleSink sink(out, options.quiet || options.json || options.dry_run);
   const std::unique_ptr<PatchJob> job = components.MakeJob(sink, locations.job_dir);
 

@@ -54,6 +54,10 @@ std::optional<CanvasSize> SizeIn(const std::string& work_dir, const InjectedCanv
 
 }  // namespace
 
+std::string SizeText(const CanvasSize& size) {
+  return std::to_string(size.width) + "x" + std::to_string(size.height);
+}
+
 std::optional<CanvasSize> InjectedCanvasSize(const std::string& work_dir) {
   const auto canvas = SizeIn(work_dir, kFullCanvasClass);
   const auto game_canvas = SizeIn(work_dir, kFullGameCanvasClass);

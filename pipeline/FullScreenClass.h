@@ -41,14 +41,17 @@ std::string WriteCanvasClass(const TmxStorage& store, const std::string& work_di
                              const InjectedCanvasClass& cls, std::uint8_t width,
                              std::uint8_t height);
 
-// The canvas size an earlier adaptation wrote into the unpacked game below `work_dir`: that of
-// FullCn, or of FullGameCn when only that one is there. Nothing when neither class is there (or
-// is too short to hold the size), or when the two disagree, so that such a game is adapted again.
 struct CanvasSize {
   int width = 0;
   int height = 0;
   bool operator==(const CanvasSize&) const = default;
 };
+// "WxH".
+std::string SizeText(const CanvasSize& size);
+
+// The canvas size an earlier adaptation wrote into the unpacked game below `work_dir`: that of
+// FullCn, or of FullGameCn when only that one is there. Nothing when neither class is there (or
+// is too short to hold the size), or when the two disagree, so that such a game is adapted again.
 std::optional<CanvasSize> InjectedCanvasSize(const std::string& work_dir);
 
 // WriteCanvasClass for FullCn.

@@ -1,6 +1,7 @@
 // The components of a job and the rules every route shares.
 #include "pipeline/JobComponents.h"
 
+#include "archive/EngineLoader.h"
 #include "payload/ProgramStore.h"
 #include "platform/Files.h"
 
@@ -42,15 +43,31 @@ std::string LanguageFilePath(const Locations& locations, const std::string& lang
 }
 
 JobComponents::JobComponents(Settings& settings, const Language& texts)
-    : settings(settings), texts(texts) {
+    : settings_(settings), texts_(texts) {
   ApplyPatchJobSettings(Zip);
   ApplyPatchJobSettings(fs);
   LoadProgramStore(storeClass);
 }
 
+void JobComponents::SetEngineDirectory(const std::string& dir) {
+  Zip.SetDLLDirectory(dir);
+}
+
+std::vector<std::string> JobComponents::LoadEngines() {
+  std::vector<std::string> missing;
+  if (Zip.LoadUnzEngine(true) == 0) missing.emplace_back(kUnpackEngineName);
+  if (Zip.LoadZipEngine(true) == 0) missing.emplace_back(kPackEngineName);
+  return missing;
+}
+
+void JobComponents::UnloadEngines() {
+  Zip.UnloadUnzEngine();
+  Zip.UnloadZipEngine();
+}
+
 std::unique_ptr<PatchJob> JobComponents::MakeJob(JobSink& sink, const std::string& job_dir) {
   return std::make_unique<PatchJob>(
-      JobContext{Zip, fs, storeClass, settings, texts, sink, job_dir});
+      JobContext{Zip, fs, storeClass, settings_, texts_, sink, job_dir});
 }
 
 }  // namespace korvel

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "archive/Archiver.h"
 #include "pipeline/PatchJob.h"
@@ -37,24 +38,34 @@ std::optional<std::string> ReadOnlyRefusal(const std::string& jar);
 // built-in texts) and full paths as they are, a relative name looked up in the language folders.
 std::string LanguageFilePath(const Locations& locations, const std::string& lang_file);
 
-// The components of a job, configured for it: the archive component (its engines are loaded when
-// first needed, or by the owner), the file search and the program's store, loaded. The settings
-// record and the texts stay with the owner, who may change them between jobs.
+// The one place a job is prepared, for every front end (the main window, korvel-patch, the
+// tests): the archive component and its engines, the file search and the program's store, each
+// configured for the job, and the job made to work with them. The settings record and the texts
+// stay with the owner, who may change them between jobs.
 class JobComponents {
  public:
   JobComponents(Settings& settings, const Language& texts);
   JobComponents(const JobComponents&) = delete;
   JobComponents& operator=(const JobComponents&) = delete;
 
+  // The folder the engines are loaded from; by default the program's own.
+  void SetEngineDirectory(const std::string& dir);
+  // Loads both engines, once for every job to come; the names of those that could not be loaded
+  // (unpacking first), none when both are there. A job that needs a missing engine fails with
+  // the archive component's reason.
+  std::vector<std::string> LoadEngines();
+  void UnloadEngines();
+
   // A job reporting to `sink`, in its own folder `job_dir` (Locations::job_dir). Jobs made here
   // share the components: one runs at a time.
   std::unique_ptr<PatchJob> MakeJob(JobSink& sink, const std::string& job_dir);
 
+ private:
   TArchiver Zip;
   TEasyFileSearch fs;
   TmxStorage storeClass;  // holds "FullCn.class", "FullGameCn.class" and "Nokia.zip"
-  Settings& settings;
-  const Language& texts;
+  Settings& settings_;
+  const Language& texts_;
 };
 
 }  // namespace korvel

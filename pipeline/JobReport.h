@@ -30,12 +30,20 @@ struct JobReport {
   bool nokia = false;  // the Nokia classes were added
   // The size an earlier adaptation gave the game, when the job found one.
   std::optional<CanvasSize> adapted_size;
-  // The JAR's size before and after, in bytes; -1 when there was no file.
+  // The JAR's size before and after (for a preview: after a run), in bytes; -1 when there was
+  // no file.
   std::int64_t size_before = -1;
   std::int64_t size_after = -1;
   std::string backup;  // the backup beside the game after the job, "" for none
   // Lines about classes that could not be read (left as they were).
   std::vector<std::string> warnings;
+
+  // A preview's (PatchJob::Preview) own findings; size_after is then the size a run would leave.
+  bool preview = false;
+  // The descriptor carries a signature, which a run drops: the game then installs unsigned.
+  bool signed_suite = false;
+  std::vector<std::string> manifest_dropped;  // attributes a run would drop
+  std::vector<std::string> jad_dropped;
 };
 
 // The outcome's word in the user's language: "adapted", "unchanged", "already adapted",

@@ -104,8 +104,8 @@ void PatchJob::RedirectCanvas(const std::string& path, OpenedClassFile& file) {
   } catch (const ClassFormatError& e) {
     const std::string root = WithSeparator(work_dir_);
     const std::string name = path.rfind(root, 0) == 0 ? path.substr(root.size()) : path;
-    unread_classes_.push_back(context_.texts.Text(TextId::kClassNotRead) + " " + name + " (" +
-                              e.what() + ")");
+    report_.warnings.push_back(context_.texts.Text(TextId::kClassNotRead) + " " + name + " (" +
+                               e.what() + ")");
   }
 }
 
@@ -165,14 +165,8 @@ void PatchJob::RemoveProgramLeftovers() {
   }
 }
 
-JobOutcome PatchJob::Preview(const std::string& file_name, JobPreview& preview) {
-  preview_ = {};
-  const JobOutcome outcome = Execute(file_name, true, &PatchJob::RunPreview);
-  preview = preview_;
-  preview.classes_redirected = classes_redirected_;
-  preview.nokia = nokia_added_;
-  preview.adapted_size = adapted_size_;
-  return outcome;
+JobOutcome PatchJob::Preview(const std::string& file_name) {
+  return Execute(file_name, true, &PatchJob::RunPreview);
 }
 
 JobOutcome PatchJob::Fail(const std::string& reason) {
@@ -181,7 +175,7 @@ JobOutcome PatchJob::Fail(const std::string& reason) {
     Console(TextId::kClearingTempDir);
     ClearWorkDirectory();
   }
-  failure_ = reason;
+  report_.reason = reason;
   ConsoleText(reason);
   Console(TextId::kJarNotCreated);
   Console(TextId::kOriginalFileRecovered);
@@ -195,11 +189,7 @@ JobOutcome PatchJob::ProcessJar(const std::string& file_name, bool interactive) 
 
 JobOutcome PatchJob::Execute(const std::string& file_name, bool interactive, Steps steps) {
   interactive_ = interactive;
-  failure_.clear();
-  classes_redirected_ = 0;
-  unread_classes_.clear();
-  nokia_added_ = false;
-  adapted_size_.reset();
+  report_ = {};
   const std::string& program_dir = context_.program_dir;
   work_dir_ = WorkDirectory(program_dir);
   // Every front end's jobs start here, so the job's folder is made here.
@@ -215,53 +205,41 @@ JobOutcome PatchJob::Execute(const std::string& file_name, bool interactive, Ste
 
   // Every path is fixed here, once: the job never changes the current folder.
   const std::string jar = platform::AbsolutePath(file_name);
-  const std::int64_t size_before = platform::FileSizeOf(jar);
+  report_.size_before = platform::FileSizeOf(jar);
   GameTransaction game(jar, OnStep);
   JobOutcome outcome;
   try {
     outcome = (this->*steps)(game);
   } catch (const std::exception& error) {
     outcome = Fail(error.what());
-    MakeReport(outcome, jar, size_before);
+    EndReport(outcome, jar);
     return outcome;
   }
   if (outcome == JobOutcome::kUnchanged) {
     Console(TextId::kNoCanvasFound);
   } else if (outcome == JobOutcome::kAlreadyAdapted) {
     ConsoleText(context_.texts.Text(TextId::kAlreadyAdapted) + " " +
-                std::to_string(adapted_size_->width) + "x" + std::to_string(adapted_size_->height));
+                SizeText(*report_.adapted_size));
   } else {
     Console(TextId::kWorkFinished);
   }
   Gauge(100);
-  MakeReport(outcome, jar, size_before);
+  EndReport(outcome, jar);
   return outcome;
 }
 
-void PatchJob::MakeReport(JobOutcome outcome, const std::string& jar, std::int64_t size_before) {
-  report_ = {};
+void PatchJob::EndReport(JobOutcome outcome, const std::string& jar) {
   report_.outcome = outcome;
-  switch (outcome) {
-    case JobOutcome::kFailed:
-      report_.reason = failure_;
-      break;
-    case JobOutcome::kUnchanged:
-      report_.reason = context_.texts.Text(TextId::kNoCanvasToRedirect);
-      break;
-    case JobOutcome::kAlreadyAdapted:
-      report_.reason =
-          std::to_string(adapted_size_->width) + "x" + std::to_string(adapted_size_->height);
-      break;
-    case JobOutcome::kAdapted:
-      break;
+  if (outcome == JobOutcome::kUnchanged) {
+    report_.reason = context_.texts.Text(TextId::kNoCanvasToRedirect);
+  } else if (outcome == JobOutcome::kAlreadyAdapted) {
+    report_.reason = SizeText(*report_.adapted_size);
   }
-  report_.classes_redirected = classes_redirected_;
-  report_.nokia = nokia_added_;
-  report_.adapted_size = adapted_size_;
-  report_.size_before = size_before;
-  report_.size_after = platform::FileSizeOf(jar);
+  // A job tells the size it left; a preview the size a run would leave, which is the size now
+  // unless it packed the JAR a run would make.
+  if (!report_.preview) report_.size_after = platform::FileSizeOf(jar);
+  if (report_.preview && report_.size_after < 0) report_.size_after = report_.size_before;
   if (platform::FileExists(BackupPath(jar))) report_.backup = BackupPath(jar);
-  report_.warnings = unread_classes_;
 }
 
 std::optional<JobOutcome> PatchJob::RunWorkFolderSteps(GameTransaction& game) {
@@ -275,6 +253,7 @@ std::optional<JobOutcome> PatchJob::RunWorkFolderSteps(GameTransaction& game) {
 
 JobOutcome PatchJob::RunPreview(GameTransaction& game) {
   // An interrupted earlier run is neither finished nor rolled back: that is the next run's.
+  report_.preview = true;
   Prepare();
   if (const auto early = RunWorkFolderSteps(game)) return *early;
   return EndPreview(game);
@@ -340,8 +319,8 @@ bool PatchJob::UnpackGame(const std::string& jar) {
   if (!Unpack(jar, work_dir_)) throw JobFailure(archive_failure_);
   NoteFolderEntries(jar);
   // Rewriting a game that is already what this run would make only risks it.
-  adapted_size_ = InjectedCanvasSize(work_dir_);
-  if (adapted_size_ && *adapted_size_ == CanvasSize{settings.ResW, settings.ResH}) {
+  report_.adapted_size = InjectedCanvasSize(work_dir_);
+  if (report_.adapted_size && *report_.adapted_size == CanvasSize{settings.ResW, settings.ResH}) {
     Console(TextId::kClearingTempDir);
     ClearWorkDirectory();
     return true;
@@ -353,9 +332,8 @@ bool PatchJob::UnpackGame(const std::string& jar) {
 void PatchJob::ScanClasses() {
   UsesFullCanvas = UsesFullGameCanvas = false;
   nokia_users_ = 0;
-  unread_classes_.clear();
   Scan(ScanAction::kClasses, "*.class", work_dir_);
-  classes_redirected_ = ScanCount;
+  report_.classes_redirected = ScanCount;
 }
 
 void PatchJob::AddNokiaClassesWhenUsed() {
@@ -363,7 +341,7 @@ void PatchJob::AddNokiaClassesWhenUsed() {
     if (nokia_users_ > 0) {
       Console(TextId::kWritingNokiaClasses);
       AddNokiaClasses();
-      nokia_added_ = true;
+      report_.nokia = true;
     } else {
       Console(TextId::kNokiaFunctionsNotUsed);
     }
@@ -375,11 +353,11 @@ void PatchJob::RedirectCanvasClasses() {
   Console(TextId::kPatchingFiles);
   if (context_.settings.Nokia && platform::DirectoryExists(NokiaPackageFolder())) {
     Scan(ScanAction::kRedirect, "*.class", NokiaPackageFolder());
-    classes_redirected_ += ScanCount;
+    report_.classes_redirected += ScanCount;
   }
-  for (const std::string& line : unread_classes_) ConsoleText(line);
+  for (const std::string& line : report_.warnings) ConsoleText(line);
   ConsoleText(context_.texts.Text(TextId::kFilesPatchedCount) + " " +
-              std::to_string(classes_redirected_));
+              std::to_string(report_.classes_redirected));
   Gauge(60);
 }
 
@@ -397,7 +375,7 @@ void PatchJob::WriteCanvasClasses() {
                                   std::pair{kFullGameCanvasClass, UsesFullGameCanvas}}) {
     if (used) {
       WriteCanvasClass(context_.storeClass, work_dir_, cls, width, height);
-    } else if (unread_classes_.empty()) {
+    } else if (report_.warnings.empty()) {
       // Left by an earlier adaptation and no longer built on (a class that could not be read
       // might still be, so then it stays).
       const std::string path = platform::JoinPath(work_dir_, std::string(cls.path));
@@ -472,17 +450,15 @@ void PatchJob::RenewDescriptor(GameTransaction& game, const TextFiles& files) {
 JobOutcome PatchJob::EndPreview(const GameTransaction& game) {
   const Settings& settings = context_.settings;
   if (const auto manifest = platform::ResolvePathIgnoringCase(work_dir_, "Meta-inf/Manifest.mf")) {
-    preview_.manifest_dropped = DroppedAttributes(*manifest, settings.FilterAttr, false);
+    report_.manifest_dropped = DroppedAttributes(*manifest, settings.FilterAttr, false);
   }
   if (game.HasDescriptor()) {
-    preview_.signed_suite = !DroppedAttributes(game.Descriptor(), false, true).empty();
+    report_.signed_suite = !DroppedAttributes(game.Descriptor(), false, true).empty();
     if (settings.Jad || settings.FilterAttr) {
-      preview_.jad_dropped =
-          DroppedAttributes(game.Descriptor(), settings.FilterAttr, settings.Jad);
+      report_.jad_dropped = DroppedAttributes(game.Descriptor(), settings.FilterAttr, settings.Jad);
     }
   }
   const bool adapts = UsesFullCanvas || UsesFullGameCanvas;
-  preview_.size_before = platform::FileSizeOf(game.Jar());
   if (adapts) {
     // The JAR a run would make, as it would make it, but in the job's own folder.
     WriteCanvasClasses();
@@ -492,7 +468,7 @@ JobOutcome PatchJob::EndPreview(const GameTransaction& game) {
     }
     const std::string jar = platform::JoinPath(context_.program_dir, kPreviewJarName);
     const bool packed = PackAndVerify(jar, game.Jar());
-    preview_.size_after = packed ? platform::FileSizeOf(jar) : -1;
+    report_.size_after = packed ? platform::FileSizeOf(jar) : -1;
     platform::DeleteFile(jar);
     if (!packed) throw JobFailure(archive_failure_);
   }

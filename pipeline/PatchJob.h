@@ -37,7 +37,7 @@ class JobSink {
 };
 
 // Raised when a job cannot start: another job holds the lock. Every failure after that ends the
-// job with a result of false and a reason (PatchJob::FailureReason).
+// job with kFailed and a reason in its report (PatchJob::Report).
 class JobError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -53,21 +53,6 @@ inline constexpr std::uint64_t kUnpackRatioFloor = 16ull << 20;
 std::string WorkDirectory(const std::string& program_dir);
 // The lock file that lets one job run at a time across windows and processes.
 std::string JobLockPath(const std::string& program_dir);
-
-// What a run would do to a game, found by PatchJob::Preview.
-struct JobPreview {
-  int classes_redirected = 0;
-  bool nokia = false;  // the Nokia classes would be added
-  // The descriptor carries a signature, which a run drops: the game then installs unsigned.
-  bool signed_suite = false;
-  std::vector<std::string> manifest_dropped;  // attributes a run would drop
-  std::vector<std::string> jad_dropped;
-  std::optional<CanvasSize> adapted_size;  // from an earlier adaptation
-  // The JAR's size now and as a run would leave it, in bytes; -1 when not known (a run would
-  // not adapt the game).
-  std::int64_t size_before = -1;
-  std::int64_t size_after = -1;
-};
 
 // The components and state a job works with, made and configured by JobComponents
 // (pipeline/JobComponents.h), which the main window and korvel-patch each own.
@@ -96,26 +81,20 @@ class PatchJob {
   // kUnchanged when no class could be redirected (the game is left byte for byte);
   // kAlreadyAdapted when it carries our canvas class at the configured size already (left byte
   // for byte; another size is adapted again); kFailed when
-  // it could not be made, in which case the game is as it was and FailureReason() says why.
+  // it could not be made, in which case the game is as it was and Report() says why.
   // Interactive jobs write Console lines, batch jobs set the gauge. Raises JobError only when
   // another job is running.
   JobOutcome ProcessJar(const std::string& file_name, bool interactive);
 
   // What ProcessJar would do with the same settings, without writing beside the game: the job
-  // runs in its work folder up to the class step and stops (an interrupted earlier run is
-  // neither finished nor rolled back). Returns the outcome a run would have; kFailed, with
-  // FailureReason(), when it would fail before packing. Raises JobError as ProcessJar does.
-  JobOutcome Preview(const std::string& file_name, JobPreview& preview);
+  // runs in its work folder through the class step, packs the JAR a run would make in the job's
+  // folder and stops (an interrupted earlier run is neither finished nor rolled back). Returns
+  // the outcome a run would have; kFailed when it would fail. Raises JobError as ProcessJar does.
+  JobOutcome Preview(const std::string& file_name);
 
-  // Everything the last job did, for a front end to render.
+  // Everything the last job or preview did, for a front end to render: the reason of a failure,
+  // the classes redirected, the Nokia classes, the sizes, the warnings.
   const JobReport& Report() const { return report_; }
-  // Why the last job failed, in words a user understands; empty after a success.
-  const std::string& FailureReason() const { return failure_; }
-  // What the last job found: the classes it redirected, and whether it added the Nokia classes.
-  int ClassesRedirected() const { return classes_redirected_; }
-  bool NokiaAdded() const { return nokia_added_; }
-  // The size an earlier adaptation gave the game, when the last job found one.
-  const std::optional<CanvasSize>& AdaptedSize() const { return adapted_size_; }
 
   // Called before every step and every change to the user's files; tests end the process here
   // to check that an interrupted job never damages a game.
@@ -239,10 +218,9 @@ class PatchJob {
   // The scan under way: what each file gets, and how many files it counted.
   ScanAction ScanMode = ScanAction::kNone;
   int ScanCount = 0;
-  // Classes that use the Nokia API, and the Console lines for classes that could not be read,
-  // kept until the redirect is reported.
+  // Classes that use the Nokia API. The Console lines for classes that could not be read wait in
+  // the report's warnings until the redirect is reported.
   int nokia_users_ = 0;
-  std::vector<std::string> unread_classes_;
   // Set by the redirect: some class builds on FullCn or FullGameCn, now or from an earlier
   // adaptation.
   bool UsesFullCanvas = false;
@@ -256,16 +234,12 @@ class PatchJob {
   } folder_entries_;
   bool interactive_ = true;
   std::string work_dir_;
-  std::string failure_;
   std::string archive_failure_;
   std::uint32_t last_progress_ms_ = 0;
-  int classes_redirected_ = 0;
-  bool nokia_added_ = false;
-  std::optional<CanvasSize> adapted_size_;
+  // Filled as the job goes: what it found and did, its reason when it fails.
   JobReport report_;
-  // The report of the job that ended with `outcome` on `jar`.
-  void MakeReport(JobOutcome outcome, const std::string& jar, std::int64_t size_before);
-  JobPreview preview_;
+  // The report completed for a job that ended with `outcome` on `jar`.
+  void EndReport(JobOutcome outcome, const std::string& jar);
 };
 
 }  // namespace korvel

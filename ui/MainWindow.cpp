@@ -18,7 +18,6 @@
 #include <QUrl>
 #include <exception>
 
-#include "archive/EngineLoader.h"
 #include "pipeline/JobComponents.h"
 #include "pipeline/PatchJob.h"
 #include "platform/Files.h"
@@ -279,13 +278,12 @@ void Tfrm::ApplyLanguage(const std::string& lang_file) {
 }
 
 bool Tfrm::CheckEngineLibraries() {
-  std::string missing;
-  if (Zip.LoadUnzEngine(true) == 0) missing += std::string("\n") + kUnpackEngineName;
-  if (Zip.LoadZipEngine(true) == 0) missing += std::string("\n") + kPackEngineName;
+  const std::vector<std::string> missing = components_.LoadEngines();
   if (missing.empty()) return true;
-  Zip.UnloadUnzEngine();
-  Zip.UnloadZipEngine();
-  ShowBox(BoxKind::kError, texts_[TextId::kReqFilesNotFound] + missing);
+  components_.UnloadEngines();
+  std::string text = texts_[TextId::kReqFilesNotFound];
+  for (const std::string& name : missing) text += "\n" + name;
+  ShowBox(BoxKind::kError, text);
   WindowFade->SetActive(false);
   return false;
 }
@@ -385,8 +383,7 @@ void Tfrm::FormCloseQuery(bool& can_close) {
   } catch (const std::exception& e) {
     ShowBox(BoxKind::kError, e.what());
   }
-  Zip.UnloadUnzEngine();
-  Zip.UnloadZipEngine();
+  components_.UnloadEngines();
   can_close = true;
 }
 

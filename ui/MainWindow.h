@@ -92,14 +92,8 @@ class Tfrm : public QWidget {
   // Starts the upload tool with one argument; replaceable for tests. Returns whether it started.
   std::function<bool(const std::string& program, const std::string& argument)> StartUploadTool;
 
-  // --- Components the patch job works with ---------------------------------------------------
- private:
-  JobComponents components_{settings_, texts_};  // made before the references into it
-
- public:
-  TArchiver& Zip = components_.Zip;
-  TEasyFileSearch& fs = components_.fs;
-  TmxStorage& storeClass = components_.storeClass;
+  // The folder the archive engines are loaded from; by default the program's own.
+  void SetEngineDirectory(const std::string& dir) { components_.SetEngineDirectory(dir); }
 
   // The Console: empties it, or appends one line.
   void ClearConsole();
@@ -167,6 +161,9 @@ class Tfrm : public QWidget {
   Settings settings_;
   Language texts_;
   Locations locations_;
+  // The archive component `Zip`, the file search `fs` and the store `storeClass` the job works
+  // with, and the job made with them.
+  JobComponents components_{settings_, texts_};
   std::unique_ptr<ConsoleSink> sink_;
   std::unique_ptr<PatchJob> job_;
   std::string last_folder_;  // where the open dialog starts

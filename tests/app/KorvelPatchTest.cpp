@@ -38,6 +38,8 @@ class KorvelPatch : public testing::Test {
 
   TempDir program_;
   TempDir games_;
+  // The reasons are in the user's language; these runs ask for English.
+  const std::string english_ = "--lang '" + test::SourceFile("lang/English.lng") + "' ";
   std::string output_;
 };
 
@@ -82,7 +84,7 @@ TEST_F(KorvelPatch, AGameWithoutACanvasIsLeftAsItWas) {
   const std::string jar = CorpusCopy("ray-tetris-n3410", "Tetris_N3410.jar");
   const std::string original = ReadFile(jar);
   // Its screen builds on the Nokia FullCanvas, which is redirected only when it is added.
-  EXPECT_EQ(Run("--quiet --no-nokia '" + jar + "'"), 0) << output_;
+  EXPECT_EQ(Run(english_ + "--quiet --no-nokia '" + jar + "'"), 0) << output_;
   EXPECT_NE(output_.find("unchanged: " + jar + ": no canvas to redirect"), std::string::npos)
       << output_;
   EXPECT_EQ(ReadFile(jar), original);
@@ -130,7 +132,7 @@ TEST_F(KorvelPatch, AdaptsEveryJarBelowAFolder) {
   fs::permissions(locked, fs::perms::owner_write, fs::perm_options::remove);
   games_.Write("shelf/tetris.jar", ReadFile(test::CorpusFile("ray-tetris-n3410/Tetris_N3410.jar")));
 
-  EXPECT_EQ(Run("--quiet --no-nokia shelf", games_.Path()), 1) << output_;
+  EXPECT_EQ(Run(english_ + "--quiet --no-nokia shelf", games_.Path()), 1) << output_;
   const std::vector<std::string> order = {"adapted: shelf/a/UPPER.JAR\n",
                                           "adapted: shelf/b/Demo.jar\n",
                                           "failed: shelf/broken.jar: ",
@@ -147,7 +149,7 @@ TEST_F(KorvelPatch, AdaptsEveryJarBelowAFolder) {
 
   // Run again: the adapted games are recognised and not rewritten.
   const std::string adapted = ReadFile(games_ / "shelf/b/Demo.jar");
-  EXPECT_EQ(Run("--quiet --no-nokia shelf", games_.Path()), 1) << output_;
+  EXPECT_EQ(Run(english_ + "--quiet --no-nokia shelf", games_.Path()), 1) << output_;
   EXPECT_NE(output_.find("already adapted: shelf/b/Demo.jar: "), std::string::npos) << output_;
   EXPECT_NE(output_.find("0 adapted, 2 failed, 3 skipped\n"), std::string::npos) << output_;
   EXPECT_EQ(ReadFile(games_ / "shelf/b/Demo.jar"), adapted);
@@ -189,8 +191,9 @@ TEST_F(KorvelPatch, ADryRunWritesNothing) {
   std::string before, after;
   ASSERT_EQ(RunCommand("cd '" + games_.Path() + "' && " + hash, before), 0);
 
-  EXPECT_EQ(
-      Run("--dry-run --no-nokia --filter --jad --width 100 --height 120 shelf", games_.Path()), 1)
+  EXPECT_EQ(Run(english_ + "--dry-run --no-nokia --filter --jad --width 100 --height 120 shelf",
+                games_.Path()),
+            1)
       << output_;
   for (const char* line :
        {"would adapt: shelf/Demo.jar: classes redirected: 1, signed: the signature would be "

@@ -106,13 +106,13 @@ class CrashConsistency : public testing::Test, public test::JobFixture {
   // After the next, complete run: the adapted pair, the backup as asked, nothing else.
   void ExpectAdaptedAndClean(bool backup) {
     EXPECT_EQ(JadJarSize(), static_cast<std::int64_t>(fs::file_size(jar_)));
-    zip_.SetZipFileName(jar_);
+    TArchiver zip;
+    zip.SetZipFileName(jar_);
     bool has_full_screen_class = false;
-    for (const ZipDirEntry& entry : zip_.ZipContents()) {
+    for (const ZipDirEntry& entry : zip.ZipContents()) {
       has_full_screen_class |= entry.FileName == "com/quillmoss/fullscreen/FullCn.class";
     }
     EXPECT_TRUE(has_full_screen_class);
-    zip_.SetZipFileName("");
     std::set<std::string> expected = {kJar, kJad};
     if (backup) {
       expected.insert(std::string(kJar) + ".bak");
@@ -146,7 +146,7 @@ TEST_F(CrashConsistency, AKillAtAnyStepNeverDamagesTheGame) {
       // A commit the killed run began is finished first; the game is then adapted already.
       const JobOutcome outcome = job_->ProcessJar(jar_, true);
       ASSERT_TRUE(outcome == JobOutcome::kAdapted || outcome == JobOutcome::kAlreadyAdapted)
-          << job_->FailureReason();
+          << job_->Report().reason;
       ExpectAdaptedAndClean(backup);
       // What the next run found is told in one line before its work.
       if (leftovers) {

@@ -50,7 +50,7 @@ class JobFixture {
 
   void SetUpJob() {
     saved_cwd_ = platform::CurrentDirectory();
-    zip_.SetDLLDirectory(KORVEL_PROGRAM_DIR);
+    components_.SetEngineDirectory(KORVEL_PROGRAM_DIR);
     job_ = components_.MakeJob(sink_, program_.Path());
   }
 
@@ -72,7 +72,6 @@ class JobFixture {
   Language texts_;
   RecordingSink sink_;
   JobComponents components_{settings_, texts_};
-  TArchiver& zip_ = components_.Zip;
   std::unique_ptr<PatchJob> job_;
 };
 

@@ -192,8 +192,8 @@ TEST_F(PatchJobTest, ClassesInTheNokiaPackageAreRedirectedAfterTheNokiaClassesAr
     entries.emplace_back("DemoGame.class", canvas);
     const std::string jar = games_.Write("Pkg.jar", StoredZip(entries));
     ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
-    EXPECT_EQ(job_->NokiaAdded(), c.nokia);
-    EXPECT_EQ(job_->ClassesRedirected(), c.redirected);
+    EXPECT_EQ(job_->Report().nokia, c.nokia);
+    EXPECT_EQ(job_->Report().classes_redirected, c.redirected);
     for (auto [name, bytes] : Unzip(jar)) {
       if (name.rfind("com/nokia/mid/ui/", 0) == 0 &&
           (name.ends_with("Canvas.class") || name.ends_with("Own.class"))) {
@@ -267,7 +267,7 @@ TEST_F(PatchJobTest, AGameAlreadyAdaptedForTheSizeIsLeftAlone) {
   // Another height: adapted again.
   settings_.ResH = 220;
   ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
-  EXPECT_EQ((job_->AdaptedSize()), (CanvasSize{176, 208}));
+  EXPECT_EQ((job_->Report().adapted_size), (CanvasSize{176, 208}));
   EXPECT_EQ(static_cast<unsigned char>(Unzip(jar).at("com/quillmoss/fullscreen/FullCn.class")[305]),
             220);
 }
@@ -299,7 +299,7 @@ TEST_F(PatchJobTest, ABackupIsMadeOnlyWhenAskedAndAnExistingOneIsNeverTouched) {
       struct stat input {};
       ASSERT_EQ(::stat(jar.c_str(), &input), 0);
       settings_.Backup = backup;
-      ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted) << job_->FailureReason();
+      ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted) << job_->Report().reason;
       EXPECT_NE(ReadFile(jar), original);
       // The report tells what a front end shows: sizes and the backup left beside the game.
       const JobReport& report = job_->Report();
@@ -343,7 +343,7 @@ TEST_F(PatchJobTest, ARelativeNameWorksFromAnyFolderAndTheFolderStays) {
        {std::pair{games_.Path(), "Demo.jar"}, std::pair{sub, "../Demo.jar"}}) {
     platform::SetCurrentDirectory(folder);
     ++settings_.ResW;  // a new size each time, or the second run would find nothing to do
-    ASSERT_EQ(job_->ProcessJar(name, true), JobOutcome::kAdapted) << job_->FailureReason();
+    ASSERT_EQ(job_->ProcessJar(name, true), JobOutcome::kAdapted) << job_->Report().reason;
     EXPECT_EQ(platform::CurrentDirectory(), folder);
     EXPECT_EQ(Lines(ReadFile(games_ / "Demo.jad")).at(2),
               "MIDlet-Jar-Size: " + std::to_string(fs::file_size(jar)));
@@ -354,7 +354,7 @@ TEST_F(PatchJobTest, ARelativeNameWorksFromAnyFolderAndTheFolderStays) {
 TEST_F(PatchJobTest, TheDescriptorIsFoundInAnyCaseAndTheUrlIsEncoded) {
   const std::string jar = MakeDemoGame("My Game 100%");
   fs::rename(games_ / "My Game 100%.jad", games_ / "My Game 100%.JAD");
-  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted) << job_->FailureReason();
+  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted) << job_->Report().reason;
   EXPECT_EQ(FolderNames(games_.Path()),
             (std::set<std::string>{"My Game 100%.jar", "My Game 100%.JAD"}));
   const auto lines = Lines(ReadFile(games_ / "My Game 100%.JAD"));
@@ -403,9 +403,9 @@ class FailingJob : public PatchJobTest {
   }
   // The reason, then the two failure lines.
   void ExpectFailureLines(const std::string& reason_part) {
-    EXPECT_NE(job_->FailureReason().find(reason_part), std::string::npos) << job_->FailureReason();
+    EXPECT_NE(job_->Report().reason.find(reason_part), std::string::npos) << job_->Report().reason;
     ASSERT_GE(sink_.lines.size(), 3u);
-    EXPECT_EQ(sink_.lines[sink_.lines.size() - 3], job_->FailureReason());
+    EXPECT_EQ(sink_.lines[sink_.lines.size() - 3], job_->Report().reason);
     EXPECT_EQ(sink_.lines[sink_.lines.size() - 2], Text(TextId::kJarNotCreated));
     EXPECT_EQ(sink_.lines.back(), Text(TextId::kOriginalFileRecovered));
   }
@@ -441,7 +441,7 @@ TEST_F(FailingJob, ArchivesThatCannotBeUnpackedAreLeftAloneWithTheReason) {
     EXPECT_EQ(job_->ProcessJar(jar, true), JobOutcome::kFailed);
     ExpectUntouched(jar, content);
     ExpectFailureLines(reason);
-    EXPECT_FALSE(job_->FailureReason().empty());
+    EXPECT_FALSE(job_->Report().reason.empty());
   }
   EXPECT_FALSE(fs::exists(program_ / "evil.class"));
   EXPECT_FALSE(fs::exists("/tmp/korvel-absolute.class"));
@@ -469,7 +469,7 @@ TEST_F(FailingJob, APackingFailureKeepsTheOriginal) {
   // Only the unpacking engine is there.
   const TempDir engines;
   fs::copy_file(fs::path(KORVEL_PROGRAM_DIR) / "libunpkeng.so", engines / "libunpkeng.so");
-  zip_.SetDLLDirectory(engines.Path());
+  components_.SetEngineDirectory(engines.Path());
   EXPECT_EQ(job_->ProcessJar(jar, true), JobOutcome::kFailed);
   ExpectUntouched(jar, content);
   ExpectFailureLines("");

@@ -412,7 +412,7 @@ TEST_F(BatchDialogTest, RealJobsOverThreeSampleSuites) {
   Settings job_settings;
   const Language texts;
   JobComponents components(job_settings, texts);
-  components.Zip.SetDLLDirectory(KORVEL_PROGRAM_DIR);
+  components.SetEngineDirectory(KORVEL_PROGRAM_DIR);
   JobSinkToDialog sink(dialog_);
   const std::unique_ptr<PatchJob> job = components.MakeJob(sink, program.Path());
 

@@ -129,14 +129,14 @@ TEST_F(MainWindowTest, ABrokenJarGivesOneBoxItsReasonInTheConsoleAndStaysAsItWas
   // The Console names the file as the job starts, then gives the reason of the failure.
   const QStringList lines = ConsoleLines();
   EXPECT_EQ(lines.front(), QString::fromStdString(jar));
-  EXPECT_TRUE(lines.contains(QString::fromStdString(frm_->Job().FailureReason())));
+  EXPECT_TRUE(lines.contains(QString::fromStdString(frm_->Job().Report().reason)));
   ASSERT_EQ(Shown().size(), 1u);
   EXPECT_EQ(Shown().back().kind, BoxKind::kError);
   // The reason first, then the two failure lines.
-  EXPECT_EQ(Shown().back().text, QString::fromStdString(frm_->Job().FailureReason()) + "\n" +
+  EXPECT_EQ(Shown().back().text, QString::fromStdString(frm_->Job().Report().reason) + "\n" +
                                      QBuiltin(TextId::kJarNotCreated) + "\n" +
                                      QBuiltin(TextId::kOriginalFileRecovered));
-  EXPECT_FALSE(frm_->Job().FailureReason().empty());
+  EXPECT_FALSE(frm_->Job().Report().reason.empty());
   EXPECT_EQ(test::ReadFile(jar), "this is not a zip archive");
 
   // Cancelling the open dialog does nothing at all.
@@ -272,7 +272,7 @@ TEST_F(MainWindowTest, ABatchWithABrokenJarInTheMiddleReportsEachFile) {
   ProgramWindows windows = CreateProgramWindows();
   Tfrm& frm = *windows.frm;
   frm.SetProgramDirectory(program_.Path());
-  frm.Zip.SetDLLDirectory(KORVEL_PROGRAM_DIR);
+  frm.SetEngineDirectory(KORVEL_PROGRAM_DIR);
   const std::string good = CopyGame("good", false);
   REQUIRE_GAME(good);
   const std::string broken = games_.Write("broken.jar", "not a zip");

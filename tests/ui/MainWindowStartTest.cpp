@@ -46,7 +46,7 @@ TEST(MainWindowEngines, TheCheckNamesEachMissingLibrary) {
   for (const auto& [folder, names] : cases) {
     const auto check = [&folder = folder, &only_unpack, &none] {
       Tfrm frm;
-      frm.Zip.SetDLLDirectory(folder);
+      frm.SetEngineDirectory(folder);
       Boxes::Shown().clear();
       const bool present = frm.CheckEngineLibraries();
       for (const BoxRecord& box : Boxes::Shown()) {
@@ -135,7 +135,7 @@ TEST_F(MainWindowTest, TheProgramsWindowsWorkTogether) {
   // A batch job drives the batch dialog's file gauge and writes no Console line.
   const std::string jar = CopyGame("batch", true);
   REQUIRE_GAME(jar);
-  frm.Zip.SetDLLDirectory(KORVEL_PROGRAM_DIR);
+  frm.SetEngineDirectory(KORVEL_PROGRAM_DIR);
   const QString before = frm.ControlsForTest().mem->toPlainText();
   EXPECT_EQ(frm.ProcessJar(jar, false), JobOutcome::kAdapted);
   EXPECT_EQ(frm.ControlsForTest().mem->toPlainText(), before);

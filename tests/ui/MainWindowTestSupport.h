@@ -47,7 +47,7 @@ class MainWindowTest : public testing::Test {
     ui_ = frm_->ControlsForTest();
     frm_->SetProgramDirectory(program_.Path());
     frm_->SetSettingsPath(program_ / "korvel.ini");
-    frm_->Zip.SetDLLDirectory(KORVEL_PROGRAM_DIR);
+    frm_->SetEngineDirectory(KORVEL_PROGRAM_DIR);
     frm_->StartUploadTool = [this](const std::string& program, const std::string& argument) {
       started_.push_back({program, argument});
       return true;
