@@ -229,12 +229,16 @@ JobOutcome Tfrm::RunConsoleJob(const std::string& jar) {
   // Jobs are told apart by an empty line and the name of the file each one works on.
   if (!console_blank_ && !mem->document()->lastBlock().text().isEmpty()) AddConsoleLine({});
   AddConsoleLine(QFile::decodeName(jar.c_str()));
+  JobOutcome outcome;
   try {
-    return ProcessJar(jar, true);  // a failed job's Console lines end with its reason
+    outcome = ProcessJar(jar, true);  // a failed job's Console lines end with its reason
   } catch (const std::exception& e) {
     AddConsoleLine(QString::fromUtf8(e.what()));
     throw;
   }
+  // The job's word, as the batch list and korvel-patch give it; its reason is on the lines above.
+  AddConsoleLine(Q(texts_[OutcomeText(job_->Report().outcome)]));
+  return outcome;
 }
 
 void Tfrm::LoadSettings() {

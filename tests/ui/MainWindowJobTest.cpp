@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 #include <QUrl>
+#include <sstream>
 
 #include "pipeline/PatchJob.h"
 #include "platform/FileLock.h"
@@ -22,6 +23,7 @@ namespace fs = std::filesystem;
 using test::EnginesBuilt;
 using test::MainWindowTest;
 using test::QBuiltin;
+using test::TempDir;
 
 TEST_F(MainWindowTest, PatchButtonRunsTheJobAndShowsTheRightBoxes) {
   const std::string with_jad = CopyGame("withjad", true);
@@ -71,7 +73,8 @@ TEST_F(MainWindowTest, PatchButtonRunsTheJobAndShowsTheRightBoxes) {
     ASSERT_GE(lines.size(), 2);
     EXPECT_EQ(lines[0], QString::fromStdString(c.jar));
     EXPECT_EQ(lines[1], QBuiltin(TextId::kInitializing));
-    EXPECT_EQ(lines.back(), QBuiltin(TextId::kWorkFinished));
+    EXPECT_EQ(lines.mid(lines.size() - 2),
+              QStringList({QBuiltin(TextId::kWorkFinished), QBuiltin(TextId::kAdapted)}));
     EXPECT_FALSE(lines.contains("left from before"));
     ASSERT_EQ(Shown().size(), c.boxes.size());
     for (std::size_t i = 0; i < c.boxes.size(); ++i) {
@@ -91,7 +94,9 @@ TEST_F(MainWindowTest, PatchButtonRunsTheJobAndShowsTheRightBoxes) {
   frm_->btnJarClick();
   ASSERT_EQ(Shown().size(), 1u);
   EXPECT_EQ(Shown()[0].text, QBuiltin(TextId::kAlreadyAdapted));
-  EXPECT_TRUE(ConsoleLines().back().startsWith(QBuiltin(TextId::kAlreadyAdapted) + " "));
+  const QStringList lines = ConsoleLines();
+  EXPECT_TRUE(lines[lines.size() - 2].startsWith(QBuiltin(TextId::kAlreadyAdapted) + " "));
+  EXPECT_EQ(lines.back(), QBuiltin(TextId::kAlreadyAdaptedResult));
   EXPECT_EQ(test::ReadFile(without_jad), adapted);
 }
 
@@ -105,7 +110,8 @@ TEST_F(MainWindowTest, AGameWithoutACanvasGetsAnInformationBoxAndStaysAsItWas) {
   ASSERT_EQ(Shown().size(), 1u);
   EXPECT_EQ(Shown()[0].kind, BoxKind::kInformation);
   EXPECT_EQ(Shown()[0].text, QBuiltin(TextId::kNoCanvasFound));
-  EXPECT_EQ(ConsoleLines().back(), QBuiltin(TextId::kNoCanvasFound));
+  EXPECT_EQ(ConsoleLines().mid(ConsoleLines().size() - 2),
+            QStringList({QBuiltin(TextId::kNoCanvasFound), QBuiltin(TextId::kUnchanged)}));
   EXPECT_EQ(test::ReadFile(jar), test::ReadFile(source));
 }
 
@@ -130,6 +136,7 @@ TEST_F(MainWindowTest, ABrokenJarGivesOneBoxItsReasonInTheConsoleAndStaysAsItWas
   const QStringList lines = ConsoleLines();
   EXPECT_EQ(lines.front(), QString::fromStdString(jar));
   EXPECT_TRUE(lines.contains(QString::fromStdString(frm_->Job().Report().reason)));
+  EXPECT_EQ(lines.back(), QBuiltin(TextId::kFailed));
   ASSERT_EQ(Shown().size(), 1u);
   EXPECT_EQ(Shown().back().kind, BoxKind::kError);
   // The reason first, then the two failure lines.
@@ -254,7 +261,7 @@ TEST_F(MainWindowTest, ADroppedJarIsProcessedKeepingTheConsole) {
   EXPECT_EQ(lines[3], "");
   EXPECT_EQ(lines[4], QString::fromStdString(jar));
   EXPECT_EQ(lines[5], QBuiltin(TextId::kInitializing));
-  EXPECT_EQ(lines.back(), QBuiltin(TextId::kWorkFinished));
+  EXPECT_EQ(lines.back(), QBuiltin(TextId::kAdapted));
 
   // ConfirmDrop off: processed at once, nothing asked, nothing shown.
   Shown().clear();
@@ -309,6 +316,75 @@ TEST_F(MainWindowTest, ABatchWithABrokenJarInTheMiddleReportsEachFile) {
                                        QBuiltin(TextId::kFailedCount) + " 1"))
       << Shown()[0].text.toStdString();
   EXPECT_EQ(test::ReadFile(broken), "not a zip");
+}
+
+// One collection through every front end: dropped on the main window, listed in the batch and
+// given to korvel-patch. A game, a broken JAR, a game without a canvas and the first game again
+// (adapted by then) get the same word everywhere, since each front end renders the job's report.
+TEST_F(MainWindowTest, EveryFrontEndGivesEachGameTheSameWord) {
+  ASSERT_TRUE(EnginesBuilt()) << "the engines are not built";
+  const std::vector<std::string> expected = {"adapted", "failed", "unchanged", "already adapted"};
+  const auto collection = [this](const std::string& folder) {
+    const std::string good = games_.Write(
+        folder + "/good.jar", test::ReadFile(test::CorpusFile("apress-hello/hello.jar")));
+    return std::vector<std::string>{
+        good, games_.Write(folder + "/broken.jar", "not a zip"),
+        games_.Write(folder + "/plain.jar",
+                     test::ReadFile(test::CorpusFile("opentty-1.1/OpenTTY-1.1.jar"))),
+        good};
+  };
+  const std::string english = test::SourceFile("lang/English.lng");
+  const std::string ini =
+      program_.Write("korvel.ini", "[Korvel]\nConfirmDrop=0\nLangFile=" + english + "\n");
+  ProgramWindows windows = CreateProgramWindows();
+  Tfrm& frm = *windows.frm;
+  frm.SetProgramDirectory(program_.Path());
+  frm.SetSettingsPath(ini);
+  frm.SetEngineDirectory(KORVEL_PROGRAM_DIR);
+  frm.show();
+
+  std::vector<std::string> dropped;
+  for (const std::string& jar : collection("window")) {
+    frm.FilesDropped({jar});
+    dropped.push_back(frm.ControlsForTest().mem->toPlainText().split('\n').back().toStdString());
+  }
+  EXPECT_EQ(dropped, expected);
+
+  std::vector<std::string> listed;
+  QTimer::singleShot(0, [&] {
+    TfrmBatch& batch = *windows.frmBatch;
+    QStringList files;
+    for (const std::string& jar : collection("batch")) files << QString::fromStdString(jar);
+    Boxes::QueueFiles(files);
+    batch.btnAddClick();
+    batch.btnStartClick();
+    const QListWidget* list = batch.ControlsForTest().lbFiles;
+    for (int i = 0; i < list->count(); ++i) {
+      const QString word = list->item(i)->text().section(QString::fromUtf8(" — "), 1);
+      listed.push_back(word.section(':', 0, 0).toStdString());
+    }
+    batch.btnCancelClick();
+  });
+  frm.btnBatchClick();
+  EXPECT_EQ(listed, expected);
+
+  // korvel-patch from a program folder of its own, so that its job folder is its own too.
+  const TempDir cli;
+  const fs::path bin = fs::path(KORVEL_PATCH_EXE).parent_path();
+  for (const char* file : {"korvel-patch", "libpackeng.so", "libunpkeng.so"}) {
+    fs::copy_file(bin / file, cli / file);
+  }
+  std::string command = "'" + cli / "korvel-patch" + "' --quiet --lang '" + english + "'";
+  for (const std::string& jar : collection("cli")) command += " '" + jar + "'";
+  std::string output;
+  EXPECT_EQ(test::RunCommand(command, output), 1) << output;  // one failed
+  std::vector<std::string> printed;
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t at = line.find(": " + games_ / "cli/");
+    if (at != std::string::npos) printed.push_back(line.substr(0, at));
+  }
+  EXPECT_EQ(printed, expected) << output;
 }
 
 TEST_F(MainWindowTest, AJobInProgressBlocksEveryOtherCommand) {

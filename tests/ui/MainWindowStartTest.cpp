@@ -252,7 +252,7 @@ TEST_F(MainWindowTest, AnInstalledCopyKeepsNothingBesideTheProgram) {
   Show();
   EXPECT_EQ(ui_.btnExit->Caption(), "Quit");  // found in the installed language folder
   frm_->FilesDropped({jar});
-  EXPECT_EQ(ConsoleLines().back(), QBuiltin(TextId::kWorkFinished));
+  EXPECT_EQ(ConsoleLines().back(), QBuiltin(TextId::kAdapted));
   EXPECT_TRUE(fs::exists(home / "cache/korvel/korvel.lock"));  // the job's folder, made for it
   frm_->settings().ResW = 99;
   EXPECT_TRUE(frm_->close());
