@@ -20,71 +20,60 @@ using test::ErrorText;
 using test::ReadFile;
 using test::TempDir;
 
-TEST(Profile, MissingFileSectionOrKeyGivesTheDefault) {
+// The reading rules, one file and one lookup a row.
+TEST(Profile, ReadsAsTheWindowsProfileServicesDo) {
+  struct Case {
+    const char* file;  // nullptr: no file
+    const char* section;
+    const char* key;
+    const char* fallback;
+    const char* expected;
+  };
+  const char* const blanks =
+      "  [Korvel]  \r\n\tMidway =  /opt/midway/run  \r\nA=\"quoted value\"\r\nB='single'\r\n"
+      "C=\"unbalanced\r\nD=\"\r\nE=\"mixed'\r\nF=\r\nG\r\nH = a = b\r\n";
+  const char* const repeated =
+      "Stray=before any section\n[Main]\nExit=one\nexit=two\n[Other]\nStray=other\n"
+      "[main]\nExit=three\nAbout=later\n";
+  const Case cases[] = {
+      {nullptr, "Korvel", "Midway", "dflt", "dflt"},
+      {"[Korvel]\nResW=300\n", "Other", "ResW", "x", "x"},
+      {"[Korvel]\nResW=300\n", "Korvel", "ResH", "x", "x"},
+      {"[Korvel]\nResW=300\n", "Korvel", "ResW", "x", "300"},
+      // The default loses trailing spaces, as the Windows function's does.
+      {"[Korvel]\nResW=300\n", "Korvel", "ResH", "  x  ", "  x"},
+      // Sections and keys ignore letter case.
+      {"[KORVEL]\nresw=200\n", "Korvel", "ResW", "", "200"},
+      {"[KORVEL]\nresw=200\n", "korvel", "RESW", "", "200"},
+      // Blanks around names and values go, as do matching quotes around a value.
+      {blanks, "Korvel", "Midway", "", "/opt/midway/run"},
+      {blanks, " Korvel ", " Midway ", "", "/opt/midway/run"},
+      {blanks, "Korvel", "A", "", "quoted value"},
+      {blanks, "Korvel", "B", "", "single"},
+      {blanks, "Korvel", "C", "", "\"unbalanced"},
+      {blanks, "Korvel", "D", "", "\""},
+      {blanks, "Korvel", "E", "", "\"mixed'"},
+      // An empty value is a value; a line without "=" gives the default.
+      {blanks, "Korvel", "F", "dflt", ""},
+      {blanks, "Korvel", "G", "dflt", "dflt"},
+      {blanks, "Korvel", "H", "", "a = b"},
+      // The first section and the first key of a name win; only the first "Main" is consulted.
+      {repeated, "Main", "Exit", "", "one"},
+      {repeated, "Main", "About", "dflt", "dflt"},
+      {repeated, "Other", "Stray", "", "other"},
+      // Lines end at LF, CR LF or a lone CR.
+      {"[S]\rA=1\rB=2\n[T]\r\nC=3", "S", "A", "", "1"},
+      {"[S]\rA=1\rB=2\n[T]\r\nC=3", "S", "B", "", "2"},
+      {"[S]\rA=1\rB=2\n[T]\r\nC=3", "T", "C", "", "3"},
+  };
   TempDir dir;
-  EXPECT_EQ(ReadProfileString(dir / "none.ini", "Korvel", "Midway", "dflt"), "dflt");
-  const std::string ini = dir.Write("a.ini", "[Korvel]\nResW=300\n");
-  EXPECT_EQ(ReadProfileString(ini, "Other", "ResW", "x"), "x");
-  EXPECT_EQ(ReadProfileString(ini, "Korvel", "ResH", "x"), "x");
-  EXPECT_EQ(ReadProfileString(ini, "Korvel", "ResW", "x"), "300");
-  // The default loses trailing spaces, as the Windows function's does.
-  EXPECT_EQ(ReadProfileString(ini, "Korvel", "ResH", "  x  "), "  x");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.section) + "/" + c.key);
+    const std::string ini = c.file ? dir.Write("a.ini", c.file) : dir / "none.ini";
+    EXPECT_EQ(ReadProfileString(ini, c.section, c.key, c.fallback), c.expected);
+  }
   // A folder is no profile file.
   EXPECT_EQ(ReadProfileString(dir.Path(), "Korvel", "ResW", "d"), "d");
-}
-
-TEST(Profile, SectionsAndKeysIgnoreLetterCase) {
-  TempDir dir;
-  const std::string ini = dir.Write("a.ini", "[KORVEL]\nresw=200\n");
-  EXPECT_EQ(ReadProfileString(ini, "Korvel", "ResW", ""), "200");
-  EXPECT_EQ(ReadProfileString(ini, "korvel", "RESW", ""), "200");
-}
-
-TEST(Profile, BlanksAndQuotesAroundValuesAreStripped) {
-  TempDir dir;
-  const std::string ini = dir.Write("a.ini",
-                                    "  [Korvel]  \r\n"
-                                    "\tMidway =  /opt/midway/run  \r\n"
-                                    "A=\"quoted value\"\r\n"
-                                    "B='single'\r\n"
-                                    "C=\"unbalanced\r\n"
-                                    "D=\"\r\n"
-                                    "E=\"mixed'\r\n"
-                                    "F=\r\n"
-                                    "G\r\n"
-                                    "H = a = b\r\n");
-  EXPECT_EQ(ReadProfileString(ini, "Korvel", "Midway", ""), "/opt/midway/run");
-  EXPECT_EQ(ReadProfileString(ini, " Korvel ", " Midway ", ""), "/opt/midway/run");
-  EXPECT_EQ(ReadProfileString(ini, "Korvel", "A", ""), "quoted value");
-  EXPECT_EQ(ReadProfileString(ini, "Korvel", "B", ""), "single");
-  EXPECT_EQ(ReadProfileString(ini, "Korvel", "C", ""), "\"unbalanced");
-  EXPECT_EQ(ReadProfileString(ini, "Korvel", "D", ""), "\"");
-  EXPECT_EQ(ReadProfileString(ini, "Korvel", "E", ""), "\"mixed'");
-  // An empty value is a value; a line without "=" gives the default.
-  EXPECT_EQ(ReadProfileString(ini, "Korvel", "F", "dflt"), "");
-  EXPECT_EQ(ReadProfileString(ini, "Korvel", "G", "dflt"), "dflt");
-  EXPECT_EQ(ReadProfileString(ini, "Korvel", "H", ""), "a = b");
-}
-
-TEST(Profile, FirstSectionAndFirstKeyOfANameWin) {
-  TempDir dir;
-  const std::string ini = dir.Write("a.ini",
-                                    "Stray=before any section\n"
-                                    "[Main]\nExit=one\nexit=two\n"
-                                    "[Other]\nStray=other\n"
-                                    "[main]\nExit=three\nAbout=later\n");
-  EXPECT_EQ(ReadProfileString(ini, "Main", "Exit", ""), "one");
-  // Only the first "Main" section is consulted.
-  EXPECT_EQ(ReadProfileString(ini, "Main", "About", "dflt"), "dflt");
-  EXPECT_EQ(ReadProfileString(ini, "Other", "Stray", ""), "other");
-}
-
-TEST(Profile, LinesEndAtLfCrLfOrALoneCr) {
-  TempDir dir;
-  const std::string ini = dir.Write("a.ini", "[S]\rA=1\rB=2\n[T]\r\nC=3");
-  EXPECT_EQ(ReadProfileString(ini, "S", "A", ""), "1");
-  EXPECT_EQ(ReadProfileString(ini, "S", "B", ""), "2");
-  EXPECT_EQ(ReadProfileString(ini, "T", "C", ""), "3");
 }
 
 TEST(Profile, AUtf8ByteOrderMarkIsNotPartOfTheFirstLine) {
