@@ -10,6 +10,10 @@ namespace korvel {
 inline constexpr std::string_view kFullCanvasItem = "FullCn.class";
 inline constexpr std::string_view kFullGameCanvasItem = "FullGameCn.class";
 inline constexpr std::string_view kNokiaArchiveItem = "Nokia.zip";
+// The key classes of a game built for another handset's keys (tools/make_key_classes.sh).
+inline constexpr std::string_view kFullKeyCanvasItem = "FullKeyCn.class";
+inline constexpr std::string_view kFullKeyGameCanvasItem = "FullKeyGameCn.class";
+inline constexpr std::string_view kKeyMapItem = "KeyMap.class";
 
 // The store's persistent description, encoded from payload/ when the program is built.
 std::string_view ProgramStoreDescription();

@@ -3,7 +3,10 @@
 # MIDP and CLDC stand-ins in tools/midp-stubs (so nothing of the desktop library slips in), then
 # ProGuard preverifies them: class file version 46.0 with StackMap attributes.
 #
-# Usage: tools/compile_cldc.sh SOURCE_DIR OUTPUT_DIR
+# Usage: tools/compile_cldc.sh SOURCE_DIR OUTPUT_DIR [LIBRARY_DIR]
+# DEBUG (environment) is javac's debug option, -g (every table) unless set.
+# LIBRARY_DIR holds sources of classes the handset or the program supplies: compiled against,
+# never written out.
 # Needs: javac (JDK 17 or older), proguard (proguard-cli).
 set -euo pipefail
 
@@ -33,7 +36,14 @@ if [ -z "$release" ]; then
   exit 1
 fi
 
-(cd "$sources" && javac -g -encoding UTF-8 -Xlint:-options -source "$release" -target "$release" \
+if [ -n "${3:-}" ]; then
+  library=$(realpath "$3")
+  mapfile -t library_files < <(cd "$library" && find . -name '*.java' | LC_ALL=C sort)
+  (cd "$library" && javac -nowarn -encoding UTF-8 -Xlint:-options -source "$release" \
+      -target "$release" -bootclasspath "$work/stubs" -d "$work/stubs" "${library_files[@]}")
+fi
+
+(cd "$sources" && javac "${DEBUG:--g}" -encoding UTF-8 -Xlint:-options -source "$release" -target "$release" \
     -bootclasspath "$work/stubs" -d "$work/classes" "${class_files[@]}")
 
 cat >"$work/preverify.pro" <<PRO

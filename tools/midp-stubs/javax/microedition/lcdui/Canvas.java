@@ -25,9 +25,21 @@ public abstract class Canvas extends Displayable {
     return 0;
   }
 
+  public int getKeyCode(int gameAction) {
+    return 0;
+  }
+
+  public String getKeyName(int keyCode) {
+    return null;
+  }
+
   public final void repaint() {}
 
   protected void keyPressed(int keyCode) {}
+
+  protected void keyReleased(int keyCode) {}
+
+  protected void keyRepeated(int keyCode) {}
 
   protected abstract void paint(Graphics g);
 }
