@@ -93,9 +93,14 @@ constexpr std::array<LanguageEntry, kLanguageTextCount> kLanguageTable = {{
     {"Batch", "AdaptedBefore", "уже адаптирован"},
     {"Batch", "SkippedCount", "Пропущено:"},
     {"Batch", "NoCanvas", "нет канваса для перенаправления"},
+    {"Main", "GameKeys", "Клавиши игры:"},
+    {"Main", "HandsetKeysFound", "клавиши телефона:"},
+    {"Main", "KeysTranslated", "коды клавиш переводятся для телефона"},
+    {"Main", "KeysNotFound", "не определены"},
+    {"Options", "HandsetKeys", "Клавиши телефона:"},
 }};
 
-constexpr std::array<LanguageCaption, 32> kLanguageCaptions = {{
+constexpr std::array<LanguageCaption, 33> kLanguageCaptions = {{
     {LanguageWindow::kMain, "btnJar", TextId::kPatchJar, ""},
     {LanguageWindow::kMain, "btnBatch", TextId::kBatchProcess, ""},
     {LanguageWindow::kMain, "btnOptions", TextId::kOptions, ""},
@@ -126,6 +131,7 @@ constexpr std::array<LanguageCaption, 32> kLanguageCaptions = {{
     {LanguageWindow::kOptions, "lblCanvasHp", TextId::kPixels, ""},
     {LanguageWindow::kOptions, "lblOptsDragDrop", TextId::kDragDrop, ""},
     {LanguageWindow::kOptions, "cbConfirmDrop", TextId::kConfirmDrop, ""},
+    {LanguageWindow::kOptions, "lblHandsetKeys", TextId::kHandsetKeys, ""},
     {LanguageWindow::kOptions, "btnOk", TextId::kOk, ""},
     {LanguageWindow::kOptions, "btnCancel", TextId::kCancel, ""},
 }};

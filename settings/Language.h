@@ -98,9 +98,14 @@ enum class TextId : std::size_t {
   kAlreadyAdaptedResult,
   kSkippedCount,
   kNoCanvasToRedirect,
+  kGameKeys,
+  kHandsetKeysFound,
+  kKeysTranslated,
+  kKeysNotFound,
+  kHandsetKeys,
 };
 
-inline constexpr std::size_t kLanguageTextCount = 80;
+inline constexpr std::size_t kLanguageTextCount = 85;
 
 struct LanguageEntry {
   std::string_view section;
@@ -167,7 +172,7 @@ struct LanguageCaption {
 inline constexpr std::string_view kWindowTitle = "";
 
 // The 32 captions, in the order in which they are set.
-extern const std::array<LanguageCaption, 32> kLanguageCaptions;
+extern const std::array<LanguageCaption, 33> kLanguageCaptions;
 
 // The text a caption shows with the current texts (the batch gauge's is a format text: the
 // Batch text followed by ": %d%%").

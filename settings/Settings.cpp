@@ -1,6 +1,8 @@
 // Loading and saving the Settings record in the settings file.
 #include "settings/Settings.h"
 
+#include "settings/KeyLayout.h"
+
 #include "platform/Files.h"
 #include "platform/Profile.h"
 #include "settings/Locations.h"
@@ -43,6 +45,11 @@ Settings LoadSettings(const std::string& path) {
   s.Midway = ReadText(file, "Midway");
   s.ConfirmDrop = ReadBool(file, "ConfirmDrop", s.ConfirmDrop);
   s.LangFile = ReadText(file, "LangFile");
+  try {
+    s.HandsetKeys = KeyLayoutName(ParseKeyLayout(ReadText(file, "HandsetKeys")));
+  } catch (const KeyLayoutError&) {
+    // Missing or not a layout: the default.
+  }
   return s;
 }
 
@@ -64,6 +71,12 @@ void SaveSettings(const Settings& s, const std::string& path) {
   file.WriteString(kSettingsSection, "Midway", s.Midway);
   write_bool("ConfirmDrop", s.ConfirmDrop);
   file.WriteString(kSettingsSection, "LangFile", s.LangFile);
+  // Files of earlier versions stay as they were until a layout is chosen.
+  constexpr std::string_view kUnset = "\x01";
+  if (s.HandsetKeys != "none" ||
+      file.ReadString(kSettingsSection, "HandsetKeys", kUnset) != kUnset) {
+    file.WriteString(kSettingsSection, "HandsetKeys", s.HandsetKeys);
+  }
   file.Save();
 }
 

@@ -11,7 +11,7 @@ namespace korvel {
 inline constexpr std::string_view kSettingsFileName = "korvel.ini";
 inline constexpr std::string_view kSettingsSection = "Korvel";
 
-// The ten user settings, with their defaults. Fields keep the design's names.
+// The user settings, with their defaults. Fields keep the design's names.
 struct Settings {
   bool Backup = false;      // keep the JAR's backup after a successful job
   bool Nokia = true;        // add the Nokia compatibility classes when the game uses the API
@@ -23,6 +23,11 @@ struct Settings {
   std::string LangFile;     // the language file; empty means the built-in texts
   std::int32_t ResW = 128;  // canvas width reported by the full-screen class (valid 1 to 255)
   std::int32_t ResH = 116;  // canvas height (valid 1 to 255)
+  // The handset's key layout (settings/KeyLayout.h): "none" leaves every game's keys alone.
+  std::string HandsetKeys = "none";
+  // For one run, never saved: the game's key layout instead of the one its classes show ("" to
+  // find it, "none" for no mapping).
+  std::string GameKeys;
 
   bool operator==(const Settings&) const = default;
 };
@@ -31,12 +36,12 @@ struct Settings {
 // directory, or in the user's configuration folder for an installed copy.
 std::string DefaultSettingsPath();
 
-// Reads the ten keys of section "Korvel". A missing file, section or key, or a value that is not
-// an integer where one is expected, gives that key's default; values outside 1 to 255 are taken
-// as they are. Never raises.
+// Reads the keys of section "Korvel". A missing file, section or key, or a value that is not an
+// integer (or key layout) where one is expected, gives that key's default; values outside 1 to
+// 255 are taken as they are. Never raises.
 Settings LoadSettings(const std::string& path);
 
-// Writes all ten keys in the file's order, keeping every other line of the file. The file is
+// Writes every key in the file's order (HandsetKeys only when a layout is set or the file has it), keeping every other line of the file. The file is
 // written once, so it holds either all the new values or none. Raises FileError
 // "Unable to write to <full path>" when it cannot be written.
 void SaveSettings(const Settings& settings, const std::string& path);
