@@ -16,6 +16,7 @@
 #include "platform/Files.h"
 #include "platform/Time.h"
 #include "search/EasyFileSearch.h"
+#include "settings/KeyLayout.h"
 #include "settings/Language.h"
 #include "settings/Locations.h"
 #include "settings/Settings.h"
@@ -38,6 +39,11 @@ constexpr const char* kUsage =
     "  --jad, --no-jad         create or renew the JAD beside the JAR\n"
     "  --filter, --no-filter   drop MIDxlet and MIDlet-Install-Notify lines\n"
     "  --width N, --height N   canvas size the game sees, 1 to 255\n"
+    "  --handset-keys LAYOUT   the handset's key codes: none, 6-7, 1-4, 21-22 or\n"
+    "                          custom:LS,RS,FIRE,UP,DOWN,LEFT,RIGHT; a game built for\n"
+    "                          another layout gets its own codes\n"
+    "  --game-keys LAYOUT      the layout the game was built for, instead of the one its\n"
+    "                          classes show (none: no translation); this run only\n"
     "  --lang FILE             language file for the progress lines\n"
     "  --quiet                 print only errors and the closing summary\n"
     "  --json                  print one JSON object per file instead of the summary\n"
@@ -53,6 +59,15 @@ constexpr const char* kUsage =
     "The summary closes with a count: adapted, failed, skipped (unchanged, already adapted).\n"
     "\n"
     "Exit status: 0 when no file failed, 1 when any failed, 2 on a usage error.\n";
+
+// A key layout's name as the settings keep it.
+std::string ParseLayout(const std::string& option, const std::string& text) {
+  try {
+    return KeyLayoutName(ParseKeyLayout(text));
+  } catch (const KeyLayoutError& e) {
+    throw UsageError(option + ": " + e.what());
+  }
+}
 
 int ParseSize(const std::string& option, const std::string& text) {
   std::size_t used = 0;
@@ -96,6 +111,10 @@ PatchOptions ParsePatchArguments(const std::vector<std::string>& args, Settings&
       settings.ResW = ParseSize(arg, value());
     } else if (arg == "--height") {
       settings.ResH = ParseSize(arg, value());
+    } else if (arg == "--handset-keys") {
+      settings.HandsetKeys = ParseLayout(arg, value());
+    } else if (arg == "--game-keys") {
+      settings.GameKeys = ParseLayout(arg, value());
     } else if (arg == "--lang") {
       options.lang_file = value();
     } else if (arg == "--quiet") {
@@ -204,6 +223,10 @@ std::string Describe(const JobReport& p) {
   text += p.signed_suite ? ", signed: the signature would be dropped" : ", not signed";
   if (!p.manifest_dropped.empty()) text += ", manifest drops " + Joined(p.manifest_dropped);
   if (!p.jad_dropped.empty()) text += ", JAD drops " + Joined(p.jad_dropped);
+  if (p.keys) {
+    text += ", keys: game " + (p.keys->game.empty() ? "not found" : p.keys->game) + ", handset " +
+            p.keys->handset + (p.keys->translated ? ", translated" : ", not translated");
+  }
   if (p.size_before >= 0 && p.size_after >= 0) {
     const std::int64_t change = p.size_after - p.size_before;
     text += change > 0   ? ", adds " + std::to_string(change) + " bytes"
@@ -252,6 +275,7 @@ FileResult AdaptOne(PatchJob& job, const std::string& file, bool dry_run, std::o
                                                                         : OneLine(report.reason);
     r.classes_redirected = report.classes_redirected;
     r.nokia = report.nokia;
+    r.keys = report.keys;
     r.size_after = report.size_after;
   } catch (const std::exception& e) {
     err << "korvel-patch: " << file << ": " << e.what() << "\n";
@@ -304,7 +328,12 @@ std::string JsonLine(const FileResult& r) {
          ", \"classes_redirected\": " + std::to_string(r.classes_redirected) +
          ", \"nokia\": " + (r.nokia ? "true" : "false") +
          ", \"size_before\": " + JsonSize(r.size_before) +
-         ", \"size_after\": " + JsonSize(r.size_after) + "}";
+         ", \"size_after\": " + JsonSize(r.size_after) + ", \"keys\": " +
+         (r.keys ? "{\"game\": " + (r.keys->game.empty() ? "null" : JsonString(r.keys->game)) +
+                       ", \"handset\": " + JsonString(r.keys->handset) +
+                       ", \"translated\": " + (r.keys->translated ? "true" : "false") + "}"
+                 : "null") +
+         "}";
 }
 
 // One line per file, then the count; or one JSON object per file and nothing else.

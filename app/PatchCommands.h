@@ -46,6 +46,7 @@ struct FileResult {
   bool nokia = false;
   std::int64_t size_before = -1;  // -1: no file
   std::int64_t size_after = -1;
+  std::optional<JobReport::Keys> keys;  // as the job's report says
 };
 
 // A file argument stands for itself; a folder for every JAR below it, sorted so that runs over

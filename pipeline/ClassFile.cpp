@@ -9,8 +9,10 @@ namespace {
 
 constexpr std::uint32_t kMagic = 0xCAFEBABE;
 
+}  // namespace
+
 // Reads big-endian numbers from the front of the bytes; never past their end.
-class Reader {
+class ClassOutline::Reader {
  public:
   explicit Reader(std::string_view bytes) : bytes_(bytes) {}
 
@@ -40,6 +42,10 @@ class Reader {
   std::string_view bytes_;
   std::size_t pos_ = 0;
 };
+
+namespace {
+
+using Reader = ClassOutline::Reader;
 
 // How many bytes follow the tag of a constant; 0 for a tag no class file may carry.
 std::size_t ConstantBodySize(ConstantTag tag) {
@@ -86,7 +92,42 @@ void SkipMembers(Reader& in, const char* what) {
   }
 }
 
+// A Code attribute's fixed part before the code: max_stack, max_locals, code_length.
+constexpr std::size_t kCodeHeaderSize = 8;
+
 }  // namespace
+
+void ClassOutline::ReadMethods(Reader& in) {
+  const std::uint16_t count = in.U2("the methods");
+  methods_.reserve(count);
+  for (std::uint16_t i = 0; i < count; ++i) {
+    in.U2("the methods");
+    MethodOutline method;
+    method.name_offset = in.Position();
+    method.name = in.U2("the methods");
+    method.descriptor = in.U2("the methods");
+    const std::uint16_t attributes = in.U2("an attribute count");
+    for (std::uint16_t a = 0; a < attributes; ++a) {
+      const std::uint16_t name = in.U2("an attribute name");
+      const std::uint32_t length = in.U4("an attribute length");
+      const std::size_t start = in.Position();
+      in.Skip(length, "an attribute");
+      // The outline only notes where the code is; what a Code attribute holds is checked by
+      // whoever reads the code, so that a class with odd code can still be redirected.
+      if (name >= pool_.size() || pool_[name].tag != ConstantTag::kUtf8 || Utf8(name) != "Code" ||
+          length < kCodeHeaderSize) {
+        continue;
+      }
+      Reader code(bytes_.substr(start, length));
+      code.Skip(4, "a Code attribute");
+      const std::uint32_t code_length = code.U4("a Code attribute");
+      if (code_length > length - kCodeHeaderSize) continue;
+      method.code_offset = start + kCodeHeaderSize;
+      method.code_length = code_length;
+    }
+    methods_.push_back(method);
+  }
+}
 
 ClassOutline::ClassOutline(std::string_view bytes) : bytes_(bytes) {
   Reader in(bytes);
@@ -124,7 +165,7 @@ ClassOutline::ClassOutline(std::string_view bytes) : bytes_(bytes) {
   const std::uint16_t interfaces = in.U2("the interface count");
   in.Skip(2 * static_cast<std::size_t>(interfaces), "the interfaces");
   SkipMembers(in, "the fields");
-  SkipMembers(in, "the methods");
+  ReadMethods(in);
   SkipAttributes(in);
   if (!in.AtEnd()) throw ClassFormatError("bytes follow the last attribute");
 }
@@ -147,6 +188,13 @@ std::uint16_t ClassOutline::IndexIn(const Constant& entry, std::size_t at) const
 std::string_view ClassOutline::Utf8(std::uint16_t index) const {
   const Constant& entry = Entry(index, ConstantTag::kUtf8);
   return bytes_.substr(entry.offset + 3, IndexIn(entry, 1));
+}
+
+std::int32_t ClassOutline::Integer(std::uint16_t index) const {
+  const Constant& entry = Entry(index, ConstantTag::kInteger);
+  const std::uint32_t value =
+      static_cast<std::uint32_t>(IndexIn(entry, 1)) << 16 | IndexIn(entry, 3);
+  return static_cast<std::int32_t>(value);
 }
 
 std::string_view ClassOutline::ClassName(std::uint16_t index) const {

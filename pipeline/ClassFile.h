@@ -43,6 +43,16 @@ struct Constant {
   std::size_t offset = 0;  // of the tag byte in the class file
 };
 
+// A method: its name and descriptor (indexes of Utf8 entries, not checked until read), where its
+// name index sits, and its code when it has a Code attribute that holds it.
+struct MethodOutline {
+  std::uint16_t name = 0;
+  std::uint16_t descriptor = 0;
+  std::size_t name_offset = 0;  // of the 2-byte name index in the class file
+  std::size_t code_offset = 0;  // of the first instruction; 0 for a method without code
+  std::size_t code_length = 0;
+};
+
 // A class file's outline. It refers to the bytes it was read from, which must outlive it.
 class ClassOutline {
  public:
@@ -56,20 +66,30 @@ class ClassOutline {
   std::size_t PoolEnd() const { return pool_end_; }
   std::uint16_t ThisClass() const { return this_class_; }
   std::uint16_t SuperClass() const { return super_class_; }  // 0 only for java/lang/Object
+  const std::vector<MethodOutline>& Methods() const { return methods_; }
 
   // The entry at `index`, which must carry `tag`; raises ClassFormatError otherwise.
   const Constant& Entry(std::uint16_t index, ConstantTag tag) const;
   // The bytes of a Utf8 entry.
   std::string_view Utf8(std::uint16_t index) const;
+  // The value of an Integer entry.
+  std::int32_t Integer(std::uint16_t index) const;
+  // The bytes the outline was read from.
+  std::string_view Bytes() const { return bytes_; }
   // The internal name a Class entry names ("javax/microedition/lcdui/Canvas").
   std::string_view ClassName(std::uint16_t index) const;
   // The 2-byte number stored `at` bytes after the tag of an entry (1 or 3 for the references of
   // Class, Methodref and NameAndType entries, 1 for a Utf8 entry's length).
   std::uint16_t IndexIn(const Constant& entry, std::size_t at) const;
 
+  class Reader;
+
  private:
+  void ReadMethods(Reader& in);
+
   std::string_view bytes_;
   std::vector<Constant> pool_;
+  std::vector<MethodOutline> methods_;
   std::size_t pool_end_ = 0;
   std::uint16_t this_class_ = 0;
   std::uint16_t super_class_ = 0;

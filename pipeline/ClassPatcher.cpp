@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "pipeline/ClassFile.h"
+#include "pipeline/KeyHandlers.h"
 #include "platform/Files.h"
 
 namespace korvel {
@@ -41,28 +42,12 @@ std::vector<std::size_t> ConstructorRefs(const ClassOutline& outline, std::strin
 
 }  // namespace
 
-CanvasKind RedirectCanvasClass(std::string& bytes) {
-  const ClassOutline outline(bytes);
-  const std::string_view self = outline.ClassName(outline.ThisClass());
-  // The injected classes extend the MIDP canvases themselves and must go on doing so.
-  if (self == kFullCanvasClassName || self == kFullGameCanvasClassName) return CanvasKind::kOther;
-  if (outline.SuperClass() == 0) return CanvasKind::kOther;
-  const std::string_view base = outline.ClassName(outline.SuperClass());
-  if (base == kFullCanvasClassName) return CanvasKind::kFullCanvas;
-  if (base == kFullGameCanvasClassName) return CanvasKind::kFullGameCanvas;
+namespace {
 
-  CanvasKind kind;
-  std::string_view target;
-  if (base == kCanvasClassName) {
-    kind = CanvasKind::kCanvas;
-    target = kFullCanvasClassName;
-  } else if (base == kGameCanvasClassName) {
-    kind = CanvasKind::kGameCanvas;
-    target = kFullGameCanvasClassName;
-  } else {
-    return CanvasKind::kOther;
-  }
-
+// Makes the class in `bytes` extend `target` instead of `base`: the super class entry and the
+// constructor calls to `base` now name `target`, whose Class and Utf8 entries are appended.
+void ReplaceSuperClass(std::string& bytes, const ClassOutline& outline, std::string_view base,
+                       std::string_view target) {
   const std::size_t count = outline.Pool().size();
   if (count + 2 > kMaxPoolCount) throw ClassFormatError("the constant pool has no room left");
   // A constructor must call its direct super class's constructor, so those calls move along
@@ -81,7 +66,45 @@ CanvasKind RedirectCanvasClass(std::string& bytes) {
   PutU2(out, pool_end + added.size() + kSuperClassAfterPool, class_index);
   for (std::size_t offset : constructor_refs) PutU2(out, offset + 1, class_index);
   bytes = std::move(out);
-  return kind;
+}
+
+bool IsInjectedCanvas(std::string_view name) {
+  return name == kFullCanvasClassName || name == kFullGameCanvasClassName ||
+         name == kFullKeyCanvasClassName || name == kFullKeyGameCanvasClassName;
+}
+
+}  // namespace
+
+CanvasKind RedirectCanvasClass(std::string& bytes, bool keys) {
+  const ClassOutline outline(bytes);
+  // The injected classes extend the MIDP canvases themselves and must go on doing so.
+  if (IsInjectedCanvas(outline.ClassName(outline.ThisClass()))) return CanvasKind::kOther;
+  if (outline.SuperClass() == 0) return CanvasKind::kOther;
+  const std::string_view base = outline.ClassName(outline.SuperClass());
+  const std::string_view canvas = keys ? kFullKeyCanvasClassName : kFullCanvasClassName;
+  const std::string_view game_canvas =
+      keys ? kFullKeyGameCanvasClassName : kFullGameCanvasClassName;
+
+  if (base == kCanvasClassName) {
+    ReplaceSuperClass(bytes, outline, base, canvas);
+    return CanvasKind::kCanvas;
+  }
+  if (base == kGameCanvasClassName) {
+    ReplaceSuperClass(bytes, outline, base, game_canvas);
+    return CanvasKind::kGameCanvas;
+  }
+  // A game adapted before: with keys now, its canvases move onto the key canvases.
+  if (base == kFullCanvasClassName || base == kFullKeyCanvasClassName) {
+    if (keys && base == kFullCanvasClassName) ReplaceSuperClass(bytes, outline, base, canvas);
+    return CanvasKind::kFullCanvas;
+  }
+  if (base == kFullGameCanvasClassName || base == kFullKeyGameCanvasClassName) {
+    if (keys && base == kFullGameCanvasClassName) {
+      ReplaceSuperClass(bytes, outline, base, game_canvas);
+    }
+    return CanvasKind::kFullGameCanvas;
+  }
+  return CanvasKind::kOther;
 }
 
 OpenedClassFile::OpenedClassFile(const std::string& file_name)
@@ -93,11 +116,18 @@ bool OpenedClassFile::Contains(std::string_view text) const {
   return std::string_view(bytes_).substr(0, bytes_.size() - 1).find(text) != std::string_view::npos;
 }
 
-CanvasKind OpenedClassFile::Redirect() {
-  const CanvasKind kind = RedirectCanvasClass(bytes_);
-  // The redirect only inserts bytes, so the new content covers the old one entirely.
-  if (kind == CanvasKind::kCanvas || kind == CanvasKind::kGameCanvas) file_.WriteAt(0, bytes_);
+CanvasKind OpenedClassFile::Redirect(bool keys) {
+  const std::size_t size = bytes_.size();
+  const CanvasKind kind = RedirectCanvasClass(bytes_, keys);
+  // The rewrites only insert bytes, so the new content covers the old one entirely.
+  if (bytes_.size() != size) file_.WriteAt(0, bytes_);
   return kind;
+}
+
+bool OpenedClassFile::RenameKeyHandlers(const std::set<std::string>& canvases) {
+  if (!korvel::RenameKeyHandlers(bytes_, canvases)) return false;
+  file_.WriteAt(0, bytes_);
+  return true;
 }
 
 CanvasKind RedirectCanvasFile(const std::string& file_name) {

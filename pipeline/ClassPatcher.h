@@ -2,6 +2,7 @@
 // spotting the Nokia API.
 #pragma once
 
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -22,10 +23,10 @@ inline constexpr std::string_view kNokiaPackagePrefix = "com/nokia/mid/";
 // What a class is to the redirect.
 enum class CanvasKind {
   kOther,           // not a direct canvas subclass, or one of the injected classes itself
-  kCanvas,          // extended the MIDP canvas; now extends FullCn
-  kGameCanvas,      // extended the MIDP game canvas; now extends FullGameCn
-  kFullCanvas,      // already extends FullCn (a game adapted before)
-  kFullGameCanvas,  // already extends FullGameCn
+  kCanvas,          // extended the MIDP canvas; now extends FullCn (or FullKeyCn)
+  kGameCanvas,      // extended the MIDP game canvas; now extends FullGameCn (or FullKeyGameCn)
+  kFullCanvas,      // already extends FullCn or FullKeyCn (a game adapted before)
+  kFullGameCanvas,  // already extends FullGameCn or FullKeyGameCn
 };
 
 // Makes a class whose direct super class is the MIDP canvas (game canvas) extend FullCn
@@ -33,8 +34,9 @@ enum class CanvasKind {
 // now name the injected class, whose Class and Utf8 entries are appended to the constant pool.
 // Every other reference stays as it is, and code and attributes keep their bytes. `bytes` is
 // changed only for kCanvas and kGameCanvas. Raises ClassFormatError for a malformed class, which
-// is then left as it was.
-CanvasKind RedirectCanvasClass(std::string& bytes);
+// is then left as it was. With `keys` the targets are the key canvases FullKeyCn and FullKeyGameCn
+// (pipeline/KeyHandlers.h), and a class that extends FullCn (FullGameCn) is moved onto them.
+CanvasKind RedirectCanvasClass(std::string& bytes, bool keys = false);
 
 // RedirectCanvasClass on a file, written back only when it changed. The file is opened for
 // reading and writing, so a read-only or vanished file raises FileError; a malformed class
@@ -52,10 +54,13 @@ class OpenedClassFile {
  public:
   explicit OpenedClassFile(const std::string& file_name);
 
+  const std::string& Bytes() const { return bytes_; }
   // As FileContainsText, on the bytes read.
   bool Contains(std::string_view text) const;
   // As RedirectCanvasFile, on the bytes read: written back only when they changed.
-  CanvasKind Redirect();
+  CanvasKind Redirect(bool keys = false);
+  // RenameKeyHandlers (pipeline/KeyHandlers.h) on the bytes read, written back when they changed.
+  bool RenameKeyHandlers(const std::set<std::string>& canvases);
   // A failing close raises FileError; without it the file is closed silently.
   void Close() { file_.Close(); }
 

@@ -16,18 +16,22 @@ void WriteStringAt(const std::string& file_name, std::uint64_t offset, std::stri
   file.Close();
 }
 
-std::string WriteCanvasClass(const TmxStorage& store, const std::string& work_dir,
-                             const InjectedCanvasClass& cls, std::uint8_t width,
-                             std::uint8_t height) {
-  // The package folders, one at a time, then the class file itself.
+std::string MakeClassFolders(const std::string& work_dir, std::string_view path) {
+  // The package folders, one at a time.
   std::string folder = work_dir;
-  std::string_view rest = cls.path;
+  std::string_view rest = path;
   for (std::size_t slash; (slash = rest.find('/')) != std::string_view::npos;
        rest.remove_prefix(slash + 1)) {
     folder = platform::JoinPath(folder, std::string(rest.substr(0, slash)));
     if (!platform::DirectoryExists(folder)) platform::CreateDirectory(folder);
   }
-  const std::string class_file = platform::JoinPath(folder, std::string(rest));
+  return platform::JoinPath(folder, std::string(rest));
+}
+
+std::string WriteCanvasClass(const TmxStorage& store, const std::string& work_dir,
+                             const InjectedCanvasClass& cls, std::uint8_t width,
+                             std::uint8_t height) {
+  const std::string class_file = MakeClassFolders(work_dir, cls.path);
   // A game adapted before carries an older copy with its old size.
   platform::DeleteFile(class_file);
   SaveStoredItem(store, std::string(cls.item), class_file);

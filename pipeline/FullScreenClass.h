@@ -33,6 +33,10 @@ inline constexpr std::uint64_t kCanvasHeightOffset = kFullCanvasClass.height_off
 // opened for writing; a failed write itself is ignored.
 void WriteStringAt(const std::string& file_name, std::uint64_t offset, std::string_view text);
 
+// The path of the class file `path` ("com/quillmoss/fullscreen/FullCn.class") below `work_dir`,
+// with its package folders made. Raises FileError when a folder cannot be made.
+std::string MakeClassFolders(const std::string& work_dir, std::string_view path);
+
 // Writes the class below `work_dir` (creating the folders as needed and replacing an older copy
 // of the class) from its store item, reporting `width` x `height`. Returns the class file's path.
 // Raises FileError when a folder or the file cannot be made, StoreError when the store lacks the

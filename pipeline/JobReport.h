@@ -35,6 +35,15 @@ struct JobReport {
   std::int64_t size_before = -1;
   std::int64_t size_after = -1;
   std::string backup;  // the backup beside the game after the job, "" for none
+  // The keys, when a handset layout is set (or the game was given key canvases before): the
+  // layout the game was found to be built for ("" when none was), the handset's, and whether
+  // the game's canvases translate between them.
+  struct Keys {
+    std::string game;
+    std::string handset;
+    bool translated = false;
+  };
+  std::optional<Keys> keys;
   // Lines about classes that could not be read (left as they were).
   std::vector<std::string> warnings;
 

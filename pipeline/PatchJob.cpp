@@ -66,6 +66,23 @@ void PatchJob::fsFileFound(const TFileInformations& file) {
     case ScanAction::kClasses:
       ScanClass(path);
       break;
+    case ScanAction::kKeyFacts: {
+      OpenedClassFile opened(path);
+      const std::string& bytes = opened.Bytes();
+      opened.Close();
+      if (bytes.find(kNokiaPackagePrefix) != std::string::npos) nokia_package_user_ = true;
+      try {
+        ClassKeyFacts facts = ReadClassKeyFacts(bytes);
+        if (facts.name.rfind(kNokiaPackagePrefix, 0) != 0 &&
+            bytes.find("com/nokia/mid/ui/") != std::string::npos) {
+          nokia_ui_user_ = true;
+        }
+        key_facts_.push_back(std::move(facts));
+      } catch (const ClassFormatError&) {
+        // The redirect names it on the Console and leaves it as it is.
+      }
+      break;
+    }
     case ScanAction::kNone:
       break;
   }
@@ -85,7 +102,9 @@ void PatchJob::ScanClass(const std::string& path) {
 
 void PatchJob::RedirectCanvas(const std::string& path, OpenedClassFile& file) {
   try {
-    switch (file.Redirect()) {
+    const CanvasKind kind = file.Redirect(keys_.active);
+    if (keys_.active) file.RenameKeyHandlers(keys_.canvases);
+    switch (kind) {
       case CanvasKind::kCanvas:
         ++ScanCount;
         [[fallthrough]];
@@ -318,15 +337,70 @@ bool PatchJob::UnpackGame(const std::string& jar) {
   Console(TextId::kExtractingFiles);
   if (!Unpack(jar, work_dir_)) throw JobFailure(archive_failure_);
   NoteFolderEntries(jar);
+  PlanKeys();
   // Rewriting a game that is already what this run would make only risks it.
   report_.adapted_size = InjectedCanvasSize(work_dir_);
-  if (report_.adapted_size && *report_.adapted_size == CanvasSize{settings.ResW, settings.ResH}) {
+  const std::optional<KeyMapCodes> wanted_keys =
+      keys_.active ? std::optional(keys_.map) : std::nullopt;
+  if (report_.adapted_size && *report_.adapted_size == CanvasSize{settings.ResW, settings.ResH} &&
+      InjectedKeyMap(context_.storeClass, work_dir_) == wanted_keys) {
     Console(TextId::kClearingTempDir);
     ClearWorkDirectory();
     return true;
   }
   Gauge(25);
   return false;
+}
+
+void PatchJob::PlanKeys() {
+  keys_ = {};
+  std::optional<KeyLayout> handset;
+  try {
+    handset = ParseKeyLayout(context_.settings.HandsetKeys);
+  } catch (const KeyLayoutError&) {
+    // The settings file's loader lets only layouts through; anything else means none.
+  }
+  const bool had_key_canvases = [this] {
+    for (std::string_view path : {kFullKeyCanvasPath, kFullKeyGameCanvasPath, kKeyMapPath}) {
+      if (platform::FileExists(platform::JoinPath(work_dir_, std::string(path)))) return true;
+    }
+    return false;
+  }();
+  // Without either, the game's keys are left alone and nothing is read for them.
+  if (!handset && !had_key_canvases) return;
+
+  key_facts_.clear();
+  nokia_ui_user_ = nokia_package_user_ = false;
+  Scan(ScanAction::kKeyFacts, "*.class", work_dir_);
+  std::optional<KeyLayout> game;
+  if (!context_.settings.GameKeys.empty()) {
+    game = ParseKeyLayout(context_.settings.GameKeys);
+  } else if (nokia_ui_user_) {
+    game = KnownKeyLayouts()[0];  // the Nokia UI API's FullCanvas codes
+  } else {
+    game = LayoutFromComparedCodes(KeyHandlerComparisons(key_facts_));
+  }
+  const bool translated = handset && game && !(*handset == *game);
+  keys_.active = translated || had_key_canvases;
+  if (translated) {
+    keys_.map = {handset->codes, game->codes};
+  } else {
+    // Key canvases from before that now translate nothing.
+    const auto& codes = (game ? *game : handset ? *handset : KnownKeyLayouts()[0]).codes;
+    keys_.map = {codes, codes};
+  }
+  if (keys_.active) {
+    keys_.canvases = CanvasDescendants(key_facts_, context_.settings.Nokia && nokia_package_user_);
+  }
+  key_facts_.clear();
+  report_.keys = JobReport::Keys{game ? game->name : "", KeyLayoutName(handset), translated};
+
+  const Language& texts = context_.texts;
+  std::string line = texts.Text(TextId::kGameKeys) + " " +
+                     (game ? game->name : texts.Text(TextId::kKeysNotFound)) + ", " +
+                     texts.Text(TextId::kHandsetKeysFound) + " " + KeyLayoutName(handset);
+  if (translated) line += ", " + texts.Text(TextId::kKeysTranslated);
+  ConsoleText(line);
 }
 
 void PatchJob::ScanClasses() {
@@ -371,17 +445,28 @@ void PatchJob::WriteCanvasClasses() {
   Console(TextId::kWritingFullscreenClass);
   const auto width = static_cast<std::uint8_t>(context_.settings.ResW);
   const auto height = static_cast<std::uint8_t>(context_.settings.ResH);
+  const auto remove_unused = [this](std::string_view class_path) {
+    // Left by an earlier adaptation and no longer built on (a class that could not be read
+    // might still be, so then it stays).
+    if (!report_.warnings.empty()) return;
+    const std::string path = platform::JoinPath(work_dir_, std::string(class_path));
+    if (platform::DeleteFile(path)) platform::RemoveDirectory(platform::FolderPart(path));
+  };
   for (const auto& [cls, used] : {std::pair{kFullCanvasClass, UsesFullCanvas},
                                   std::pair{kFullGameCanvasClass, UsesFullGameCanvas}}) {
     if (used) {
       WriteCanvasClass(context_.storeClass, work_dir_, cls, width, height);
-    } else if (report_.warnings.empty()) {
-      // Left by an earlier adaptation and no longer built on (a class that could not be read
-      // might still be, so then it stays).
-      const std::string path = platform::JoinPath(work_dir_, std::string(cls.path));
-      if (platform::DeleteFile(path)) platform::RemoveDirectory(platform::FolderPart(path));
+    } else {
+      remove_unused(cls.path);
     }
   }
+  const bool keys = keys_.active && (UsesFullCanvas || UsesFullGameCanvas);
+  if (keys) {
+    WriteKeyClasses(context_.storeClass, work_dir_, UsesFullCanvas, UsesFullGameCanvas, keys_.map);
+  }
+  if (!keys || !UsesFullCanvas) remove_unused(kFullKeyCanvasPath);
+  if (!keys || !UsesFullGameCanvas) remove_unused(kFullKeyGameCanvasPath);
+  if (!keys) remove_unused(kKeyMapPath);
   Gauge(65);
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -12,6 +13,8 @@
 #include "pipeline/GameFiles.h"
 #include "pipeline/GameTransaction.h"
 #include "pipeline/JobReport.h"
+#include "pipeline/KeyCanvasClasses.h"
+#include "pipeline/KeyHandlers.h"
 #include "settings/Language.h"
 #include "settings/Settings.h"
 
@@ -114,6 +117,16 @@ class PatchJob {
     // nokia_users_); then redirected as above, except classes in the Nokia package, which wait
     // until the Nokia classes have been added over them.
     kClasses,
+    // Read for the keys (KeyPlan): what each class tells about its key handling.
+    kKeyFacts,
+  };
+  // What the job does about keys, found right after unpacking.
+  struct KeyPlan {
+    // The game's canvases go onto the key canvases: a mapping is wanted, or an earlier
+    // adaptation gave the game key canvases (whose renamed handlers need them).
+    bool active = false;
+    KeyMapCodes map;                 // what KeyMap carries when active
+    std::set<std::string> canvases;  // the classes whose key handlers are renamed
   };
   // The descriptor and manifest a job rewrites, handed from step to step.
   struct TextFiles {
@@ -175,8 +188,12 @@ class PatchJob {
   void Prepare();
   // Unwritable files refused and a fresh work folder made.
   void PrepareWorkFolder(const GameTransaction& game);
-  // The game unpacked into the work folder; true when it is adapted for this size already.
+  // The game unpacked into the work folder and its keys planned; true when it is adapted for
+  // this size and these keys already.
   bool UnpackGame(const std::string& jar);
+  // With a handset layout set, or key canvases in the game: the game's layout found (or given),
+  // the keys reported, and the plan made.
+  void PlanKeys();
   // Every class read once: tested for the Nokia API and, outside the Nokia package, redirected.
   void ScanClasses();
   // With the Nokia option: the Nokia classes added when some class uses the Nokia API.
@@ -221,6 +238,12 @@ class PatchJob {
   // Classes that use the Nokia API. The Console lines for classes that could not be read wait in
   // the report's warnings until the redirect is reported.
   int nokia_users_ = 0;
+  KeyPlan keys_;
+  // Filled by a kKeyFacts scan: every class's key facts, and whether some class outside the
+  // Nokia package uses the Nokia UI API, or any refers to the Nokia package.
+  std::vector<ClassKeyFacts> key_facts_;
+  bool nokia_ui_user_ = false;
+  bool nokia_package_user_ = false;
   // Set by the redirect: some class builds on FullCn or FullGameCn, now or from an earlier
   // adaptation.
   bool UsesFullCanvas = false;

@@ -1,6 +1,7 @@
-// TfrmOptions: the Options dialog, editing nine of the ten settings.
+// TfrmOptions: the Options dialog, editing the settings but the language file.
 #include "ui/OptionsDialog.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -9,6 +10,7 @@
 #include <QLineEdit>
 #include <QPainter>
 
+#include "settings/KeyLayout.h"
 #include "ui/Boxes.h"
 #include "ui/Look.h"
 #include "ui/MainShape.h"
@@ -197,6 +199,17 @@ void TfrmOptions::CreateDragDropPanelAndButtons() {
   lblOptsDragDrop = MakeLabel(this, "lblOptsDragDrop", 16, 168, true);
   cbConfirmDrop = MakeCheckBox(this, "cbConfirmDrop", 14, 187);
 
+  // The handset's key layout, above the buttons.
+  lblHandsetKeys = MakeLabel(this, "lblHandsetKeys", 307, 166, false);
+  cbHandsetKeys = new QComboBox(this);
+  cbHandsetKeys->setObjectName(QStringLiteral("cbHandsetKeys"));
+  cbHandsetKeys->setGeometry(475, 162, 106, 20);
+  cbHandsetKeys->setFont(WindowFont(false));
+  cbHandsetKeys->addItem(QStringLiteral("none"));
+  for (const KeyLayout& layout : KnownKeyLayouts()) {
+    cbHandsetKeys->addItem(QString::fromStdString(layout.name));
+  }
+
   btnOk = MakeButton(this, "btnOk", {299, 188, 137, 22}, taCenter, true);
   btnCancel = MakeButton(this, "btnCancel", {444, 188, 137, 22}, taCenter, false);
 }
@@ -209,6 +222,7 @@ void TfrmOptions::ConnectControls() {
   QWidget::setTabOrder(cbAskMidway, edResW);
   QWidget::setTabOrder(edResW, edResH);
   QWidget::setTabOrder(edResH, cbConfirmDrop);
+  QWidget::setTabOrder(cbConfirmDrop, cbHandsetKeys);
 
   connect(edResW, &QLineEdit::textChanged, this, [this] { edResWChange(); });
   connect(edResH, &QLineEdit::textChanged, this, [this] { edResHChange(); });
@@ -274,6 +288,7 @@ bool TfrmOptions::Execute(Settings& settings) {
   settings.ResW = edResW->text().toInt();
   settings.ResH = edResH->text().toInt();
   settings.ConfirmDrop = cbConfirmDrop->Checked();
+  settings.HandsetKeys = cbHandsetKeys->currentText().toStdString();
   return true;
 }
 
@@ -290,6 +305,10 @@ void TfrmOptions::Load(const Settings& settings) {
   edResW->setText(CheckedResolutionText(QString::number(settings.ResW)));
   edResH->setText(CheckedResolutionText(QString::number(settings.ResH)));
   cbConfirmDrop->SetChecked(settings.ConfirmDrop);
+  // A custom layout, which only the settings file and korvel-patch write, is offered as it is.
+  const QString keys = QString::fromStdString(settings.HandsetKeys);
+  if (cbHandsetKeys->findText(keys) < 0) cbHandsetKeys->addItem(keys);
+  cbHandsetKeys->setCurrentText(keys);
 }
 
 void TfrmOptions::CheckResolutionEdit(QLineEdit* edit) {
@@ -345,6 +364,7 @@ TfrmOptions::Controls TfrmOptions::ControlsForTest() const {
           .lblCanvasHp = lblCanvasHp,
           .edResW = edResW,
           .edResH = edResH,
+          .cbHandsetKeys = cbHandsetKeys,
           .btnMidway = btnMidway,
           .btnRes128x116 = btnRes128x116,
           .btnRes128x128 = btnRes128x128,

@@ -1,4 +1,4 @@
-// TfrmOptions: the Options dialog, editing nine of the ten settings.
+// TfrmOptions: the Options dialog, editing the settings but the language file.
 #pragma once
 
 #include <QDialog>
@@ -8,6 +8,7 @@
 #include "settings/Language.h"
 #include "settings/Settings.h"
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 
@@ -66,6 +67,7 @@ class TfrmOptions : public QDialog {
     QLabel* lblCanvasHp;
     QLineEdit* edResW;
     QLineEdit* edResH;
+    QComboBox* cbHandsetKeys;
     TSelButton* btnMidway;
     TSelButton* btnRes128x116;
     TSelButton* btnRes128x128;
@@ -111,6 +113,8 @@ class TfrmOptions : public QDialog {
   TPanelShape* shpDragDropBg = nullptr;
   QLabel* lblOptsDragDrop = nullptr;
   TBitCheckBox* cbConfirmDrop = nullptr;
+  QLabel* lblHandsetKeys = nullptr;
+  QComboBox* cbHandsetKeys = nullptr;  // the handset's key layout
   TSelButton* btnOk = nullptr;
   TSelButton* btnCancel = nullptr;
   TAlphaShowHide* WindowFade = nullptr;

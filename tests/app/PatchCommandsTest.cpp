@@ -20,6 +20,8 @@ struct ParseCase {
   int width = 128;
   bool nokia = true;
   bool quiet = false;
+  std::string handset_keys = "none";
+  std::string game_keys = "";
 };
 
 class ParsePatchArgumentsTest : public testing::TestWithParam<ParseCase> {};
@@ -41,6 +43,8 @@ TEST_P(ParsePatchArgumentsTest, GivesTheOptionsOrAUsageError) {
   EXPECT_EQ(settings.ResW, c.width);
   EXPECT_EQ(settings.Nokia, c.nokia);
   EXPECT_EQ(options.quiet, c.quiet);
+  EXPECT_EQ(settings.HandsetKeys, c.handset_keys);
+  EXPECT_EQ(settings.GameKeys, c.game_keys);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -55,7 +59,27 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{{"a.jar", "--lang"}, "--lang needs a value"},
         ParseCase{{"--bogus", "a.jar"}, "unknown option --bogus"},
         ParseCase{{"--quiet"}, "no JAR given"},
-        ParseCase{{"--restore", "--dry-run", "a.jar"}, "--restore and --dry-run"}));
+        ParseCase{{"--restore", "--dry-run", "a.jar"}, "--restore and --dry-run"},
+        ParseCase{{"--handset-keys", " 1-4", "--game-keys", "NONE", "a.jar"},
+                  "",
+                  {"a.jar"},
+                  128,
+                  true,
+                  false,
+                  "1-4",
+                  "none"},
+        ParseCase{{"--handset-keys", "Custom: -6,-7,-5,-1,-2,-3,-99", "a.jar"},
+                  "",
+                  {"a.jar"},
+                  128,
+                  true,
+                  false,
+                  "custom:-6,-7,-5,-1,-2,-3,-99"},
+        ParseCase{{"--handset-keys", "custom:-6,-7,-5,-1,-2,-3", "a.jar"},
+                  "--handset-keys: a custom layout has seven codes"},
+        ParseCase{{"--handset-keys", "custom:-6,-6,-5,-1,-2,-3,-4", "a.jar"},
+                  "--handset-keys: the seven codes of a custom layout must differ"},
+        ParseCase{{"--game-keys", "3-4", "a.jar"}, "--game-keys: \"3-4\" is no key layout"}));
 
 // A folder stands for its JARs below it in name order, whatever the letter case of ".jar".
 TEST(PatchCommands, AFolderStandsForItsJarsInNameOrder) {
@@ -82,8 +106,8 @@ TEST(PatchCommands, ResultWordsAreTheBatchListsInEnglish) {
 
 TEST(PatchCommands, ResultsPrintAsLinesOrJsonAndSetTheExitStatus) {
   std::vector<FileResult> results(2);
-  results[0] = {"good.jar", "adapted", "", 2, true, 100, 120};
-  results[1] = {"bad \"x\"\\.jar", "failed", "line\tbreak", 0, false, -1, -1};
+  results[0] = {"good.jar", "adapted", "", 2, true, 100, 120, JobReport::Keys{"", "1-4", false}};
+  results[1] = {"bad \"x\"\\.jar", "failed", "line\tbreak", 0, false, -1, -1, std::nullopt};
   std::ostringstream lines, json;
   PrintResults(lines, results, false, false, false);
   EXPECT_EQ(
@@ -93,10 +117,10 @@ TEST(PatchCommands, ResultsPrintAsLinesOrJsonAndSetTheExitStatus) {
   EXPECT_EQ(json.str(),
             "{\"path\": \"good.jar\", \"result\": \"adapted\", \"reason\": \"\", "
             "\"classes_redirected\": 2, \"nokia\": true, \"size_before\": 100, \"size_after\": "
-            "120}\n"
+            "120, \"keys\": {\"game\": null, \"handset\": \"1-4\", \"translated\": false}}\n"
             "{\"path\": \"bad \\\"x\\\"\\\\.jar\", \"result\": \"failed\", \"reason\": "
             "\"line\\u0009break\", \"classes_redirected\": 0, \"nokia\": false, \"size_before\": "
-            "null, \"size_after\": null}\n");
+            "null, \"size_after\": null, \"keys\": null}\n");
   EXPECT_EQ(ExitStatus(results), 1);
   results.pop_back();
   EXPECT_EQ(ExitStatus(results), 0);

@@ -169,42 +169,55 @@ std::string UnzipTo(const std::string& jar, const std::string& folder) {
   return folder;
 }
 
-// Links the classes before and after adaptation, once with the game's own classes and once with
-// a handset's Nokia FullCanvas in front of them: a class that linked before must link after.
+// Links the classes before and after adaptation, and after an adaptation for a handset whose
+// keys no game was built for (so that every game whose layout shows is given key canvases), once
+// with the game's own classes and once with a handset's Nokia FullCanvas in front of them: a class
+// that linked before must link after. The keys found are those suites.tsv lists.
 TEST_P(CorpusJob, EveryClassThatLinkedBeforeLinksAfter) {
   const JvmKit& kit = Kit();
   const test::TempDir dirs;
   const std::string before = UnzipTo(jar_, dirs.MakeDir("before"));
   ASSERT_NE(job_->ProcessJar(jar_, true), JobOutcome::kFailed);
+  EXPECT_FALSE(job_->Report().keys);
   const std::string after = UnzipTo(jar_, dirs.MakeDir("after"));
+  games_.Write(GetParam().jar, original_jar_);
+  settings_.HandsetKeys = "custom:-101,-102,-103,-104,-105,-106,-107";
+  ASSERT_NE(job_->ProcessJar(jar_, true), JobOutcome::kFailed);
+  ASSERT_TRUE(job_->Report().keys);
+  EXPECT_EQ(job_->Report().keys->game, GetParam().keys);
+  const std::string keys = UnzipTo(jar_, dirs.MakeDir("keys"));
 
   const std::string nokia = kit.midp + ":" + kit.nokia_handset + ":";
+  std::string command = "java -Xshare:off -cp '" + kit.tools + "' LinkClasses";
+  for (const std::string& classes : {before, after, keys}) {
+    command += " '" + classes + "=" + kit.midp + ":" + classes + "' '" + classes + "=" + nokia +
+               classes + "'";
+  }
   std::string out;
-  ASSERT_EQ(test::RunCommand("java -Xshare:off -cp '" + kit.tools + "' LinkClasses '" + before +
-                                 "=" + kit.midp + ":" + before + "' '" + after + "=" + kit.midp +
-                                 ":" + after + "' '" + before + "=" + nokia + before + "' '" +
-                                 after + "=" + nokia + after + "'",
-                             out),
-            0)
-      << out;
-  std::set<std::string> failed[4];
+  ASSERT_EQ(test::RunCommand(command, out), 0) << out;
+  std::set<std::string> failed[6];
   std::istringstream lines(out);
   for (std::string line; std::getline(lines, line);) {
     const std::size_t space = line.find(' ');
     failed[std::stoi(line.substr(0, space))].insert(
         line.substr(space + 1, line.find(' ', space + 1) - space - 1));
   }
-  for (int run : {1, 3}) {
+  // Runs 0 and 1 are before, with and without the Nokia FullCanvas; 2 to 5 after.
+  for (int run : {2, 3, 4, 5}) {
     for (const std::string& name : failed[run]) {
-      EXPECT_EQ(failed[run - 1].count(name), 1u) << name << " fails only after adaptation"
-                                                 << (run == 3 ? " on a Nokia handset" : "") << "\n"
-                                                 << out;
+      EXPECT_EQ(failed[run % 2].count(name), 1u)
+          << name << " fails only after adaptation" << (run >= 4 ? " with key canvases" : "")
+          << (run % 2 ? " on a Nokia handset" : "") << "\n"
+          << out;
     }
   }
   // These games' GameCanvas screen calls setFullScreenMode through the canvas class.
   const std::string_view folder = GetParam().folder;
   if (folder == "ray-airboil-c65" || folder == "ray-sh-e398") {
-    EXPECT_EQ(failed[1].count("l") + failed[3].count("l"), 0u) << out;
+    EXPECT_EQ(
+        failed[2].count("l") + failed[3].count("l") + failed[4].count("l") + failed[5].count("l"),
+        0u)
+        << out;
   }
 }
 

@@ -123,17 +123,21 @@ TEST(Settings, SaveThenLoadGivesTheSameRecord) {
   s.LangFile = dir / "English.lng";
   s.ResW = 176;
   s.ResH = -3;
+  s.HandsetKeys = "1-4";
   SaveSettings(s, ini);
   EXPECT_EQ(LoadSettings(ini), s);
   EXPECT_EQ(ReadFile(ini),
             "[Korvel]\nBackup=1\nJad=0\nNokia=0\nFilterAttr=0\nResW=176\nResH=-3\n"
             "AskMidway=0\nMidway=/opt/MIDway tools/Мидвей\nConfirmDrop=0\nLangFile=" +
-                s.LangFile + "\n");
+                s.LangFile + "\nHandsetKeys=1-4\n");
 
-  // Saving again over the file changes the values in place.
+  // Saving again over the file changes the values in place; no layout is then written too.
   SaveSettings(Settings(), ini);
-  EXPECT_EQ(ReadFile(ini), kDefaultFile);
+  EXPECT_EQ(ReadFile(ini), std::string(kDefaultFile) + "HandsetKeys=none\n");
   EXPECT_EQ(LoadSettings(ini), Settings());
+  // A layout that is none of the accepted ones reads as none.
+  dir.Write("korvel.ini", "[Korvel]\nHandsetKeys=7-6\n");
+  EXPECT_EQ(LoadSettings(ini).HandsetKeys, "none");
 }
 
 TEST(Settings, OtherSectionsAndKeysArePreserved) {

@@ -29,11 +29,11 @@ std::vector<Suite> LoadSuites() {
   for (int number = 1; std::getline(in, line); ++number) {
     if (line.empty() || line[0] == '#') continue;
     const std::vector<std::string> f = SplitTabs(line);
-    if (f.size() != 7) {
-      throw std::runtime_error(list + ":" + std::to_string(number) + ": seven fields expected");
+    if (f.size() != 8) {
+      throw std::runtime_error(list + ":" + std::to_string(number) + ": eight fields expected");
     }
     suites.push_back({f[0], f[1], f[2] == "-" ? "" : f[2], std::stoi(f[3]), std::stoi(f[4]),
-                      std::stoi(f[5]), std::stoi(f[6])});
+                      std::stoi(f[5]), std::stoi(f[6]), f[7] == "-" ? "" : f[7]});
   }
   if (suites.empty()) throw std::runtime_error("no sample games listed in " + list);
   return suites;

@@ -17,6 +17,7 @@ struct Suite {
   int canvases = 0;       // classes extending the MIDP canvas or game canvas directly
   int game_canvases = 0;  // those of them that extend the game canvas
   int nokia_users = 0;
+  std::string keys;  // the key layout its classes show ("6-7"), empty for none
 
   std::string JarPath() const;
   std::string JadPath() const;  // "" when the game has none
