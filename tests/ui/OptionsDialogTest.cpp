@@ -2,6 +2,7 @@
 // upload tool buttons, and the exchange with the Settings record.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -128,6 +129,7 @@ TEST_F(OptionsDialogTest, OkStoresEveryValue) {
   expected.Midway = tool.toStdString();
   expected.ResW = 128;
   expected.ResH = 128;
+  expected.HandsetKeys = "21-22";
   settings_.LangFile = expected.LangFile = "/somewhere/English.lng";
   WhenShown(dialog_, [&] {
     for (TBitCheckBox* box : {ui_.cbBackup, ui_.cbNokia, ui_.cbJad, ui_.cbFilterAttr,
@@ -143,10 +145,20 @@ TEST_F(OptionsDialogTest, OkStoresEveryValue) {
     QTest::mouseClick(ui_.btnRes128x128, Qt::LeftButton);
     EXPECT_EQ(ui_.edResW->text(), "128");
     EXPECT_EQ(ui_.edResH->text(), "128");
+    ui_.cbHandsetKeys->setCurrentText("21-22");
     QTest::mouseClick(ui_.btnOk, Qt::LeftButton);
   });
   ASSERT_TRUE(dialog_.Execute(settings_));
   EXPECT_EQ(settings_, expected);
+
+  // A custom layout from the settings file is offered as it is.
+  settings_.HandsetKeys = "custom:-6,-7,-5,-1,-2,-3,-99";
+  WhenShown(dialog_, [&] {
+    EXPECT_EQ(ui_.cbHandsetKeys->currentText().toStdString(), settings_.HandsetKeys);
+    QTest::mouseClick(ui_.btnOk, Qt::LeftButton);
+  });
+  ASSERT_TRUE(dialog_.Execute(settings_));
+  EXPECT_EQ(settings_.HandsetKeys, "custom:-6,-7,-5,-1,-2,-3,-99");
 }
 
 TEST_F(OptionsDialogTest, EnterIsOkAndEscapeCancels) {
