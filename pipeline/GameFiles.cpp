@@ -1,6 +1,10 @@
 // The files that go with a game's JAR.
 #include "pipeline/GameFiles.h"
 
+#include <cstdint>
+#include <string_view>
+
+#include "platform/FileError.h"
 #include "platform/Files.h"
 
 namespace korvel {
@@ -22,6 +26,36 @@ std::string FindDescriptor(const std::string& jar) {
   const auto found =
       platform::ResolvePathIgnoringCase(platform::FolderPart(usual), platform::FileNamePart(usual));
   return found && platform::FileExists(*found) ? *found : usual;
+}
+
+bool DescriptorMatches(const std::string& jad, const std::string& jar) {
+  const std::int64_t size = platform::FileSizeOf(jar);
+  std::string text;
+  try {
+    text = platform::ReadWholeFile(jad);
+  } catch (const FileError&) {
+    return false;
+  }
+  constexpr std::string_view kKey = "midlet-jar-size:";
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    const std::string_view line(text.data() + start, end - start);
+    start = end + 1;
+    if (line.size() < kKey.size()) continue;
+    bool key = true;
+    for (std::size_t i = 0; i < kKey.size() && key; ++i) {
+      const char c = line[i];
+      key = (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) == kKey[i];
+    }
+    if (!key) continue;
+    std::string_view value = line.substr(kKey.size());
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
+    return size >= 0 && value == std::to_string(size);
+  }
+  return false;
 }
 
 }  // namespace korvel

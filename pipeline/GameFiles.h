@@ -13,5 +13,8 @@ std::string DescriptorPath(const std::string& jar);
 // The descriptor beside `jar` as it is on disk, whatever the letter case of its name;
 // DescriptorPath(jar) when there is none.
 std::string FindDescriptor(const std::string& jar);
+// Whether the descriptor `jad` gives the size of the JAR at `jar` as its MIDlet-Jar-Size (what a
+// handset checks before it installs the pair). False when either cannot be read.
+bool DescriptorMatches(const std::string& jad, const std::string& jar);
 
 }  // namespace korvel

@@ -1,25 +1,27 @@
 // The user's files of one game (JAR, JAD, backup) and the one way the patch job changes them: as a
 // transaction that a kill, a power loss or a full disk can interrupt at any instant without
-// losing the game.
+// losing the game, even where a folder's changes reach the disk in any order (FAT).
 //
 // Until the commit, the job writes only files of its own beside the game:
-//   GAME.jar.korvel-new     the new JAR, packed and read back
-//   GAME.jad.korvel-new     the new JAD, written in full
-//   GAME.jar.korvel-keep    the input JAR under a second name, flushed (a copy where the file
+//   GAME.jar.korvel-new     the new JAR, packed, flushed and read back
+//   GAME.jad.korvel-new     the new JAD, written in full and flushed
+//   GAME.jar.korvel-keep    the input JAR under a second name (a flushed copy where the file
 //                           system has no second names)
-//   GAME.jad.korvel-keep    the same for the input JAD, when the JAD is renewed
-// The commit writes GAME.jar.korvel-commit (the journal) and then renames the new JAR and the new
-// JAD into place; the keep copies become GAME.jar.bak and GAME.jad.bak when a backup is wanted
-// and no GAME.jar.bak exists, and are removed otherwise; the journal goes last. The folder is
-// flushed after the journal, after the two renames and after the backup's: wherever the order of
-// the changes matters after a power loss.
+//   GAME.jad.korvel-keep    the same for the input JAD when a backup is wanted (empty for a game
+//                           that had no JAD)
+// The commit flushes the folder (those names are on the disk), writes and flushes the journal
+// GAME.jar.korvel-commit and the folder, renames the new JAR and the new JAD into place and
+// flushes the folder; when the journal says so, the keep copies become GAME.jad.bak and
+// GAME.jar.bak, flushed; then the leftovers and the journal go, unflushed.
 //
-// Recovery, at the start of the next run on the game: a journal means the new pair was complete,
-// so the commit is finished; without one, the game was never touched and the job's own files are
-// removed.
+// Recovery, at the start of the next run on the game (and of a restore): a whole journal means
+// the new pair was complete, so the commit is finished; a restore's journal
+// (GAME.jar.korvel-restore) that the restore is finished; then the job's own files are removed,
+// the journals last. A journal without its end line was cut short before anything relied on it.
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -35,9 +37,7 @@ class JobFailure : public std::runtime_error {
 // Called before each change to the game's files, with a short name of the change.
 using JobStepHook = std::function<void(std::string_view step)>;
 
-// Puts the backup of `jar` (absolute) back: GAME.jad.bak over the JAD first, then GAME.jar.bak over
-// the JAR, each a rename, so an interrupted restore can simply be run again. Returns a line saying
-// what was restored. Raises JobFailure, the files as they were, when there is no GAME.jar.bak.
+// Puts the backup of `jar` (absolute) back: GameTransaction::Restore.
 std::string RestoreBackup(const std::string& jar);
 
 class GameTransaction {
@@ -71,9 +71,24 @@ class GameTransaction {
   // Removes the files this run made beside the game; for a run that ends before its commit.
   void Discard();
 
+  // Puts the backup back, after recovering an interrupted run: GAME.jad.bak over the JAD (an
+  // empty one, which a run leaves for a game that had no JAD, removes the JAD instead), then
+  // GAME.jar.bak over the JAR. A journal (GAME.jar.korvel-restore) is on the disk first, so a
+  // restore cut short is finished by the next run of any kind. Returns the lines saying what was
+  // done. Raises JobFailure, the files as they were, when there is no GAME.jar.bak.
+  std::string Restore();
+
  private:
   void Step(std::string_view what) const;
   std::string Journal() const;
+  std::string RestoreJournal() const;
+  // A journal's text; nothing when there is none. Raises JobFailure when it cannot be read.
+  std::optional<std::string> ReadJournal(const std::string& path) const;
+  // The JAD a journal names, in this folder; "" for none.
+  std::string JournalDescriptor(const std::string& text) const;
+  // Writes a journal whole and flushes it and the folder.
+  void WriteJournal(const std::string& path, const std::string& text) const;
+  void FinishRestore(const std::string& journal) const;
   std::string Keep() const;
   std::string KeepDescriptor() const;
   std::string Backup() const;
@@ -83,9 +98,8 @@ class GameTransaction {
   void SyncFolder() const;
   // The keep copy becomes the backup, or goes.
   void SettleBackup(bool backup) const;
-  // Removes the job's own files beside the game (never the journal); true when any was there.
+  // Removes the job's own files beside the game, the journals last; true when any was there.
   bool RemoveLeftovers() const;
-  void WriteJournal(const std::string& descriptor, bool backup) const;
   void RestoreOriginal() const;
 
   std::string jar_;

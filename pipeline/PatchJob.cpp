@@ -263,7 +263,7 @@ void PatchJob::EndReport(JobOutcome outcome, const std::string& jar) {
 
 std::optional<JobOutcome> PatchJob::RunWorkFolderSteps(GameTransaction& game) {
   PrepareWorkFolder(game);
-  if (UnpackGame(game.Jar())) return JobOutcome::kAlreadyAdapted;
+  if (UnpackGame(game)) return JobOutcome::kAlreadyAdapted;
   ScanClasses();
   AddNokiaClassesWhenUsed();
   RedirectCanvasClasses();
@@ -332,7 +332,8 @@ void PatchJob::PrepareWorkFolder(const GameTransaction& game) {
   Gauge(15);
 }
 
-bool PatchJob::UnpackGame(const std::string& jar) {
+bool PatchJob::UnpackGame(const GameTransaction& game) {
+  const std::string& jar = game.Jar();
   const Settings& settings = context_.settings;
   Console(TextId::kExtractingFiles);
   if (!Unpack(jar, work_dir_)) throw JobFailure(archive_failure_);
@@ -342,8 +343,12 @@ bool PatchJob::UnpackGame(const std::string& jar) {
   report_.adapted_size = InjectedCanvasSize(work_dir_);
   const std::optional<KeyMapCodes> wanted_keys =
       keys_.active ? std::optional(keys_.map) : std::nullopt;
+  // A JAD that does not match the JAR (a restore cut short by an older version, a JAD edited
+  // by hand) is renewed by running on, so the pair is never called adapted as it is.
+  const bool descriptor_matches = !settings.Jad || !game.HasDescriptor() ||
+                                  DescriptorMatches(game.Descriptor(), jar);
   if (report_.adapted_size && *report_.adapted_size == CanvasSize{settings.ResW, settings.ResH} &&
-      InjectedKeyMap(context_.storeClass, work_dir_) == wanted_keys) {
+      InjectedKeyMap(context_.storeClass, work_dir_) == wanted_keys && descriptor_matches) {
     Console(TextId::kClearingTempDir);
     ClearWorkDirectory();
     return true;

@@ -189,8 +189,8 @@ class PatchJob {
   // Unwritable files refused and a fresh work folder made.
   void PrepareWorkFolder(const GameTransaction& game);
   // The game unpacked into the work folder and its keys planned; true when it is adapted for
-  // this size and these keys already.
-  bool UnpackGame(const std::string& jar);
+  // this size and these keys already, its JAD (when the job renews JADs) matching.
+  bool UnpackGame(const GameTransaction& game);
   // With a handset layout set, or key canvases in the game: the game's layout found (or given),
   // the keys reported, and the plan made.
   void PlanKeys();

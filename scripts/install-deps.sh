@@ -9,6 +9,7 @@ packages=(
   fonts-liberation
   openjdk-17-jdk-headless
   proguard-cli zip unzip
+  python3 strace
   g++-multilib
   clang libclang-rt-dev
   desktop-file-utils man-db dpkg-dev lintian librsvg2-bin

@@ -225,31 +225,36 @@ TEST_F(KorvelPatch, ADryRunWritesNothing) {
       << output_;
 }
 
-// --restore puts back the pair a run with a backup replaced, with and without a JAD.
+// --restore puts back the pair a run with a backup replaced, with and without a JAD, and removes
+// the JAD a run made for a game that had none.
 TEST_F(KorvelPatch, RestorePutsTheBackupBack) {
   const std::string demo = ReadFile(test::SourceFile("examples/demo/Demo.jar"));
   const std::string jad = ReadFile(test::SourceFile("examples/demo/Demo.jad"));
   games_.Write("Demo.jar", demo);
   games_.Write("Demo.jad", jad);
   games_.Write("Solo.jar", demo);
+  games_.Write("Made.jar", demo);
   EXPECT_EQ(Run("--restore Demo.jar", games_.Path()), 1);
   EXPECT_NE(output_.find("failed: Demo.jar: There is no backup Demo.jar.bak"), std::string::npos)
       << output_;
   EXPECT_EQ(ReadFile(games_ / "Demo.jar"), demo);
 
   ASSERT_EQ(Run("--quiet --backup --no-jad Solo.jar", games_.Path()), 0) << output_;
-  ASSERT_EQ(Run("--quiet --backup --jad Demo.jar", games_.Path()), 0) << output_;
+  ASSERT_EQ(Run("--quiet --backup --jad Demo.jar Made.jar", games_.Path()), 0) << output_;
+  ASSERT_TRUE(fs::exists(games_ / "Made.jad"));
   ASSERT_NE(ReadFile(games_ / "Demo.jad"), jad);
   EXPECT_EQ(ReadFile(games_ / "Demo.jad.bak"), jad);
   EXPECT_FALSE(fs::exists(games_ / "Solo.jad.bak"));
 
-  EXPECT_EQ(Run("--restore Demo.jar Solo.jar", games_.Path()), 0) << output_;
-  EXPECT_NE(output_.find("2 restored, 0 failed"), std::string::npos) << output_;
-  for (const char* name : {"Demo.jar", "Solo.jar"}) EXPECT_EQ(ReadFile(games_ / name), demo);
+  EXPECT_EQ(Run("--restore Demo.jar Solo.jar Made.jar", games_.Path()), 0) << output_;
+  EXPECT_NE(output_.find("3 restored, 0 failed"), std::string::npos) << output_;
+  for (const char* name : {"Demo.jar", "Solo.jar", "Made.jar"}) {
+    EXPECT_EQ(ReadFile(games_ / name), demo);
+  }
   EXPECT_EQ(ReadFile(games_ / "Demo.jad"), jad);
   std::set<std::string> names;
   for (const auto& e : fs::directory_iterator(games_.Path())) names.insert(e.path().filename());
-  EXPECT_EQ(names, (std::set<std::string>{"Demo.jar", "Demo.jad", "Solo.jar"}));
+  EXPECT_EQ(names, (std::set<std::string>{"Demo.jar", "Demo.jad", "Solo.jar", "Made.jar"}));
 }
 
 }  // namespace
