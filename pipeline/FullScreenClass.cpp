@@ -40,17 +40,22 @@ std::string WriteCanvasClass(const TmxStorage& store, const std::string& work_di
   return class_file;
 }
 
-namespace {
-
-std::optional<CanvasSize> SizeIn(const std::string& work_dir, const InjectedCanvasClass& cls) {
-  const std::string class_file = platform::JoinPath(work_dir, std::string(cls.path));
+std::optional<std::string> ReadClassFile(const std::string& work_dir, std::string_view path) {
+  const std::string class_file = platform::JoinPath(work_dir, std::string(path));
   if (!platform::FileExists(class_file)) return std::nullopt;
-  std::string bytes;
   try {
-    bytes = platform::ReadWholeFile(class_file);
+    return platform::ReadWholeFile(class_file);
   } catch (const FileError&) {
     return std::nullopt;
   }
+}
+
+namespace {
+
+std::optional<CanvasSize> SizeIn(const std::string& work_dir, const InjectedCanvasClass& cls) {
+  const std::optional<std::string> read = ReadClassFile(work_dir, cls.path);
+  if (!read) return std::nullopt;
+  const std::string& bytes = *read;
   if (bytes.size() <= cls.height_offset) return std::nullopt;
   return CanvasSize{static_cast<unsigned char>(bytes[cls.width_offset]),
                     static_cast<unsigned char>(bytes[cls.height_offset])};

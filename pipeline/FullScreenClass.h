@@ -37,6 +37,10 @@ void WriteStringAt(const std::string& file_name, std::uint64_t offset, std::stri
 // with its package folders made. Raises FileError when a folder cannot be made.
 std::string MakeClassFolders(const std::string& work_dir, std::string_view path);
 
+// The bytes of the class file `path` below `work_dir`; nothing when it is not there or cannot be
+// read.
+std::optional<std::string> ReadClassFile(const std::string& work_dir, std::string_view path);
+
 // Writes the class below `work_dir` (creating the folders as needed and replacing an older copy
 // of the class) from its store item, reporting `width` x `height`. Returns the class file's path.
 // Raises FileError when a folder or the file cannot be made, StoreError when the store lacks the

@@ -51,7 +51,8 @@ bool DescriptorMatches(const std::string& jad, const std::string& jar) {
     }
     if (!key) continue;
     std::string_view value = line.substr(kKey.size());
-    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+      value.remove_prefix(1);
     while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
     return size >= 0 && value == std::to_string(size);
   }

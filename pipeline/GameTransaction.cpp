@@ -162,8 +162,8 @@ std::string GameTransaction::JournalDescriptor(const std::string& text) const {
 
 std::string GameTransaction::Recover() {
   std::string line;
-  if (const auto text = ReadJournal(Journal()); text && (WholeJournal(*text, kJournalHeader) ||
-                                                         StartsWith(*text, kOldJournalHeader))) {
+  if (const auto text = ReadJournal(Journal());
+      text && (WholeJournal(*text, kJournalHeader) || StartsWith(*text, kOldJournalHeader))) {
     // The new pair was complete when the journal was written: finish putting it in place.
     if (platform::FileExists(NewJar())) Replace(NewJar(), jar_);
     const std::string descriptor = JournalDescriptor(*text);
@@ -365,9 +365,9 @@ std::string GameTransaction::Restore() {
   const std::string descriptor_backup = descriptor + ".bak";
   const bool has_descriptor_backup = platform::FileExists(descriptor_backup);
   const bool no_descriptor = has_descriptor_backup && platform::FileSizeOf(descriptor_backup) == 0;
-  WriteJournal(RestoreJournal(),
-               std::string(kRestoreHeader) + "\njad=" + Hex(platform::FileNamePart(descriptor)) +
-                   "\nnojad=" + (no_descriptor ? "1" : "0") + "\n");
+  WriteJournal(RestoreJournal(), std::string(kRestoreHeader) +
+                                     "\njad=" + Hex(platform::FileNamePart(descriptor)) +
+                                     "\nnojad=" + (no_descriptor ? "1" : "0") + "\n");
   FinishRestore(platform::ReadWholeFile(RestoreJournal()));
   Step("end");
   platform::DeleteFile(RestoreJournal());

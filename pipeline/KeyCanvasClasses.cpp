@@ -88,14 +88,9 @@ void WriteKeyClasses(const TmxStorage& store, const std::string& work_dir, bool 
 }
 
 std::optional<KeyMapCodes> InjectedKeyMap(const TmxStorage& store, const std::string& work_dir) {
-  const std::string class_file = platform::JoinPath(work_dir, std::string(kKeyMapPath));
-  if (!platform::FileExists(class_file)) return std::nullopt;
-  std::string bytes;
-  try {
-    bytes = platform::ReadWholeFile(class_file);
-  } catch (const FileError&) {
-    return std::nullopt;
-  }
+  const std::optional<std::string> read = ReadClassFile(work_dir, kKeyMapPath);
+  if (!read) return std::nullopt;
+  const std::string& bytes = *read;
   const KeyMapTemplate& t = Template(store);
   if (bytes.size() != t.bytes.size()) return std::nullopt;
   KeyMapCodes codes;

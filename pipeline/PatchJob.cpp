@@ -345,8 +345,8 @@ bool PatchJob::UnpackGame(const GameTransaction& game) {
       keys_.active ? std::optional(keys_.map) : std::nullopt;
   // A JAD that does not match the JAR (a restore cut short by an older version, a JAD edited
   // by hand) is renewed by running on, so the pair is never called adapted as it is.
-  const bool descriptor_matches = !settings.Jad || !game.HasDescriptor() ||
-                                  DescriptorMatches(game.Descriptor(), jar);
+  const bool descriptor_matches =
+      !settings.Jad || !game.HasDescriptor() || DescriptorMatches(game.Descriptor(), jar);
   if (report_.adapted_size && *report_.adapted_size == CanvasSize{settings.ResW, settings.ResH} &&
       InjectedKeyMap(context_.storeClass, work_dir_) == wanted_keys && descriptor_matches) {
     Console(TextId::kClearingTempDir);
