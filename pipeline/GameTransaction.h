@@ -107,7 +107,7 @@ class GameTransaction {
   std::string descriptor_;
   bool has_descriptor_ = false;
   bool staged_descriptor_ = false;
-  const JobStepHook& step_;
+  JobStepHook step_;  // a copy: callers may pass a temporary
 };
 
 }  // namespace korvel
