@@ -255,6 +255,8 @@ std::set<std::string> CanvasDescendants(const std::vector<ClassKeyFacts>& classe
   const FactsByName by_name = ByName(classes);
   std::set<std::string> canvases;
   for (const ClassKeyFacts& cls : classes) {
+    // Our own canvases, from an earlier adaptation, are replaced, never renamed.
+    if (IsCanvasRoot(cls.name) && cls.name != kNokiaFullCanvasName) continue;
     std::string_view name = cls.super;
     for (std::size_t depth = 0; depth <= by_name.size(); ++depth) {
       if (IsCanvasRoot(name) && (nokia_stand_in || name != kNokiaFullCanvasName)) {

@@ -169,8 +169,9 @@ std::string UnzipTo(const std::string& jar, const std::string& folder) {
   return folder;
 }
 
-// Links the classes before and after adaptation, and after an adaptation for a handset whose
-// keys no game was built for (so that every game whose layout shows is given key canvases), once
+// Links the classes before and after adaptation, and after adapting the result again for a
+// handset whose keys no game was built for (so that every game whose layout shows is given key
+// canvases), once
 // with the game's own classes and once with a handset's Nokia FullCanvas in front of them: a class
 // that linked before must link after. The keys found are those suites.tsv lists.
 TEST_P(CorpusJob, EveryClassThatLinkedBeforeLinksAfter) {
@@ -180,7 +181,7 @@ TEST_P(CorpusJob, EveryClassThatLinkedBeforeLinksAfter) {
   ASSERT_NE(job_->ProcessJar(jar_, true), JobOutcome::kFailed);
   EXPECT_FALSE(job_->Report().keys);
   const std::string after = UnzipTo(jar_, dirs.MakeDir("after"));
-  games_.Write(GetParam().jar, original_jar_);
+  // Adapted again, as it is: its canvases move from FullCn onto the key canvases.
   settings_.HandsetKeys = "custom:-101,-102,-103,-104,-105,-106,-107";
   ASSERT_NE(job_->ProcessJar(jar_, true), JobOutcome::kFailed);
   ASSERT_TRUE(job_->Report().keys);
