@@ -42,7 +42,7 @@ std::string LanguageFilePath(const Locations& locations, const std::string& lang
   return ResolveLanguageFile(locations.language_dirs, lang_file);
 }
 
-JobComponents::JobComponents(Settings& settings, const Language& texts)
+JobComponents::JobComponents(const Settings& settings, const Language& texts)
     : settings_(settings), texts_(texts) {
   ApplyPatchJobSettings(Zip);
   ApplyPatchJobSettings(fs);
@@ -65,9 +65,10 @@ void JobComponents::UnloadEngines() {
   Zip.UnloadZipEngine();
 }
 
-std::unique_ptr<PatchJob> JobComponents::MakeJob(JobSink& sink, const std::string& job_dir) {
+std::unique_ptr<PatchJob> JobComponents::MakeJob(JobSink& sink, const std::string& job_dir,
+                                                 JobOptions options) {
   return std::make_unique<PatchJob>(
-      JobContext{Zip, fs, storeClass, settings_, texts_, sink, job_dir});
+      JobContext{Zip, fs, storeClass, settings_, texts_, sink, job_dir, std::move(options)});
 }
 
 }  // namespace korvel

@@ -44,7 +44,7 @@ std::string LanguageFilePath(const Locations& locations, const std::string& lang
 // stay with the owner, who may change them between jobs.
 class JobComponents {
  public:
-  JobComponents(Settings& settings, const Language& texts);
+  JobComponents(const Settings& settings, const Language& texts);
   JobComponents(const JobComponents&) = delete;
   JobComponents& operator=(const JobComponents&) = delete;
 
@@ -56,15 +56,17 @@ class JobComponents {
   std::vector<std::string> LoadEngines();
   void UnloadEngines();
 
-  // A job reporting to `sink`, in its own folder `job_dir` (Locations::job_dir). Jobs made here
-  // share the components: one runs at a time.
-  std::unique_ptr<PatchJob> MakeJob(JobSink& sink, const std::string& job_dir);
+  // A job reporting to `sink`, in its own folder `job_dir` (Locations::job_dir), with `options`
+  // for each of its runs. Jobs made here share the components: one runs at a time, and none
+  // keeps anything in them between its runs.
+  std::unique_ptr<PatchJob> MakeJob(JobSink& sink, const std::string& job_dir,
+                                    JobOptions options = {});
 
  private:
   TArchiver Zip;
   TEasyFileSearch fs;
   TmxStorage storeClass;  // holds "FullCn.class", "FullGameCn.class" and "Nokia.zip"
-  Settings& settings_;
+  const Settings& settings_;
   const Language& texts_;
 };
 

@@ -32,6 +32,13 @@ std::string DefaultSettingsPath() {
   return FindLocations().settings_file;
 }
 
+Settings CorrectedSettings(Settings settings) {
+  const Settings defaults;
+  if (settings.ResW < 1 || settings.ResW > 255) settings.ResW = defaults.ResW;
+  if (settings.ResH < 1 || settings.ResH > 255) settings.ResH = defaults.ResH;
+  return settings;
+}
+
 Settings LoadSettings(const std::string& path) {
   const platform::ProfileFile file(path);
   Settings s;
@@ -46,14 +53,15 @@ Settings LoadSettings(const std::string& path) {
   s.ConfirmDrop = ReadBool(file, "ConfirmDrop", s.ConfirmDrop);
   s.LangFile = ReadText(file, "LangFile");
   try {
-    s.HandsetKeys = KeyLayoutName(ParseKeyLayout(ReadText(file, "HandsetKeys")));
+    s.HandsetKeys = ParseKeyLayout(ReadText(file, "HandsetKeys"));
   } catch (const KeyLayoutError&) {
     // Missing or not a layout: the default.
   }
   return s;
 }
 
-void SaveSettings(const Settings& s, const std::string& path) {
+void SaveSettings(const Settings& settings, const std::string& path) {
+  const Settings s = CorrectedSettings(settings);
   platform::ProfileFile file(path);
   const auto write_bool = [&file](std::string_view key, bool value) {
     file.WriteString(kSettingsSection, key, value ? "1" : "0");
@@ -73,9 +81,8 @@ void SaveSettings(const Settings& s, const std::string& path) {
   file.WriteString(kSettingsSection, "LangFile", s.LangFile);
   // Files of earlier versions stay as they were until a layout is chosen.
   constexpr std::string_view kUnset = "\x01";
-  if (s.HandsetKeys != "none" ||
-      file.ReadString(kSettingsSection, "HandsetKeys", kUnset) != kUnset) {
-    file.WriteString(kSettingsSection, "HandsetKeys", s.HandsetKeys);
+  if (s.HandsetKeys || file.ReadString(kSettingsSection, "HandsetKeys", kUnset) != kUnset) {
+    file.WriteString(kSettingsSection, "HandsetKeys", KeyLayoutName(s.HandsetKeys));
   }
   file.Save();
 }

@@ -207,7 +207,7 @@ void Tfrm::RebuildJob() {
   job_ = components_.MakeJob(*sink_, locations_.job_dir);
 }
 
-JobOutcome Tfrm::ProcessJar(const std::string& file_name, bool interactive) {
+JobReport Tfrm::ProcessJar(const std::string& file_name, bool interactive) {
   // The work folder and the scan state allow one job at a time.
   if (job_running_) throw JobError("Another job is running; wait until it has finished.");
   job_running_ = true;
@@ -218,27 +218,27 @@ JobOutcome Tfrm::ProcessJar(const std::string& file_name, bool interactive) {
   // The archive component's boxes would stop a job with a modal window; the job tells its own
   // reasons, and what the component said on the way is kept.
   const ArchiveBoxCapture capture;
-  const JobOutcome outcome = job_->ProcessJar(file_name, interactive);
-  if (outcome != JobOutcome::kFailed && interactive) {
+  last_report_ = job_->ProcessJar(file_name, interactive);
+  if (last_report_.outcome != JobOutcome::kFailed && interactive) {
     for (const std::string& message : capture.Messages()) AddConsoleLine(Q(message));
   }
-  return outcome;
+  return last_report_;
 }
 
-JobOutcome Tfrm::RunConsoleJob(const std::string& jar) {
+JobReport Tfrm::RunConsoleJob(const std::string& jar) {
   // Jobs are told apart by an empty line and the name of the file each one works on.
   if (!console_blank_ && !mem->document()->lastBlock().text().isEmpty()) AddConsoleLine({});
   AddConsoleLine(QFile::decodeName(jar.c_str()));
-  JobOutcome outcome;
+  JobReport report;
   try {
-    outcome = ProcessJar(jar, true);  // a failed job's Console lines end with its reason
+    report = ProcessJar(jar, true);  // a failed job's Console lines end with its reason
   } catch (const std::exception& e) {
     AddConsoleLine(QString::fromUtf8(e.what()));
     throw;
   }
   // The job's word, as the batch list and korvel-patch give it; its reason is on the lines above.
-  AddConsoleLine(Q(texts_[OutcomeText(job_->Report().outcome)]));
-  return outcome;
+  AddConsoleLine(Q(texts_[OutcomeText(report.outcome)]));
+  return report;
 }
 
 void Tfrm::LoadSettings() {
@@ -405,9 +405,10 @@ void Tfrm::btnJarClick() {
       return;
     }
     ClearConsole();
-    const JobOutcome outcome = RunConsoleJob(jar);
+    const JobReport report = RunConsoleJob(jar);
+    const JobOutcome outcome = report.outcome;
     if (outcome == JobOutcome::kFailed) {
-      ShowBox(BoxKind::kError, job_->Report().reason + "\n" + texts_[TextId::kJarNotCreated] +
+      ShowBox(BoxKind::kError, report.reason + "\n" + texts_[TextId::kJarNotCreated] +
                                    "\n" + texts_[TextId::kOriginalFileRecovered]);
       return;
     }
@@ -434,8 +435,7 @@ void Tfrm::btnBatchClick() {
   RunCommand([this] {
     if (!frmBatch_) return;
     frmBatch_->Execute(settings_, [this](const std::string& file_name, bool interactive) {
-      ProcessJar(file_name, interactive);
-      return job_->Report();
+      return ProcessJar(file_name, interactive);
     });
   });
 }

@@ -59,9 +59,9 @@ class Tfrm : public QWidget {
   // --- Operations ------------------------------------------------------------------------------
   // The patch job on one JAR. Interactive jobs write Console lines, batch jobs drive the batch
   // dialog's file gauge. Errors of the job reach the caller.
-  JobOutcome ProcessJar(const std::string& file_name, bool interactive);
-  // The job itself; its FailureReason() says why the last one failed.
-  const PatchJob& Job() const { return *job_; }
+  JobReport ProcessJar(const std::string& file_name, bool interactive);
+  // What the last job the window ran did.
+  const JobReport& LastReport() const { return last_report_; }
   // Reads the settings file into the record (and the open dialog's last folder).
   void LoadSettings();
   // Writes the record and the last folder; raises FileError when the file cannot be written.
@@ -139,7 +139,7 @@ class Tfrm : public QWidget {
   void ShowBox(BoxKind kind, const std::string& text);
   // An interactive job started from this window: the Console names the file first and ends
   // with the reason of a failure. Errors of the job reach the caller.
-  JobOutcome RunConsoleJob(const std::string& jar);
+  JobReport RunConsoleJob(const std::string& jar);
   std::string LanguagePath(const std::string& lang_file) const;
   // The installed language file for `locale` (a name in a language folder), or "".
   std::string LocaleLanguageFile(const QLocale& locale) const;
@@ -166,6 +166,7 @@ class Tfrm : public QWidget {
   JobComponents components_{settings_, texts_};
   std::unique_ptr<ConsoleSink> sink_;
   std::unique_ptr<PatchJob> job_;
+  JobReport last_report_;
   std::string last_folder_;  // where the open dialog starts
 
   TfrmAbout* frmAbout_ = nullptr;

@@ -288,7 +288,8 @@ bool TfrmOptions::Execute(Settings& settings) {
   settings.ResW = edResW->text().toInt();
   settings.ResH = edResH->text().toInt();
   settings.ConfirmDrop = cbConfirmDrop->Checked();
-  settings.HandsetKeys = cbHandsetKeys->currentText().toStdString();
+  // Every item is a layout's name (or "none"), so it parses.
+  settings.HandsetKeys = ParseKeyLayout(cbHandsetKeys->currentText().toStdString());
   return true;
 }
 
@@ -306,7 +307,7 @@ void TfrmOptions::Load(const Settings& settings) {
   edResH->setText(CheckedResolutionText(QString::number(settings.ResH)));
   cbConfirmDrop->SetChecked(settings.ConfirmDrop);
   // A custom layout, which only the settings file and korvel-patch write, is offered as it is.
-  const QString keys = QString::fromStdString(settings.HandsetKeys);
+  const QString keys = QString::fromStdString(KeyLayoutName(settings.HandsetKeys));
   if (cbHandsetKeys->findText(keys) < 0) cbHandsetKeys->addItem(keys);
   cbHandsetKeys->setCurrentText(keys);
 }

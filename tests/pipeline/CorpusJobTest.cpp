@@ -82,7 +82,7 @@ TEST_P(CorpusJob, AdaptsTheGame) {
   const bool nokia = suite.nokia_users > 0;
   // FullCanvas extends the canvas too, so it is counted when it is added.
   const int expected_count = suite.canvases + (nokia ? 1 : 0);
-  const JobOutcome outcome = job_->ProcessJar(jar_, true);
+  const JobOutcome outcome = Process(jar_, true);
   EXPECT_EQ(sink_.lines.at(4),
             Text(TextId::kFilesPatchedCount) + " " + std::to_string(expected_count));
   EXPECT_EQ(sink_.lines.at(2),
@@ -90,7 +90,7 @@ TEST_P(CorpusJob, AdaptsTheGame) {
   if (expected_count == 0) {
     ASSERT_EQ(outcome, JobOutcome::kUnchanged);
     EXPECT_EQ(sink_.lines.back(), Text(TextId::kNoCanvasFound));
-    EXPECT_EQ(job_->Report().reason, Text(TextId::kNoCanvasToRedirect));
+    EXPECT_EQ(report_.reason, Text(TextId::kNoCanvasToRedirect));
     EXPECT_EQ(test::ReadFile(jar_), original_jar_);
     if (!suite.jad.empty()) {
       EXPECT_EQ(test::ReadFile(games_ / suite.jad), original_jad_);
@@ -178,14 +178,14 @@ TEST_P(CorpusJob, EveryClassThatLinkedBeforeLinksAfter) {
   const JvmKit& kit = Kit();
   const test::TempDir dirs;
   const std::string before = UnzipTo(jar_, dirs.MakeDir("before"));
-  ASSERT_NE(job_->ProcessJar(jar_, true), JobOutcome::kFailed);
-  EXPECT_FALSE(job_->Report().keys);
+  ASSERT_NE(Process(jar_, true), JobOutcome::kFailed);
+  EXPECT_FALSE(report_.keys);
   const std::string after = UnzipTo(jar_, dirs.MakeDir("after"));
   // Adapted again, as it is: its canvases move from FullCn onto the key canvases.
-  settings_.HandsetKeys = "custom:-101,-102,-103,-104,-105,-106,-107";
-  ASSERT_NE(job_->ProcessJar(jar_, true), JobOutcome::kFailed);
-  ASSERT_TRUE(job_->Report().keys);
-  EXPECT_EQ(job_->Report().keys->game, GetParam().keys);
+  settings_.HandsetKeys = ParseKeyLayout("custom:-101,-102,-103,-104,-105,-106,-107");
+  ASSERT_NE(Process(jar_, true), JobOutcome::kFailed);
+  ASSERT_TRUE(report_.keys);
+  EXPECT_EQ(report_.keys->game, GetParam().keys);
   const std::string keys = UnzipTo(jar_, dirs.MakeDir("keys"));
 
   const std::string nokia = kit.midp + ":" + kit.nokia_handset + ":";
@@ -241,7 +241,7 @@ TEST_F(CorpusCanvasSize, AnAdaptedGameReportsTheConfiguredSize) {
     const std::string source = test::CorpusFile(jar);
     const std::string copy =
         games_.Write(fs::path(jar).filename().string(), test::ReadFile(source));
-    ASSERT_EQ(job_->ProcessJar(copy, false), JobOutcome::kAdapted) << jar;
+    ASSERT_EQ(Process(copy, false), JobOutcome::kAdapted) << jar;
     const std::string classes = UnzipTo(copy, build_.MakeDir(fs::path(jar).stem().string()));
     std::string out;
     ASSERT_EQ(test::RunCommand("java -Xshare:off -cp '" + Kit().tools + "' CanvasSize " + canvas +

@@ -61,7 +61,7 @@ class CrashConsistency : public testing::Test, public test::JobFixture {
       };
       bool adapted = false;
       try {
-        adapted = job_->ProcessJar(jar_, false) == JobOutcome::kAdapted;
+        adapted = Process(jar_, false) == JobOutcome::kAdapted;
       } catch (...) {
       }
       ::_exit(adapted ? 0 : 1);
@@ -144,9 +144,9 @@ TEST_F(CrashConsistency, AKillAtAnyStepNeverDamagesTheGame) {
 
       sink_.lines.clear();
       // A commit the killed run began is finished first; the game is then adapted already.
-      const JobOutcome outcome = job_->ProcessJar(jar_, true);
+      const JobOutcome outcome = Process(jar_, true);
       ASSERT_TRUE(outcome == JobOutcome::kAdapted || outcome == JobOutcome::kAlreadyAdapted)
-          << job_->Report().reason;
+          << report_.reason;
       ExpectAdaptedAndClean(backup);
       // What the next run found is told in one line before its work.
       if (leftovers) {

@@ -62,6 +62,16 @@ class JobFixture {
 
   const std::string& Text(TextId id) const { return texts_.Text(id); }
 
+  // The job (or its preview) on `jar`; its report stays in report_.
+  JobOutcome Process(const std::string& jar, bool interactive) {
+    report_ = job_->ProcessJar(jar, interactive);
+    return report_.outcome;
+  }
+  JobOutcome PreviewJob(const std::string& jar) {
+    report_ = job_->Preview(jar);
+    return report_.outcome;
+  }
+
   // Compiles the demo game and packs it as a JAR with a manifest and a JAD beside it.
   std::string MakeDemoGame(const std::string& name = "Demo");
   std::string saved_cwd_;
@@ -73,6 +83,7 @@ class JobFixture {
   RecordingSink sink_;
   JobComponents components_{settings_, texts_};
   std::unique_ptr<PatchJob> job_;
+  JobReport report_;
 };
 
 }  // namespace korvel::test

@@ -15,6 +15,7 @@
 #include "payload/ProgramStore.h"
 #include "pipeline/ClassFile.h"
 #include "pipeline/ClassPatcher.h"
+#include "pipeline/GameFiles.h"
 #include "platform/FileError.h"
 #include "platform/FileLock.h"
 #include "platform/Files.h"
@@ -78,7 +79,7 @@ TEST_F(PatchJobTest, AdaptsAGameFromStartToEnd) {
   const std::string jar = MakeDemoGame();
   settings_.ResW = 176;
   settings_.ResH = 208;
-  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
+  ASSERT_EQ(Process(jar, true), JobOutcome::kAdapted);
 
   EXPECT_EQ(sink_.lines,
             (std::vector<std::string>{
@@ -136,7 +137,7 @@ TEST_F(PatchJobTest, KeepsEveryResourceOfTheGame) {
                                          {"img/.hidden.png", "png"},
                                          {"data/levels.bin", std::string(3000, '\x01')},
                                          {"DemoGame.class", DemoClass()}}));
-  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
+  ASSERT_EQ(Process(jar, true), JobOutcome::kAdapted);
   const auto files = Unzip(jar);
   EXPECT_EQ(files.at(".settings"), "dot file");
   EXPECT_EQ(files.at("img/.hidden.png"), "png");
@@ -166,7 +167,7 @@ TEST_F(PatchJobTest, FolderEntriesFollowTheOriginal) {
                                    {"res/a.txt", "a"},
                                    {"DemoGame.class", DemoClass()}});
     const std::string jar = games_.Write("Folders.jar", StoredZip(entries));
-    ASSERT_EQ(job_->ProcessJar(jar, false), JobOutcome::kAdapted);
+    ASSERT_EQ(Process(jar, false), JobOutcome::kAdapted);
     std::set<std::string> folders;
     for (const auto& [name, size] : test::EntryBytes(jar)) {
       if (name.back() == '/') folders.insert(name);
@@ -191,9 +192,9 @@ TEST_F(PatchJobTest, ClassesInTheNokiaPackageAreRedirectedAfterTheNokiaClassesAr
     auto entries = c.classes;
     entries.emplace_back("DemoGame.class", canvas);
     const std::string jar = games_.Write("Pkg.jar", StoredZip(entries));
-    ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
-    EXPECT_EQ(job_->Report().nokia, c.nokia);
-    EXPECT_EQ(job_->Report().classes_redirected, c.redirected);
+    ASSERT_EQ(Process(jar, true), JobOutcome::kAdapted);
+    EXPECT_EQ(report_.nokia, c.nokia);
+    EXPECT_EQ(report_.classes_redirected, c.redirected);
     for (auto [name, bytes] : Unzip(jar)) {
       if (name.rfind("com/nokia/mid/ui/", 0) == 0 &&
           (name.ends_with("Canvas.class") || name.ends_with("Own.class"))) {
@@ -205,7 +206,7 @@ TEST_F(PatchJobTest, ClassesInTheNokiaPackageAreRedirectedAfterTheNokiaClassesAr
 
 TEST_F(PatchJobTest, BatchModeDrivesTheGaugeInsteadOfTheConsole) {
   const std::string jar = MakeDemoGame();
-  ASSERT_EQ(job_->ProcessJar(jar, false), JobOutcome::kAdapted);
+  ASSERT_EQ(Process(jar, false), JobOutcome::kAdapted);
   EXPECT_TRUE(sink_.lines.empty());
   EXPECT_EQ(sink_.gauges,
             (std::vector<int>{0, 5, 10, 15, 25, 30, 60, 65, 70, 75, 90, 95, 99, 100}));
@@ -214,12 +215,12 @@ TEST_F(PatchJobTest, BatchModeDrivesTheGaugeInsteadOfTheConsole) {
 TEST_F(PatchJobTest, ASecondRunRenewsTheSizeWithoutRedirectingAgain) {
   const std::string jar = MakeDemoGame();
   settings_.ResW = 150;
-  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
-  settings_.ResW = 0;  // out of range: the default width is used and kept
+  ASSERT_EQ(Process(jar, true), JobOutcome::kAdapted);
+  settings_.ResW = 0;  // out of range: the default width is used (and saved: SaveSettings)
   sink_.lines.clear();
-  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
+  ASSERT_EQ(Process(jar, true), JobOutcome::kAdapted);
   EXPECT_EQ(sink_.lines.at(4), Text(TextId::kFilesPatchedCount) + " 0");
-  EXPECT_EQ(settings_.ResW, 128);
+  EXPECT_EQ(settings_.ResW, 0);  // the owner's record is read, never written
   const auto files = Unzip(jar);
   EXPECT_EQ(files.size(), 3u);
   EXPECT_EQ(static_cast<unsigned char>(files.at("com/quillmoss/fullscreen/FullCn.class")[263]),
@@ -232,7 +233,7 @@ TEST_F(PatchJobTest, ASecondRunRenewsTheSizeWithoutRedirectingAgain) {
 TEST_F(PatchJobTest, OnlyTheInjectedClassesTheGameBuildsOnAreKept) {
   const std::string jar =
       games_.Write("jump.jar", ReadFile(test::CorpusFile("apress-jump/jump.jar")));
-  ASSERT_EQ(job_->ProcessJar(jar, false), JobOutcome::kAdapted);
+  ASSERT_EQ(Process(jar, false), JobOutcome::kAdapted);
   EXPECT_EQ(Unzip(jar).count("com/quillmoss/fullscreen/FullCn.class"), 0u);
   build_.Write("com/quillmoss/fullscreen/FullCn.class",
                ReadFile(test::SourceFile("payload/FullCn.class")));
@@ -243,31 +244,31 @@ TEST_F(PatchJobTest, OnlyTheInjectedClassesTheGameBuildsOnAreKept) {
             0)
       << out;
   settings_.ResW = 100;
-  ASSERT_EQ(job_->ProcessJar(jar, false), JobOutcome::kAdapted);
+  ASSERT_EQ(Process(jar, false), JobOutcome::kAdapted);
   const auto files = Unzip(jar);
   EXPECT_EQ(files.count("com/quillmoss/fullscreen/FullCn.class"), 0u);
   EXPECT_EQ(
       static_cast<unsigned char>(files.at("com/quillmoss/fullscreen/game/FullGameCn.class")[279]),
       100);
-  EXPECT_EQ(job_->ProcessJar(jar, false), JobOutcome::kAlreadyAdapted);
+  EXPECT_EQ(Process(jar, false), JobOutcome::kAlreadyAdapted);
 }
 
 TEST_F(PatchJobTest, AGameAlreadyAdaptedForTheSizeIsLeftAlone) {
   const std::string jar = MakeDemoGame();
   settings_.ResW = 176;
   settings_.ResH = 208;
-  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
+  ASSERT_EQ(Process(jar, true), JobOutcome::kAdapted);
   const std::string adapted = ReadFile(jar);
   const std::string jad = ReadFile(DescriptorPath(jar));
   sink_.lines.clear();
-  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAlreadyAdapted);
+  ASSERT_EQ(Process(jar, true), JobOutcome::kAlreadyAdapted);
   EXPECT_EQ(sink_.lines.back(), Text(TextId::kAlreadyAdapted) + " 176x208");
   EXPECT_EQ(ReadFile(jar), adapted);
   EXPECT_EQ(ReadFile(DescriptorPath(jar)), jad);
   // Another height: adapted again.
   settings_.ResH = 220;
-  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
-  EXPECT_EQ((job_->Report().adapted_size), (CanvasSize{176, 208}));
+  ASSERT_EQ(Process(jar, true), JobOutcome::kAdapted);
+  EXPECT_EQ((report_.adapted_size), (CanvasSize{176, 208}));
   EXPECT_EQ(static_cast<unsigned char>(Unzip(jar).at("com/quillmoss/fullscreen/FullCn.class")[305]),
             220);
 }
@@ -299,10 +300,10 @@ TEST_F(PatchJobTest, ABackupIsMadeOnlyWhenAskedAndAnExistingOneIsNeverTouched) {
       struct stat input {};
       ASSERT_EQ(::stat(jar.c_str(), &input), 0);
       settings_.Backup = backup;
-      ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted) << job_->Report().reason;
+      ASSERT_EQ(Process(jar, true), JobOutcome::kAdapted) << report_.reason;
       EXPECT_NE(ReadFile(jar), original);
       // The report tells what a front end shows: sizes and the backup left beside the game.
-      const JobReport& report = job_->Report();
+      const JobReport& report = report_;
       EXPECT_EQ(report.outcome, JobOutcome::kAdapted);
       EXPECT_EQ(report.classes_redirected, 1);
       EXPECT_EQ(report.size_before, static_cast<std::int64_t>(original.size()));
@@ -332,8 +333,25 @@ TEST_F(PatchJobTest, TheJobMakesItsFolderOrRefusesWithoutOne) {
   EXPECT_THROW(components_.MakeJob(sink_, "")->ProcessJar(jar, true), FileError);
   EXPECT_EQ(ReadFile(jar), original);
   const std::string folder = program_ / "new/job";
-  EXPECT_EQ(components_.MakeJob(sink_, folder)->ProcessJar(jar, true), JobOutcome::kAdapted);
+  EXPECT_EQ(components_.MakeJob(sink_, folder)->ProcessJar(jar, true).outcome,
+            JobOutcome::kAdapted);
   EXPECT_TRUE(fs::is_directory(folder));
+}
+
+// Jobs share the components but nothing else: a job made later never takes over the scans of
+// one made before it.
+TEST_F(PatchJobTest, TwoJobsFromTheSameComponentsEachKeepTheirOwnAccount) {
+  const std::string first = MakeDemoGame();
+  const std::string second = games_ / "Second.jar";
+  fs::copy_file(first, second);
+  test::RecordingSink other_sink;
+  const std::unique_ptr<PatchJob> other = components_.MakeJob(other_sink, program_.Path());
+  for (const auto& [job, jar] : {std::pair{job_.get(), first}, std::pair{other.get(), second}}) {
+    const JobReport report = job->ProcessJar(jar, true);
+    EXPECT_EQ(report.outcome, JobOutcome::kAdapted) << jar << ": " << report.reason;
+    EXPECT_GT(report.classes_redirected, 0) << jar;
+  }
+  EXPECT_EQ(other_sink.lines.front(), Text(TextId::kInitializing));
 }
 
 TEST_F(PatchJobTest, ARelativeNameWorksFromAnyFolderAndTheFolderStays) {
@@ -343,7 +361,7 @@ TEST_F(PatchJobTest, ARelativeNameWorksFromAnyFolderAndTheFolderStays) {
        {std::pair{games_.Path(), "Demo.jar"}, std::pair{sub, "../Demo.jar"}}) {
     platform::SetCurrentDirectory(folder);
     ++settings_.ResW;  // a new size each time, or the second run would find nothing to do
-    ASSERT_EQ(job_->ProcessJar(name, true), JobOutcome::kAdapted) << job_->Report().reason;
+    ASSERT_EQ(Process(name, true), JobOutcome::kAdapted) << report_.reason;
     EXPECT_EQ(platform::CurrentDirectory(), folder);
     EXPECT_EQ(Lines(ReadFile(games_ / "Demo.jad")).at(2),
               "MIDlet-Jar-Size: " + std::to_string(fs::file_size(jar)));
@@ -354,7 +372,7 @@ TEST_F(PatchJobTest, ARelativeNameWorksFromAnyFolderAndTheFolderStays) {
 TEST_F(PatchJobTest, TheDescriptorIsFoundInAnyCaseAndTheUrlIsEncoded) {
   const std::string jar = MakeDemoGame("My Game 100%");
   fs::rename(games_ / "My Game 100%.jad", games_ / "My Game 100%.JAD");
-  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted) << job_->Report().reason;
+  ASSERT_EQ(Process(jar, true), JobOutcome::kAdapted) << report_.reason;
   EXPECT_EQ(FolderNames(games_.Path()),
             (std::set<std::string>{"My Game 100%.jar", "My Game 100%.JAD"}));
   const auto lines = Lines(ReadFile(games_ / "My Game 100%.JAD"));
@@ -367,7 +385,7 @@ TEST_F(PatchJobTest, TheDescriptorIsFoundInAnyCaseAndTheUrlIsEncoded) {
 TEST_F(PatchJobTest, TheJarKeepsItsPermissions) {
   const std::string jar = MakeDemoGame();
   fs::permissions(jar, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
+  ASSERT_EQ(Process(jar, true), JobOutcome::kAdapted);
   EXPECT_EQ(fs::status(jar).permissions(),
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
@@ -376,14 +394,14 @@ TEST_F(PatchJobTest, WithoutJadSettingTheDescriptorIsOnlyFiltered) {
   const std::string jar = MakeDemoGame();
   games_.Write("Demo.jad", "MIDxlet-1: x\nMIDlet-Jar-Size: 1\n");
   settings_.Jad = false;
-  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
+  ASSERT_EQ(Process(jar, true), JobOutcome::kAdapted);
   EXPECT_EQ(ReadFile(games_ / "Demo.jad"), "MIDlet-Jar-Size: 1\r\n");
 
   // With it, a missing descriptor is made from the manifest.
   fs::remove(games_ / "Demo.jad");
   settings_.Jad = true;
   settings_.ResW = 100;
-  ASSERT_EQ(job_->ProcessJar(jar, true), JobOutcome::kAdapted);
+  ASSERT_EQ(Process(jar, true), JobOutcome::kAdapted);
   const auto jad = Lines(ReadFile(games_ / "Demo.jad"));
   ASSERT_EQ(jad.size(), 5u);
   EXPECT_EQ(jad[0], "Manifest-Version: 1.0");
@@ -403,9 +421,9 @@ class FailingJob : public PatchJobTest {
   }
   // The reason, then the two failure lines.
   void ExpectFailureLines(const std::string& reason_part) {
-    EXPECT_NE(job_->Report().reason.find(reason_part), std::string::npos) << job_->Report().reason;
+    EXPECT_NE(report_.reason.find(reason_part), std::string::npos) << report_.reason;
     ASSERT_GE(sink_.lines.size(), 3u);
-    EXPECT_EQ(sink_.lines[sink_.lines.size() - 3], job_->Report().reason);
+    EXPECT_EQ(sink_.lines[sink_.lines.size() - 3], report_.reason);
     EXPECT_EQ(sink_.lines[sink_.lines.size() - 2], Text(TextId::kJarNotCreated));
     EXPECT_EQ(sink_.lines.back(), Text(TextId::kOriginalFileRecovered));
   }
@@ -438,10 +456,10 @@ TEST_F(FailingJob, ArchivesThatCannotBeUnpackedAreLeftAloneWithTheReason) {
     SCOPED_TRACE(reason);
     const std::string jar = MakeFile(content);
     sink_.lines.clear();
-    EXPECT_EQ(job_->ProcessJar(jar, true), JobOutcome::kFailed);
+    EXPECT_EQ(Process(jar, true), JobOutcome::kFailed);
     ExpectUntouched(jar, content);
     ExpectFailureLines(reason);
-    EXPECT_FALSE(job_->Report().reason.empty());
+    EXPECT_FALSE(report_.reason.empty());
   }
   EXPECT_FALSE(fs::exists(program_ / "evil.class"));
   EXPECT_FALSE(fs::exists("/tmp/korvel-absolute.class"));
@@ -455,7 +473,7 @@ TEST_F(FailingJob, AGameWithoutACanvasIsLeftUnchanged) {
                  {"Other.class",
                   test::ReadFile(test::Demo().midp + "/javax/microedition/lcdui/Canvas.class")}});
   const std::string jar = MakeFile(content);
-  EXPECT_EQ(job_->ProcessJar(jar, true), JobOutcome::kUnchanged);
+  EXPECT_EQ(Process(jar, true), JobOutcome::kUnchanged);
   ExpectUntouched(jar, content);
   EXPECT_EQ(sink_.lines.at(4).rfind(Text(TextId::kClassNotRead) + " Game.class (", 0), 0u)
       << sink_.lines.at(4);
@@ -470,7 +488,7 @@ TEST_F(FailingJob, APackingFailureKeepsTheOriginal) {
   const TempDir engines;
   fs::copy_file(fs::path(KORVEL_PROGRAM_DIR) / "libunpkeng.so", engines / "libunpkeng.so");
   components_.SetEngineDirectory(engines.Path());
-  EXPECT_EQ(job_->ProcessJar(jar, true), JobOutcome::kFailed);
+  EXPECT_EQ(Process(jar, true), JobOutcome::kFailed);
   ExpectUntouched(jar, content);
   ExpectFailureLines("");
 }
@@ -482,7 +500,7 @@ TEST_F(FailingJob, ReadOnlyFilesAreRefusedUntouched) {
     const std::string jar = MakeFile(content);
     fs::permissions(games_ / locked, fs::perms::owner_read | fs::perms::group_read);
     sink_.lines.clear();
-    EXPECT_EQ(job_->ProcessJar(jar, true), JobOutcome::kFailed);
+    EXPECT_EQ(Process(jar, true), JobOutcome::kFailed);
     ExpectUntouched(jar, content);
     ExpectFailureLines(std::string(locked) == "Game.jar" ? *ReadOnlyRefusal(jar) : "read-only");
     EXPECT_EQ(fs::status(games_ / locked).permissions(),
@@ -496,7 +514,7 @@ TEST_F(FailingJob, ASecondJobIsRefusedAtOnce) {
   const std::string jar = MakeFile(content);
   platform::FileLock other(JobLockPath(program_.Path()));
   ASSERT_TRUE(other.Held());
-  EXPECT_THROW(job_->ProcessJar(jar, true), JobError);
+  EXPECT_THROW(Process(jar, true), JobError);
   ExpectUntouched(jar, content);
   EXPECT_TRUE(sink_.lines.empty());
 }

@@ -123,11 +123,13 @@ TEST(Settings, SaveThenLoadGivesTheSameRecord) {
   s.LangFile = dir / "English.lng";
   s.ResW = 176;
   s.ResH = -3;
-  s.HandsetKeys = "1-4";
+  s.HandsetKeys = ParseKeyLayout("1-4");
   SaveSettings(s, ini);
-  EXPECT_EQ(LoadSettings(ini), s);
+  // A size out of range is written as the one a job uses.
+  EXPECT_EQ(LoadSettings(ini), CorrectedSettings(s));
+  EXPECT_EQ(CorrectedSettings(s).ResH, 116);
   EXPECT_EQ(ReadFile(ini),
-            "[Korvel]\nBackup=1\nJad=0\nNokia=0\nFilterAttr=0\nResW=176\nResH=-3\n"
+            "[Korvel]\nBackup=1\nJad=0\nNokia=0\nFilterAttr=0\nResW=176\nResH=116\n"
             "AskMidway=0\nMidway=/opt/MIDway tools/Мидвей\nConfirmDrop=0\nLangFile=" +
                 s.LangFile + "\nHandsetKeys=1-4\n");
 
@@ -137,7 +139,7 @@ TEST(Settings, SaveThenLoadGivesTheSameRecord) {
   EXPECT_EQ(LoadSettings(ini), Settings());
   // A layout that is none of the accepted ones reads as none.
   dir.Write("korvel.ini", "[Korvel]\nHandsetKeys=7-6\n");
-  EXPECT_EQ(LoadSettings(ini).HandsetKeys, "none");
+  EXPECT_EQ(LoadSettings(ini).HandsetKeys, std::nullopt);
 }
 
 TEST(Settings, OtherSectionsAndKeysArePreserved) {

@@ -419,9 +419,10 @@ TEST_F(BatchDialogTest, RealJobsOverThreeSampleSuites) {
   std::vector<bool> results;
   QStringList batch_texts;
   auto process_jar = [&](const std::string& file, bool interactive) {
-    results.push_back(job->ProcessJar(file, interactive) == JobOutcome::kAdapted);
+    JobReport report = job->ProcessJar(file, interactive);
+    results.push_back(report.outcome == JobOutcome::kAdapted);
     QTimer::singleShot(0, &dialog_, [&] { batch_texts << ui_.gBatch->ShownText(); });
-    return job->Report();
+    return report;
   };
   Run(process_jar, [&] {
     AddFiles(jars);

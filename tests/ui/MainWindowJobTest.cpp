@@ -135,15 +135,15 @@ TEST_F(MainWindowTest, ABrokenJarGivesOneBoxItsReasonInTheConsoleAndStaysAsItWas
   // The Console names the file as the job starts, then gives the reason of the failure.
   const QStringList lines = ConsoleLines();
   EXPECT_EQ(lines.front(), QString::fromStdString(jar));
-  EXPECT_TRUE(lines.contains(QString::fromStdString(frm_->Job().Report().reason)));
+  EXPECT_TRUE(lines.contains(QString::fromStdString(frm_->LastReport().reason)));
   EXPECT_EQ(lines.back(), QBuiltin(TextId::kFailed));
   ASSERT_EQ(Shown().size(), 1u);
   EXPECT_EQ(Shown().back().kind, BoxKind::kError);
   // The reason first, then the two failure lines.
-  EXPECT_EQ(Shown().back().text, QString::fromStdString(frm_->Job().Report().reason) + "\n" +
+  EXPECT_EQ(Shown().back().text, QString::fromStdString(frm_->LastReport().reason) + "\n" +
                                      QBuiltin(TextId::kJarNotCreated) + "\n" +
                                      QBuiltin(TextId::kOriginalFileRecovered));
-  EXPECT_FALSE(frm_->Job().Report().reason.empty());
+  EXPECT_FALSE(frm_->LastReport().reason.empty());
   EXPECT_EQ(test::ReadFile(jar), "this is not a zip archive");
 
   // Cancelling the open dialog does nothing at all.

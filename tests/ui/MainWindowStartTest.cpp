@@ -137,7 +137,7 @@ TEST_F(MainWindowTest, TheProgramsWindowsWorkTogether) {
   REQUIRE_GAME(jar);
   frm.SetEngineDirectory(KORVEL_PROGRAM_DIR);
   const QString before = frm.ControlsForTest().mem->toPlainText();
-  EXPECT_EQ(frm.ProcessJar(jar, false), JobOutcome::kAdapted);
+  EXPECT_EQ(frm.ProcessJar(jar, false).outcome, JobOutcome::kAdapted);
   EXPECT_EQ(frm.ControlsForTest().mem->toPlainText(), before);
   EXPECT_EQ(windows.frmBatch->ControlsForTest().gFile->Progress(), 100);
 }

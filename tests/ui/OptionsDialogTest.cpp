@@ -129,7 +129,7 @@ TEST_F(OptionsDialogTest, OkStoresEveryValue) {
   expected.Midway = tool.toStdString();
   expected.ResW = 128;
   expected.ResH = 128;
-  expected.HandsetKeys = "21-22";
+  expected.HandsetKeys = ParseKeyLayout("21-22");
   settings_.LangFile = expected.LangFile = "/somewhere/English.lng";
   WhenShown(dialog_, [&] {
     for (TBitCheckBox* box : {ui_.cbBackup, ui_.cbNokia, ui_.cbJad, ui_.cbFilterAttr,
@@ -152,13 +152,13 @@ TEST_F(OptionsDialogTest, OkStoresEveryValue) {
   EXPECT_EQ(settings_, expected);
 
   // A custom layout from the settings file is offered as it is.
-  settings_.HandsetKeys = "custom:-6,-7,-5,-1,-2,-3,-99";
+  settings_.HandsetKeys = ParseKeyLayout("custom:-6,-7,-5,-1,-2,-3,-99");
   WhenShown(dialog_, [&] {
-    EXPECT_EQ(ui_.cbHandsetKeys->currentText().toStdString(), settings_.HandsetKeys);
+    EXPECT_EQ(ui_.cbHandsetKeys->currentText().toStdString(), KeyLayoutName(settings_.HandsetKeys));
     QTest::mouseClick(ui_.btnOk, Qt::LeftButton);
   });
   ASSERT_TRUE(dialog_.Execute(settings_));
-  EXPECT_EQ(settings_.HandsetKeys, "custom:-6,-7,-5,-1,-2,-3,-99");
+  EXPECT_EQ(KeyLayoutName(settings_.HandsetKeys), "custom:-6,-7,-5,-1,-2,-3,-99");
 }
 
 TEST_F(OptionsDialogTest, EnterIsOkAndEscapeCancels) {

@@ -1,0 +1,174 @@
+// The job's steps that make the adapted game: our classes written, the descriptor and manifest
+// rewritten, the new JAR packed, and JAR and JAD put in place together. And a preview's end.
+#include <cerrno>
+
+#include "pipeline/FullScreenClass.h"
+#include "pipeline/JobArchive.h"
+#include "pipeline/JobFolders.h"
+#include "pipeline/JobSteps.h"
+#include "pipeline/KeyCanvasClasses.h"
+#include "pipeline/ManifestRewrite.h"
+#include "platform/FileError.h"
+#include "platform/Files.h"
+
+namespace korvel::steps {
+
+namespace {
+
+// A class of ours left by an earlier adaptation and no longer built on removed (unless a class
+// could not be read: it might still build on it).
+void RemoveUnused(const JobState& state, std::string_view class_path) {
+  if (!state.report.warnings.empty()) return;
+  const std::string path = platform::JoinPath(state.work_dir, std::string(class_path));
+  if (platform::DeleteFile(path)) platform::RemoveDirectory(platform::FolderPart(path));
+}
+
+void WriteOurClasses(const JobState& state) {
+  const auto width = static_cast<std::uint8_t>(state.settings.ResW);
+  const auto height = static_cast<std::uint8_t>(state.settings.ResH);
+  const ClassScan& scan = state.scan;
+  const TmxStorage& store = state.context.storeClass;
+  for (const auto& [cls, used] : {std::pair{kFullCanvasClass, scan.uses_full_canvas},
+                                  std::pair{kFullGameCanvasClass, scan.uses_full_game_canvas}}) {
+    if (used) {
+      WriteCanvasClass(store, state.work_dir, cls, width, height);
+    } else {
+      RemoveUnused(state, cls.path);
+    }
+  }
+  const bool keys = state.keys.active && scan.Adapts();
+  if (keys) {
+    WriteKeyClasses(store, state.work_dir, scan.uses_full_canvas, scan.uses_full_game_canvas,
+                    state.keys.map);
+  }
+  if (!keys || !scan.uses_full_canvas) RemoveUnused(state, kFullKeyCanvasPath);
+  if (!keys || !scan.uses_full_game_canvas) RemoveUnused(state, kFullKeyGameCanvasPath);
+  if (!keys) RemoveUnused(state, kKeyMapPath);
+}
+
+// What the manifest and the descriptor would lose in a run.
+void ReportDroppedAttributes(JobState& state) {
+  const Settings& settings = state.settings;
+  const GameTransaction& game = state.game;
+  if (const auto manifest = WorkManifest(state)) {
+    state.report.manifest_dropped = DroppedAttributes(*manifest, settings.FilterAttr, false);
+  }
+  if (game.HasDescriptor()) {
+    state.report.signed_suite = !DroppedAttributes(game.Descriptor(), false, true).empty();
+    if (settings.Jad || settings.FilterAttr) {
+      state.report.jad_dropped =
+          DroppedAttributes(game.Descriptor(), settings.FilterAttr, settings.Jad);
+    }
+  }
+}
+
+}  // namespace
+
+std::optional<JobOutcome> EndPreview(JobState& state) {
+  ReportDroppedAttributes(state);
+  const bool adapts = state.scan.Adapts();
+  if (adapts) {
+    // The JAR a run would make, as it would make it, but in the job's own folder.
+    WriteOurClasses(state);
+    if (const auto manifest = WorkManifest(state); manifest && state.settings.FilterAttr) {
+      FilterAttributes(*manifest);
+    }
+    const std::string jar =
+        platform::JoinPath(state.context.program_dir, std::string(kPreviewJarName));
+    const auto failure = PackWorkFolder(state, jar, state.game.Jar());
+    state.report.size_after = failure ? -1 : platform::FileSizeOf(jar);
+    platform::DeleteFile(jar);
+    if (failure) throw JobFailure(*failure);
+  }
+  ClearWorkFolderTree(state);
+  return adapts ? JobOutcome::kAdapted : JobOutcome::kUnchanged;
+}
+
+std::optional<JobOutcome> StopWhenUnchanged(JobState& state) {
+  if (state.scan.Adapts()) return std::nullopt;
+  ClearWorkFolderTree(state);
+  return JobOutcome::kUnchanged;
+}
+
+std::optional<JobOutcome> WriteCanvasClasses(JobState& state) {
+  WriteOurClasses(state);
+  return std::nullopt;
+}
+
+std::optional<JobOutcome> CopyDescriptor(JobState& state) {
+  // The descriptor is prepared on a copy in the job's folder and staged beside the game only
+  // when complete.
+  const Settings& settings = state.settings;
+  const GameTransaction& game = state.game;
+  TextFiles& files = state.text_files;
+  files.staged_jad = StagedJadPath(state);
+  files.manifest = WorkManifest(state);
+  if (game.HasDescriptor() && (settings.Jad || settings.FilterAttr)) {
+    if (!platform::CopyFileNoOverwrite(game.Descriptor(), files.staged_jad)) {
+      throw JobFailure("Cannot read the descriptor \"" + game.Descriptor() +
+                       "\": " + SystemErrorText(errno));
+    }
+    files.have_jad = true;
+  } else if (!game.HasDescriptor() && settings.Jad && files.manifest) {
+    if (!platform::CopyFileNoOverwrite(*files.manifest, files.staged_jad)) {
+      throw JobFailure("Cannot make the descriptor from the manifest: " + SystemErrorText(errno));
+    }
+    files.have_jad = true;
+  }
+  return std::nullopt;
+}
+
+std::optional<JobOutcome> FilterTextFiles(JobState& state) {
+  if (!state.settings.FilterAttr) return std::nullopt;
+  const TextFiles& files = state.text_files;
+  if (files.have_jad && !FilterAttributes(files.staged_jad)) {
+    throw JobFailure("Cannot filter the descriptor \"" + state.game.Descriptor() + "\"");
+  }
+  if (files.manifest && !FilterAttributes(*files.manifest)) {
+    throw JobFailure("Cannot filter the manifest of the game");
+  }
+  return std::nullopt;
+}
+
+std::optional<JobOutcome> PackNewJar(JobState& state) {
+  // The new JAR is made beside the old one and read back whole before anything is replaced.
+  const GameTransaction& game = state.game;
+  if (const auto failure = PackWorkFolder(state, game.NewJar(), game.Jar())) {
+    throw JobFailure(*failure);
+  }
+  return std::nullopt;
+}
+
+std::optional<JobOutcome> RenewDescriptor(JobState& state) {
+  GameTransaction& game = state.game;
+  const TextFiles& files = state.text_files;
+  if (state.settings.Jad) {
+    if (files.have_jad) {
+      state.Console(TextId::kCreatingJad);
+      if (!UpdateDescriptor(files.staged_jad, GetFileSizeOf(game.NewJar()),
+                            platform::FileNamePart(game.Jar()))) {
+        throw JobFailure("Cannot update the descriptor \"" + game.Descriptor() + "\"");
+      }
+    } else {
+      state.Console(TextId::kCouldNotCreateJad);
+    }
+  }
+  if (files.have_jad) {
+    game.StageDescriptor(platform::ReadWholeFile(files.staged_jad));
+    platform::DeleteFile(files.staged_jad);
+  }
+  return std::nullopt;
+}
+
+std::optional<JobOutcome> Commit(JobState& state) {
+  state.game.Commit(state.settings.Backup);
+  return std::nullopt;
+}
+
+std::optional<JobOutcome> ClearWorkFolder(JobState& state) {
+  // The table writes the Console line before this step.
+  platform::RemoveTree(state.work_dir);
+  return std::nullopt;
+}
+
+}  // namespace korvel::steps
