@@ -1,10 +1,13 @@
 // Opening archives through libzip with readable error texts.
 #include "engines/common/ZipReading.h"
 
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <optional>
 
-#include "archive/ZipFormat.h"
+#include "engines/common/EngineCommon.h"
+#include "engines/common/ZipDirectory.h"
 
 namespace korvel::engine {
 
@@ -21,21 +24,13 @@ namespace {
 // Bytes in front of the first entry that the end record's offsets leave out, found from the last
 // end record in the file; nothing when there are none or the record makes no sense.
 std::optional<std::uint64_t> UncountedPrefix(const std::string& path) {
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  if (!file) return std::nullopt;
-  const std::uint64_t size = static_cast<std::uint64_t>(file.tellg());
-  const std::uint64_t tail =
-      std::min<std::uint64_t>(size, zip::kEndRecordSize + zip::kMaxCommentSize);
-  std::string bytes(tail, '\0');
-  file.seekg(static_cast<std::streamoff>(size - tail));
-  if (!file.read(bytes.data(), static_cast<std::streamsize>(tail))) return std::nullopt;
-  const std::size_t at = bytes.rfind(zip::EndSignatureBytes());
-  if (at == std::string::npos || at + zip::kEndRecordSize > bytes.size()) return std::nullopt;
-  const std::uint64_t end_position = size - tail + at;
-  const std::uint64_t directory_size = zip::Read32(bytes, at + zip::kEndDirectorySize);
-  const std::uint64_t directory_offset = zip::Read32(bytes, at + zip::kEndDirectoryOffset);
-  if (directory_size + directory_offset >= end_position) return std::nullopt;
-  return end_position - directory_size - directory_offset;
+  const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat st {};
+  if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0) return std::nullopt;
+  const std::optional<EndRecord> end =
+      FindEndRecord(FileBytes(fd.Get(), static_cast<std::uint64_t>(st.st_size)));
+  if (!end) return std::nullopt;
+  return end->UncountedPrefix();
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// The reference archive's directory, read with plain reads, and its entries' bytes.
+// The reference archive's directory, read with the engines' directory reader, and its entries'
+// bytes.
 #include "engines/packeng/ReferenceArchive.h"
 
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 #include <memory>
 
 #include "archive/ZipFormat.h"
+#include "engines/common/ZipDirectory.h"
 
 namespace korvel::engine {
 
@@ -20,20 +22,6 @@ constexpr std::uint16_t kFlagEncrypted = 1;
 constexpr std::uint32_t kZip64Marker = 0xFFFFFFFF;
 // Beyond this the directory is not taken in: a reference only saves bytes.
 constexpr std::uint64_t kMaxDirectorySize = 64 << 20;
-
-// `size` bytes at `offset`; false when the file does not hold them all.
-bool ReadAt(int fd, std::uint64_t offset, std::size_t size, std::string& out) {
-  out.resize(size);
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t got =
-        ::pread(fd, out.data() + done, size - done, static_cast<off_t>(offset + done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    done += static_cast<std::size_t>(got);
-  }
-  return true;
-}
 
 // One entry's compressed bytes, read in place.
 class RawSource : public EntrySource {
@@ -75,52 +63,30 @@ void ReferenceArchive::Open(const std::string& path) {
 }
 
 bool ReferenceArchive::ReadDirectory() {
-  // The end record is within the last 64 KiB (its comment) and 22 bytes.
-  const std::uint64_t tail_size =
-      std::min<std::uint64_t>(file_size_, zip::kEndRecordSize + zip::kMaxCommentSize);
-  std::string tail;
-  if (!ReadAt(fd_.Get(), file_size_ - tail_size, static_cast<std::size_t>(tail_size), tail))
-    return false;
-  const std::size_t end = tail.rfind(zip::EndSignatureBytes());
-  if (end == std::string::npos || end + zip::kEndRecordSize > tail.size()) return false;
-  if (zip::Read16(tail, end + zip::kEndThisDisk) != 0 ||
-      zip::Read16(tail, end + zip::kEndDirectoryDisk) != 0)
-    return false;
-  const std::uint32_t count = zip::Read16(tail, end + zip::kEndTotalEntries);
-  const std::uint64_t directory_size = zip::Read32(tail, end + zip::kEndDirectorySize);
-  const std::uint64_t directory_at = zip::Read32(tail, end + zip::kEndDirectoryOffset);
-  std::string directory;
-  if (directory_size > kMaxDirectorySize ||
-      !ReadAt(fd_.Get(), directory_at, static_cast<std::size_t>(directory_size), directory))
-    return false;
-  std::size_t at = 0;
-  for (std::uint32_t i = 0; i < count; ++i) {
-    if (at + zip::kCentralHeaderSize > directory.size() ||
-        zip::Read32(directory, at) != zip::kCentralSignature)
-      return false;
-    const std::uint16_t name_length = zip::Read16(directory, at + zip::kCentralNameLength);
-    const std::size_t next = at + zip::kCentralHeaderSize + name_length +
-                             zip::Read16(directory, at + zip::kCentralExtraLength) +
-                             zip::Read16(directory, at + zip::kCentralCommentLength);
-    if (next > directory.size()) return false;
+  const FileBytes archive(fd_.Get(), file_size_);
+  const std::optional<EndRecord> end = FindEndRecord(archive);
+  if (!end || !end->OnOneDisk()) return false;
+  const std::optional<std::string> directory =
+      ReadCentralDirectory(archive, *end, kMaxDirectorySize);
+  if (!directory) return false;
+  CentralHeaders headers(*directory, end->entries);
+  while (const std::optional<CentralEntry> header = headers.Next()) {
+    const bool usable = header->method == kMethodDeflated &&
+                        (header->flags & kFlagEncrypted) == 0 && header->size != kZip64Marker &&
+                        header->compressed_size != kZip64Marker &&
+                        header->local_offset != kZip64Marker;
+    if (!usable) continue;
     Entry entry;
-    entry.crc = zip::Read32(directory, at + zip::kCentralCrc);
-    entry.size = zip::Read32(directory, at + zip::kCentralSize);
-    entry.compressed_size = zip::Read32(directory, at + zip::kCentralCompressedSize);
-    entry.local_offset = zip::Read32(directory, at + zip::kCentralLocalOffset);
-    const bool usable = zip::Read16(directory, at + zip::kCentralMethod) == kMethodDeflated &&
-                        (zip::Read16(directory, at + zip::kCentralFlags) & kFlagEncrypted) == 0 &&
-                        entry.size != kZip64Marker && entry.compressed_size != kZip64Marker &&
-                        entry.local_offset != kZip64Marker;
-    if (usable) {
-      entry.name_at = static_cast<std::uint32_t>(names_.size());
-      entry.name_length = name_length;
-      names_.append(directory, at + zip::kCentralHeaderSize, name_length);
-      entries_.push_back(entry);
-    }
-    at = next;
+    entry.name_at = static_cast<std::uint32_t>(names_.size());
+    entry.name_length = static_cast<std::uint16_t>(header->name.size());
+    entry.crc = header->crc;
+    entry.size = header->size;
+    entry.compressed_size = header->compressed_size;
+    entry.local_offset = header->local_offset;
+    names_.append(header->name);
+    entries_.push_back(entry);
   }
-  return true;
+  return !headers.Damaged();
 }
 
 std::optional<OriginalEntry> ReferenceArchive::Find(const std::string& name,
@@ -137,7 +103,7 @@ std::optional<OriginalEntry> ReferenceArchive::Find(const std::string& name,
       [fd, file_size, entry, name]() -> std::unique_ptr<EntrySource> {
         // The local header must be where the directory says, for the same name.
         std::string header;
-        if (!ReadAt(fd, entry.local_offset, zip::kLocalHeaderSize + name.size(), header) ||
+        if (!ReadFully(fd, entry.local_offset, zip::kLocalHeaderSize + name.size(), header) ||
             zip::Read32(header, 0) != zip::kLocalSignature ||
             zip::Read16(header, zip::kLocalNameLength) != name.size() ||
             header.compare(zip::kLocalHeaderSize, name.size(), name) != 0)

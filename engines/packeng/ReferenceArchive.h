@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engines/common/EngineCommon.h"
-#include "engines/packeng/ZipWriter.h"
+#include "engines/packeng/EntrySource.h"
 
 namespace korvel::engine {
 

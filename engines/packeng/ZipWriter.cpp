@@ -1,15 +1,11 @@
-// Zip file writer on libdeflate (zlib for entries too large to hold whole); sizes are patched
-// into the local header after the data, which needs a seekable file but no data descriptor.
+// Zip file writer on libdeflate (streamed through zlib for entries too large to hold whole);
+// sizes are patched into the local header after the data, which needs a seekable file but no
+// data descriptor.
 #include "engines/packeng/ZipWriter.h"
 
-#include <fcntl.h>
 #include <libdeflate.h>
-#include <unistd.h>
-
-#include <zlib.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <memory>
 
@@ -28,9 +24,6 @@ constexpr std::uint16_t kMethodDeflated = 8;
 // Bytes of entries waiting for the worker threads, their output included: this bounds the
 // memory a run needs however fast the files are read.
 constexpr std::size_t kMaxPendingBytes = 32 << 20;
-// The disk is asked to start writing the archive every so many bytes, so that the flush at its
-// end has only the last stretch left to wait for.
-constexpr std::uint64_t kWriteBackStretch = 8 << 20;
 // Entries read ahead of the oldest one still being compressed: enough that a long one does not
 // leave the other workers idle.
 constexpr std::size_t kMaxPendingEntries = 64;
@@ -59,57 +52,13 @@ void CheckName(const std::string& name) {
 
 }  // namespace
 
-ArchiveWriteError::ArchiveWriteError(int error)
-    : std::runtime_error(ErrnoText(error)), system_error_(error) {}
-
-struct ZipWriter::Compressors {
-  z_stream stream{};
-  int stream_level = -1;  // -1 until deflateInit2 succeeded
-  ~Compressors() {
-    if (stream_level >= 0) deflateEnd(&stream);
-  }
-};
-
-ZipWriter::ZipWriter(int fd)
-    : in_(std::make_unique_for_overwrite<char[]>(kChunk)),
-      out_(std::make_unique_for_overwrite<char[]>(kChunk)),
-      fd_(fd) {
-  compressors_ = std::make_unique<Compressors>();
+ZipWriter::ZipWriter(int fd) : output_(fd) {
   // The caller's thread reads and writes; the workers have the processors to themselves (one
   // worker at least, so that there is one way of compressing whole entries).
   workers_ = TaskPool::DefaultWorkers();
 }
 
 ZipWriter::~ZipWriter() = default;
-
-void ZipWriter::WriteBytes(std::string_view bytes) {
-  const char* data = bytes.data();
-  std::size_t left = bytes.size();
-  while (left > 0) {
-    const ssize_t written = ::write(fd_, data, left);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      throw ArchiveWriteError(errno);
-    }
-    data += written;
-    left -= static_cast<std::size_t>(written);
-  }
-  position_ += bytes.size();
-  if (position_ > kMaxZip32)
-    throw ArchiveWriteError("the archive would exceed 4 GB, which this format cannot hold");
-  if (position_ - written_back_ >= kWriteBackStretch) {
-    // Only a request: whether and when it happens, the flush at the end makes sure.
-    ::sync_file_range(fd_, static_cast<off_t>(written_back_),
-                      static_cast<off_t>(position_ - written_back_), SYNC_FILE_RANGE_WRITE);
-    written_back_ = position_;
-  }
-}
-
-void ZipWriter::PatchBytes(std::uint64_t offset, std::string_view bytes) {
-  const ssize_t written = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-  if (written != static_cast<ssize_t>(bytes.size()))
-    throw written < 0 ? ArchiveWriteError(errno) : ArchiveWriteError("short write");
-}
 
 zip::CommonHeaderFields ZipWriter::HeaderFields(const Entry& entry) {
   zip::CommonHeaderFields fields;
@@ -131,15 +80,12 @@ std::string ZipWriter::LocalHeader(const Entry& entry) const {
 void ZipWriter::BeginEntry(Entry& entry) {
   if (entries_.size() >= kMaxEntries)
     throw ArchiveWriteError("more than 65535 entries, which this format cannot hold");
-  entry.offset = static_cast<std::uint32_t>(position_);
-  WriteBytes(LocalHeader(entry) + entry.name);
+  entry.offset = static_cast<std::uint32_t>(output_.Position());
+  output_.Write(LocalHeader(entry) + entry.name);
 }
 
 void ZipWriter::Rollback(std::uint64_t offset) {
-  if (::ftruncate(fd_, static_cast<off_t>(offset)) != 0 ||
-      ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0)
-    throw ArchiveWriteError(errno);
-  position_ = offset;
+  output_.CutBack(offset);
 }
 
 void ZipWriter::AddDirectory(const std::string& name, std::uint32_t dos_time,
@@ -157,23 +103,11 @@ void ZipWriter::AddDirectory(const std::string& name, std::uint32_t dos_time,
 }
 
 void ZipWriter::StoreFrom(EntrySource& source, Entry& entry, const ProgressFn& progress) {
-  char* buffer = in_.get();
-  std::uint64_t total = 0;
-  uLong crc = crc32(0, nullptr, 0);
-  for (;;) {
-    const std::size_t got = source.Read(buffer, kChunk);
-    if (got == 0) break;
-    total += got;
-    if (total > kMaxZip32)
-      throw SourceReadError("larger than 4 GB, which this archive format cannot hold");
-    crc = crc32(crc, reinterpret_cast<const Bytef*>(buffer), static_cast<uInt>(got));
-    WriteBytes(std::string_view(buffer, got));
-    if (progress && !progress(got)) throw WriteCancelled();
-  }
+  const StreamedData data = streamer_.Store(source, output_, progress);
   entry.method = kMethodStored;
   entry.flags = 0;
-  entry.crc = static_cast<std::uint32_t>(crc);
-  entry.size = entry.compressed_size = static_cast<std::uint32_t>(total);
+  entry.crc = data.crc;
+  entry.size = entry.compressed_size = data.size;
 }
 
 namespace {
@@ -206,50 +140,13 @@ bool ZipWriter::ReadWhole(EntrySource& source, std::size_t& size, const Progress
 
 bool ZipWriter::DeflateStream(EntrySource& source, Entry& entry, int level,
                               const ProgressFn& progress) {
-  Compressors& c = *compressors_;
-  if (c.stream_level == level) {
-    if (deflateReset(&c.stream) != Z_OK) throw ArchiveWriteError("the compressor failed");
-  } else {
-    if (c.stream_level >= 0) deflateEnd(&c.stream);
-    c.stream = z_stream{};
-    c.stream_level = -1;
-    // Negative window bits: a raw stream, as zip entries hold it.
-    if (deflateInit2(&c.stream, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-      throw ArchiveWriteError("the compressor could not start");
-    c.stream_level = level;
-  }
-  z_stream& stream = c.stream;
-  char* in = in_.get();
-  char* out = out_.get();
-  std::uint64_t total = 0, packed = 0;
-  uLong crc = crc32(0, nullptr, 0);
-  int flush = Z_NO_FLUSH;
-  do {
-    const std::size_t got = source.Read(in, kChunk);
-    total += got;
-    if (total > kMaxZip32)
-      throw SourceReadError("larger than 4 GB, which this archive format cannot hold");
-    crc = crc32(crc, reinterpret_cast<const Bytef*>(in), static_cast<uInt>(got));
-    flush = got == 0 ? Z_FINISH : Z_NO_FLUSH;
-    stream.next_in = reinterpret_cast<Bytef*>(in);
-    stream.avail_in = static_cast<uInt>(got);
-    do {
-      stream.next_out = reinterpret_cast<Bytef*>(out);
-      stream.avail_out = static_cast<uInt>(kChunk);
-      if (deflate(&stream, flush) == Z_STREAM_ERROR)
-        throw ArchiveWriteError("the compressor failed");
-      const std::size_t produced = kChunk - stream.avail_out;
-      packed += produced;
-      WriteBytes(std::string_view(out, produced));
-    } while (stream.avail_out == 0);
-    if (got > 0 && progress && !progress(got)) throw WriteCancelled();
-  } while (flush != Z_FINISH);
-  if (total == 0 || packed >= total) return false;
+  const std::optional<StreamedData> data = streamer_.Deflate(source, output_, level, progress);
+  if (!data) return false;
   entry.method = kMethodDeflated;
   entry.flags = DeflateSpeedFlags(level);
-  entry.crc = static_cast<std::uint32_t>(crc);
-  entry.size = static_cast<std::uint32_t>(total);
-  entry.compressed_size = static_cast<std::uint32_t>(packed);
+  entry.crc = data->crc;
+  entry.size = data->size;
+  entry.compressed_size = data->compressed_size;
   return true;
 }
 
@@ -286,7 +183,7 @@ void ZipWriter::AddFile(const std::string& name, std::uint32_t dos_time, std::ui
 std::uint64_t ZipWriter::WriteNow(Entry& entry, EntrySource& source, int level,
                                   const ProgressFn& progress,
                                   const std::optional<OriginalEntry>& original) {
-  const std::uint64_t start = position_;
+  const std::uint64_t start = output_.Position();
   if (original) {
     // Ours is known only once written. When the original is smaller, it replaces ours; when it
     // then cannot be read after all, ours is written once more.
@@ -307,7 +204,7 @@ std::uint64_t ZipWriter::WriteNow(Entry& entry, EntrySource& source, int level,
   }
   try {
     BeginEntry(entry);
-    const std::uint64_t data_start = position_;
+    const std::uint64_t data_start = output_.Position();
     if (level <= 0) {
       StoreFrom(source, entry, progress);
     } else if (!DeflateStream(source, entry, level, progress)) {
@@ -316,7 +213,7 @@ std::uint64_t ZipWriter::WriteNow(Entry& entry, EntrySource& source, int level,
       source.Rewind();
       StoreFrom(source, entry, {});
     }
-    PatchBytes(entry.offset, LocalHeader(entry));
+    output_.Patch(entry.offset, LocalHeader(entry));
   } catch (const SourceReadError&) {
     Rollback(start);
     throw;
@@ -396,8 +293,8 @@ void ZipWriter::WriteOldest() {
   if (!pending.original || !SmallerOriginal(entry, *pending.original) ||
       !WriteOriginal(entry, *pending.original)) {
     BeginEntry(entry);
-    WriteBytes(deflated ? std::string_view(job.packed.get(), job.packed_size)
-                        : std::string_view(job.data.get(), job.size));
+    output_.Write(deflated ? std::string_view(job.packed.get(), job.packed_size)
+                           : std::string_view(job.data.get(), job.size));
   }
   const std::uint64_t packed = entry.compressed_size;
   entries_.push_back(std::move(entry));
@@ -424,7 +321,7 @@ void ZipWriter::AddRaw(const std::string& name, std::uint32_t dos_time, std::uin
 }
 
 void ZipWriter::WriteRaw(Entry& entry, EntrySource& raw) {
-  const std::uint64_t start = position_;
+  const std::uint64_t start = output_.Position();
   try {
     BeginEntry(entry);
     auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
@@ -432,7 +329,7 @@ void ZipWriter::WriteRaw(Entry& entry, EntrySource& raw) {
     for (std::size_t got; (got = raw.Read(buffer.get(), kChunk)) > 0;) {
       copied += got;
       if (copied > entry.compressed_size) break;
-      WriteBytes(std::string_view(buffer.get(), got));
+      output_.Write(std::string_view(buffer.get(), got));
     }
     if (copied != entry.compressed_size) throw SourceReadError("the entry's data is incomplete");
   } catch (const SourceReadError&) {
@@ -463,7 +360,7 @@ bool ZipWriter::WriteOriginal(Entry& entry, const OriginalEntry& original) {
 
 void ZipWriter::Finish(std::string_view comment) {
   WritePending(true);
-  const std::uint64_t directory_start = position_;
+  const std::uint64_t directory_start = output_.Position();
   std::string directory;
   for (const Entry& entry : entries_) {
     zip::CentralHeaderFields central;
@@ -473,13 +370,13 @@ void ZipWriter::Finish(std::string_view comment) {
     directory += zip::CentralHeader(HeaderFields(entry), central);  // no comment
     directory += entry.name;
   }
-  WriteBytes(directory);
+  output_.Write(directory);
   const std::string_view kept_comment = comment.substr(0, zip::kMaxCommentSize);
   std::string end = zip::EndRecord(
       static_cast<std::uint32_t>(entries_.size()), static_cast<std::uint32_t>(directory.size()),
       static_cast<std::uint32_t>(directory_start), static_cast<std::uint32_t>(kept_comment.size()));
   end += kept_comment;
-  WriteBytes(end);
+  output_.Write(end);
 }
 
 }  // namespace korvel::engine

@@ -12,62 +12,18 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "archive/ZipFormat.h"
+#include "engines/packeng/ArchiveOutput.h"
 #include "engines/packeng/DeflatePool.h"
+#include "engines/packeng/EntrySource.h"
+#include "engines/packeng/StreamCompression.h"
 
 namespace korvel::engine {
 
-// The archive being written can no longer be completed (write error, size limits).
-class ArchiveWriteError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-  // A system call failed with `error` (errno); the text is the system's.
-  explicit ArchiveWriteError(int error);
-  int SystemError() const { return system_error_; }
-
- private:
-  int system_error_ = 0;
-};
-
-// One entry's source could not be read; the entry was taken back out of the archive.
-class SourceReadError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// The run was stopped from a progress report; the entry was taken back out.
-class WriteCancelled : public std::runtime_error {
- public:
-  WriteCancelled() : std::runtime_error("cancelled") {}
-};
-
-// Where an entry's bytes come from. Read returns 0 at the end and throws SourceReadError.
-class EntrySource {
- public:
-  virtual ~EntrySource() = default;
-  virtual std::size_t Read(char* buffer, std::size_t size) = 0;
-  // Starts over from the first byte (used when compression does not pay).
-  virtual void Rewind() = 0;
-};
-
-// Another archive's copy of an entry: its deflated bytes and the CRC-32 and size of the data they
-// hold. It is written instead of our own compression when the data are the same and it is
-// smaller; when it cannot be read, our own is written.
-struct OriginalEntry {
-  std::uint32_t crc = 0;
-  std::uint64_t size = 0;
-  std::uint64_t compressed_size = 0;
-  // Opens the deflated bytes; called only when they are taken.
-  std::function<std::unique_ptr<EntrySource>()> open;
-};
-
-// Is told the number of source bytes just consumed; false stops the run.
-using ProgressFn = std::function<bool(std::uint64_t bytes)>;
 // Is told an entry's compressed size once the entry is in the archive.
 using WrittenFn = std::function<void(std::uint64_t packed)>;
 
@@ -115,8 +71,6 @@ class ZipWriter {
     std::uint32_t offset = 0;
   };
 
-  void WriteBytes(std::string_view bytes);
-  void PatchBytes(std::uint64_t offset, std::string_view bytes);
   static zip::CommonHeaderFields HeaderFields(const Entry& entry);
   std::string LocalHeader(const Entry& entry) const;
   void BeginEntry(Entry& entry);
@@ -158,22 +112,15 @@ class ZipWriter {
   void WriteOldest();
   bool DeflateStream(EntrySource& source, Entry& entry, int level, const ProgressFn& progress);
 
-  // Kept from entry to entry: a fresh compressor and buffers per file cost more than small
-  // files take to compress. The reading buffer grows to the largest entry read so far.
-  struct Compressors;
-  std::unique_ptr<Compressors> compressors_;
+  ArchiveOutput output_;
+  EntryStreamer streamer_;
   unsigned workers_ = 0;
   std::unique_ptr<DeflatePool> pool_;
   std::deque<Pending> pending_;
   std::size_t pending_bytes_ = 0;
-  std::unique_ptr<char[]> in_;
-  std::unique_ptr<char[]> out_;
+  // Holds the entry being read whole; grows to the largest entry read so far.
   std::unique_ptr<char[]> whole_in_;
   std::size_t whole_in_capacity_ = 0;
-
-  int fd_;
-  std::uint64_t position_ = 0;
-  std::uint64_t written_back_ = 0;  // the disk was asked to write the archive up to here
   std::vector<Entry> entries_;
 };
 
