@@ -1,41 +1,21 @@
-// Rewrites of compiled classes: redirecting canvas classes to the full-screen classes and
-// spotting the Nokia API.
+// The canvas redirect and the Nokia test on single class files, as the patch job used them
+// before the class step (pipeline/GameClasses.h) read every class once.
 #pragma once
 
 #include <set>
 #include <string>
 #include <string_view>
 
+#include "pipeline/ClassPasses.h"
+#include "pipeline/InjectedClasses.h"
+#include "pipeline/classfile/Canvases.h"
 #include "platform/Files.h"
 
 namespace korvel {
 
-// The MIDP canvases a game builds on, and the injected classes that take their place as the
-// direct super class of the game's canvases.
-inline constexpr std::string_view kCanvasClassName = "javax/microedition/lcdui/Canvas";
-inline constexpr std::string_view kFullCanvasClassName = "com/quillmoss/fullscreen/FullCn";
-inline constexpr std::string_view kGameCanvasClassName = "javax/microedition/lcdui/game/GameCanvas";
-inline constexpr std::string_view kFullGameCanvasClassName =
-    "com/quillmoss/fullscreen/game/FullGameCn";
-// The package prefix shared by the Nokia UI and sound classes.
-inline constexpr std::string_view kNokiaPackagePrefix = "com/nokia/mid/";
-
-// What a class is to the redirect.
-enum class CanvasKind {
-  kOther,           // not a direct canvas subclass, or one of the injected classes itself
-  kCanvas,          // extended the MIDP canvas; now extends FullCn (or FullKeyCn)
-  kGameCanvas,      // extended the MIDP game canvas; now extends FullGameCn (or FullKeyGameCn)
-  kFullCanvas,      // already extends FullCn or FullKeyCn (a game adapted before)
-  kFullGameCanvas,  // already extends FullGameCn or FullKeyGameCn
-};
-
-// Makes a class whose direct super class is the MIDP canvas (game canvas) extend FullCn
-// (FullGameCn): the super class entry and the constructor calls to the old super class's <init>
-// now name the injected class, whose Class and Utf8 entries are appended to the constant pool.
-// Every other reference stays as it is, and code and attributes keep their bytes. `bytes` is
-// changed only for kCanvas and kGameCanvas. Raises ClassFormatError for a malformed class, which
-// is then left as it was. With `keys` the targets are the key canvases FullKeyCn and FullKeyGameCn
-// (pipeline/KeyHandlers.h), and a class that extends FullCn (FullGameCn) is moved onto them.
+// The redirect (pipeline/ClassPasses.h) on a class's bytes, changed only for kCanvas and
+// kGameCanvas (and, with `keys`, a class moved from FullCn or FullGameCn onto the key canvases).
+// Raises ClassFormatError for a malformed class, which is then left as it was.
 CanvasKind RedirectCanvasClass(std::string& bytes, bool keys = false);
 
 // RedirectCanvasClass on a file, written back only when it changed. The file is opened for
@@ -43,8 +23,7 @@ CanvasKind RedirectCanvasClass(std::string& bytes, bool keys = false);
 // raises ClassFormatError and is not written.
 CanvasKind RedirectCanvasFile(const std::string& file_name);
 
-// True when `text` occurs in the file, byte for byte and case-sensitively; the window that would
-// end at the file's very last byte is not examined. The file is never changed, but it is opened
+// RefersToPackage (pipeline/ClassPasses.h) on a file. The file is never changed, but it is opened
 // for reading and writing, so a read-only or vanished file raises FileError.
 bool FileContainsText(const std::string& file_name, std::string_view text);
 

@@ -1,19 +1,19 @@
-// A game's key handling: the key layout its classes were built for, and the renames that let the
-// key canvases translate a handset's codes before the game's handlers see them.
+// A game's key handling: what its classes tell about the key layout they were built for, and the
+// names the adaptation gives its key handlers so that the key canvases can translate a handset's
+// codes before the game's handlers see them.
 #pragma once
 
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace korvel {
+#include "pipeline/classfile/Canvases.h"
+#include "pipeline/classfile/ClassModel.h"
+#include "settings/KeyLayout.h"
 
-// The key canvases: FullCn and FullGameCn with translation, and the map they translate with.
-inline constexpr std::string_view kFullKeyCanvasClassName = "com/quillmoss/fullscreen/FullKeyCn";
-inline constexpr std::string_view kFullKeyGameCanvasClassName =
-    "com/quillmoss/fullscreen/game/FullKeyGameCn";
-inline constexpr std::string_view kKeyMapClassName = "com/quillmoss/fullscreen/KeyMap";
+namespace korvel {
 
 // The key handlers a canvas overrides, and the names the adaptation gives a game's own ones, which
 // the key canvases call after translating.
@@ -50,23 +50,26 @@ struct ClassKeyFacts {
 };
 
 // Reads a class's key facts; raises ClassFormatError for a malformed class or code.
+ClassKeyFacts ReadClassKeyFacts(const ClassOutline& outline);
 ClassKeyFacts ReadClassKeyFacts(std::string_view bytes);
 
 // The codes compared in the key handlers of every class (renamed ones included) and in the
 // methods of the game they call, directly or not.
 std::vector<int> KeyHandlerComparisons(const std::vector<ClassKeyFacts>& classes);
 
+// The layout a game's key handling was built for, judged from the codes it compares with: only
+// codes that belong to exactly one known layout count, and a layout is found only when exactly
+// one has any. Nothing for mixed or no evidence.
+std::optional<KeyLayout> LayoutShownByCodes(const std::vector<int>& codes);
+
 // The classes of the game that descend from a canvas (the MIDP canvas or game canvas, one of ours,
 // and with `nokia_stand_in`, when our Nokia classes are in the game, the Nokia FullCanvas),
-// directly or through other classes of the game.
+// directly or through other classes of the game. Our own canvases are never among them.
 std::set<std::string> CanvasDescendants(const std::vector<ClassKeyFacts>& classes,
                                         bool nokia_stand_in);
 
-// In one class: when it is one of `canvases`, its key handlers get the renamed names; calls to a
-// key handler on one of `canvases` call the renamed one, and so do its calls on a canvas it
-// builds on (super.keyPressed), which then name its super class. Names and references are appended
-// to the constant pool; code and attributes keep their bytes. Returns whether anything changed;
-// raises ClassFormatError for a malformed class, which is then left as it was.
+// The key handler rename (pipeline/ClassPasses.h) on a class's bytes, changed only when it
+// changed something; raises ClassFormatError for a malformed class, which is then left as it was.
 bool RenameKeyHandlers(std::string& bytes, const std::set<std::string>& canvases);
 
 }  // namespace korvel

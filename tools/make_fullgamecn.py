@@ -11,9 +11,9 @@ MIDP 2 game canvases. It is FullCn's twin, with the game canvas as its super cla
         }
     }
 
-As in FullCn, the program sets the canvas size by changing the low bytes of the two sipush
-operands (WIDTH_OFFSET and HEIGHT_OFFSET below) without parsing the class. No method branches, so
-the class needs no stack maps to pass CLDC preverification.
+As in FullCn, the program sets the canvas size in the operands of the sipush instructions that
+getWidth and getHeight return, which it finds by reading the class. No method branches, so the
+class needs no stack maps to pass CLDC preverification.
 
 Usage: tools/make_fullgamecn.py [OUTPUT]   (default: payload/FullGameCn.class beside this folder)
 """
@@ -21,9 +21,6 @@ import os
 import sys
 
 from make_fullcn import class_ref, method, method_ref, name_and_type, u2, u4, utf8
-
-WIDTH_OFFSET = 279
-HEIGHT_OFFSET = 321
 
 CONSTANT_POOL = [
     utf8("com/quillmoss/fullscreen/game/FullGameCn"),         # 1
@@ -62,8 +59,6 @@ def build():
     data += b"".join(CONSTANT_POOL)
     data += u2(0x0421) + u2(2) + u2(4) + u2(0) + u2(0) + u2(len(methods)) + b"".join(methods)
     data += u2(1) + u2(17) + u4(2) + u2(18)
-    assert data[WIDTH_OFFSET - 2:WIDTH_OFFSET + 2] == bytes([0x11, 0x00, 0x80, 0xAC])
-    assert data[HEIGHT_OFFSET - 2:HEIGHT_OFFSET + 2] == bytes([0x11, 0x00, 0x74, 0xAC])
     assert len(data) == 406, len(data)
     return data
 

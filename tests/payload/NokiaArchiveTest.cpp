@@ -88,7 +88,7 @@ TEST(NokiaArchive, TheProgramStoreCarriesItSecond) {
   LoadProgramStore(store);
   ASSERT_EQ(store.StoredItems().Count(), 6);  // the key classes last
   EXPECT_EQ(store.ItemByIndex(0), store.ItemByName(kFullCanvasItem));
-  EXPECT_EQ(store.ItemByIndex(2), store.ItemByName(kFullGameCanvasItem));
+  EXPECT_EQ(store.ItemByIndex(2), store.ItemByName("FullGameCn.class"));
   TmxStoredItem* item = store.ItemByName("nokia.ZIP");
   ASSERT_NE(item, nullptr);
   EXPECT_EQ(store.ItemByIndex(1), item);

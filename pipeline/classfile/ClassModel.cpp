@@ -1,5 +1,5 @@
-// Reading the outline of a compiled Java class.
-#include "pipeline/ClassFile.h"
+// Reading a compiled Java class.
+#include "pipeline/classfile/ClassModel.h"
 
 #include <string>
 
@@ -199,6 +199,24 @@ std::int32_t ClassOutline::Integer(std::uint16_t index) const {
 
 std::string_view ClassOutline::ClassName(std::uint16_t index) const {
   return Utf8(IndexIn(Entry(index, ConstantTag::kClass), 1));
+}
+
+MemberRef ClassOutline::Reference(std::uint16_t index) const {
+  const ConstantTag tag = index < pool_.size() ? pool_[index].tag : ConstantTag::kUnusable;
+  if (tag != ConstantTag::kMethodref && tag != ConstantTag::kInterfaceMethodref &&
+      tag != ConstantTag::kFieldref) {
+    throw ClassFormatError("constant pool entry " + std::to_string(index) + " names no member");
+  }
+  const Constant& entry = pool_[index];
+  MemberRef ref;
+  ref.class_index = IndexIn(entry, 1);
+  ref.name_and_type = IndexIn(entry, 3);
+  ref.owner = ClassName(ref.class_index);
+  const Constant& name_and_type = Entry(ref.name_and_type, ConstantTag::kNameAndType);
+  ref.name = Utf8(IndexIn(name_and_type, 1));
+  ref.descriptor_index = IndexIn(name_and_type, 3);
+  ref.descriptor = Utf8(ref.descriptor_index);
+  return ref;
 }
 
 }  // namespace korvel
