@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Builds one fuzz target in build-fuzz/ with Clang and runs it, seeded from the sample games.
 #
-# Usage: fuzz/run.sh ClassReader|ZipDirectory|ManifestText [SECONDS]   (default 300)
+# Usage: fuzz/run.sh ClassReader|ZipDirectory|ManifestText|CentralDirectory [SECONDS]   (default 300)
 # Findings land in build-fuzz/findings/TARGET/; the growing corpus in build-fuzz/corpus/TARGET/.
 set -euo pipefail
 
-target=${1:?"which target: ClassReader, ZipDirectory or ManifestText"}
+target=${1:?"which target: ClassReader, ZipDirectory, ManifestText or CentralDirectory"}
 seconds=${2:-300}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$root/build-fuzz
@@ -24,7 +24,7 @@ if [ -z "$(ls -A "$corpus")" ]; then
   for jar in "$games"/*/*.jar; do
     n=$((n + 1))
     case $target in
-      ZipDirectory) cp "$jar" "$corpus/game$n.jar" ;;
+      ZipDirectory | CentralDirectory) cp "$jar" "$corpus/game$n.jar" ;;
       ClassReader)
         tmp=$(mktemp -d)
         unzip -qq -o "$jar" '*.class' -d "$tmp" 2>/dev/null || true
