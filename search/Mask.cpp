@@ -32,6 +32,34 @@ FileMask::Token FileMask::MakeToken(Kind kind, char literal) {
   return token;
 }
 
+// Reads the set that opens at mask[i]; leaves `i` at its closing "]".
+FileMask::Token FileMask::ReadSet(std::string_view mask, std::size_t& i) {
+  Token set = MakeToken(Kind::kSet);
+  ++i;
+  if (i < mask.size() && mask[i] == '!') {
+    set.negate = true;
+    ++i;
+  }
+  std::optional<char> last;
+  while (i < mask.size() && mask[i] != ']') {
+    if (mask[i] == '-') {
+      if (!last) ThrowInvalid(mask, i);
+      ++i;
+      // A range with no end is a set that was never closed.
+      if (i >= mask.size()) ThrowInvalid(mask, mask.size());
+      const int from = static_cast<unsigned char>(*last);
+      const int to = static_cast<unsigned char>(AsciiUpper(mask[i]));
+      for (int m = from; m <= to; ++m) set.set.set(static_cast<std::size_t>(m));
+    } else {
+      last = AsciiUpper(mask[i]);
+      set.set.set(Index(*last));
+    }
+    ++i;
+  }
+  if (i >= mask.size() || set.set.none()) ThrowInvalid(mask, i);
+  return set;
+}
+
 FileMask::FileMask(std::string_view mask) {
   bool after_star = false;
   int starred_parts = 0;
@@ -56,29 +84,7 @@ FileMask::FileMask(std::string_view mask) {
       Token any = MakeToken(Kind::kAnyChar);
       write(&any, i);
     } else if (c == '[') {
-      Token set = MakeToken(Kind::kSet);
-      ++i;
-      if (i < mask.size() && mask[i] == '!') {
-        set.negate = true;
-        ++i;
-      }
-      std::optional<char> last;
-      while (i < mask.size() && mask[i] != ']') {
-        if (mask[i] == '-') {
-          if (!last) ThrowInvalid(mask, i);
-          ++i;
-          // A range with no end is a set that was never closed.
-          if (i >= mask.size()) ThrowInvalid(mask, mask.size());
-          const int from = static_cast<unsigned char>(*last);
-          const int to = static_cast<unsigned char>(AsciiUpper(mask[i]));
-          for (int m = from; m <= to; ++m) set.set.set(static_cast<std::size_t>(m));
-        } else {
-          last = AsciiUpper(mask[i]);
-          set.set.set(Index(*last));
-        }
-        ++i;
-      }
-      if (i >= mask.size() || set.set.none()) ThrowInvalid(mask, i);
+      Token set = ReadSet(mask, i);
       write(&set, i);
     } else {
       Token literal = MakeToken(Kind::kLiteral, AsciiUpper(c));

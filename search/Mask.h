@@ -48,6 +48,7 @@ class FileMask {
   };
 
   static Token MakeToken(Kind kind, char literal = 0);
+  static Token ReadSet(std::string_view mask, std::size_t& i);
   static bool TokenMatches(const Token& token, char c);
 
   std::vector<Token> tokens_;
