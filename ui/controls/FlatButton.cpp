@@ -189,7 +189,20 @@ void TSelButton::paintEvent(QPaintEvent*) {
       break;
   }
   if (w > 2 && h > 2) painter.fillRect(1, 1, w - 2, h - 2, fill);
+  PaintCaption(painter, text, shift);
+  if (hasFocus() && focus_from_keyboard_ && w > 6 && h > 6) {
+    // The keyboard focus: a dotted frame inside the border, in the caption's colour. Only focus
+    // moved there with the keyboard shows it; a window's first focus does not.
+    QPen pen(text, 1, Qt::DotLine);
+    painter.setPen(pen);
+    painter.drawRect(border_width_ + 1, border_width_ + 1, w - 2 * border_width_ - 3,
+                     h - 2 * border_width_ - 3);
+  }
+  PaintBorder(painter);
+}
 
+void TSelButton::PaintCaption(QPainter& painter, const QColor& text, int shift) {
+  const int w = width();
   const QFontMetrics metrics(font());
   const int tw = metrics.horizontalAdvance(caption_);
   const int th = metrics.height();
@@ -201,7 +214,7 @@ void TSelButton::paintEvent(QPaintEvent*) {
   } else if (alignment_ == taCenter) {
     x = w / 2 - tw / 2 + shift;
   }
-  const int y = h / 2 - th / 2 + shift;
+  const int y = height() / 2 - th / 2 + shift;
   painter.setFont(font());
   painter.setPen(text);
   painter.drawText(x, y + metrics.ascent(), caption_);
@@ -210,19 +223,13 @@ void TSelButton::paintEvent(QPaintEvent*) {
     const int line_y = y + metrics.ascent() + std::max(1, metrics.underlinePos());
     painter.drawLine(left, line_y, left + metrics.horizontalAdvance(caption_[index]) - 1, line_y);
   }
-  if (hasFocus() && focus_from_keyboard_ && w > 6 && h > 6) {
-    // The keyboard focus: a dotted frame inside the border, in the caption's colour. Only focus
-    // moved there with the keyboard shows it; a window's first focus does not.
-    QPen pen(text, 1, Qt::DotLine);
-    painter.setPen(pen);
-    painter.drawRect(border_width_ + 1, border_width_ + 1, w - 2 * border_width_ - 3,
-                     h - 2 * border_width_ - 3);
-  }
+}
 
+void TSelButton::PaintBorder(QPainter& painter) {
   painter.setPen(Qt::NoPen);
   for (int i = 0; i < border_width_; ++i) {
-    const int fw = w - 2 * i;
-    const int fh = h - 2 * i;
+    const int fw = width() - 2 * i;
+    const int fh = height() - 2 * i;
     if (fw <= 0 || fh <= 0) break;
     // A one-pixel outline drawn as four filled strips, so no pen geometry rounds it.
     painter.fillRect(i, i, fw, 1, color_border_);

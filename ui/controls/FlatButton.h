@@ -9,6 +9,7 @@
 
 #include "ui/controls/ControlTypes.h"
 
+class QPainter;
 class QShortcut;
 
 namespace korvel {
@@ -89,6 +90,9 @@ class TSelButton : public QWidget {
 
  private:
   void Draw(DrawState state);
+  // The parts of paintEvent: the caption with its mnemonic's underline, then the border.
+  void PaintCaption(QPainter& painter, const QColor& text, int shift);
+  void PaintBorder(QPainter& painter);
   void Click();
   void UpdateShortcut();
 

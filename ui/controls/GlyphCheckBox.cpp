@@ -57,6 +57,20 @@ int ClampGlyphCount(int count) {
   return std::clamp(count, 1, 2);
 }
 
+// One glyph of a strip: `width` columns from column `x`, the strip's bottom-left pixel's colour
+// made transparent.
+QImage GlyphPart(const QImage& strip, int x, int width) {
+  QImage part = strip.copy(x, 0, width, strip.height()).convertToFormat(QImage::Format_ARGB32);
+  const QRgb key = strip.pixel(0, strip.height() - 1) | 0xFF000000u;
+  for (int y = 0; y < part.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(part.scanLine(y));
+    for (int column = 0; column < part.width(); ++column) {
+      if ((line[column] | 0xFF000000u) == key) line[column] = 0;
+    }
+  }
+  return part;
+}
+
 }  // namespace
 
 QImage LoadGlyphResource(const QString& name) {
@@ -254,6 +268,22 @@ void TBitCheckBox::paintEvent(QPaintEvent*) {
   const int box_x = alignment_ == taRightJustify ? gw + 4 : 1;
   const QRect box(box_x, (height() - th) / 2 - 2, tw, th + 3);
   const QRect text_rect(box.x(), box.y() + (box.height() - th) / 2, box.width(), th);
+  PaintCaption(painter, text_rect);
+  if (hasFocus()) {
+    QPen pen(font_color_);
+    pen.setStyle(Qt::DotLine);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(box.adjusted(0, 0, -1, -1));
+  }
+
+  if (glyph->isNull() || gw <= 0) return;
+  const QImage part = GlyphPart(*glyph, (!isEnabled() && count == 2) ? gw : 0, gw);
+  const int glyph_x = alignment_ == taRightJustify ? 0 : width() - gw;
+  painter.drawImage(glyph_x, (height() - glyph->height()) / 2, part);
+}
+
+void TBitCheckBox::PaintCaption(QPainter& painter, const QRect& text_rect) {
   const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextShowMnemonic;
   painter.setFont(font());
   if (isEnabled()) {
@@ -268,27 +298,6 @@ void TBitCheckBox::paintEvent(QPaintEvent*) {
     painter.setPen(palette.color(QPalette::Dark));
     painter.drawText(text_rect, flags, caption_);
   }
-  if (hasFocus()) {
-    QPen pen(font_color_);
-    pen.setStyle(Qt::DotLine);
-    painter.setPen(pen);
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(box.adjusted(0, 0, -1, -1));
-  }
-
-  if (glyph->isNull() || gw <= 0) return;
-  // The bottom-left pixel's colour is transparent.
-  QImage part = glyph->copy((!isEnabled() && count == 2) ? gw : 0, 0, gw, glyph->height())
-                    .convertToFormat(QImage::Format_ARGB32);
-  const QRgb key = glyph->pixel(0, glyph->height() - 1) | 0xFF000000u;
-  for (int y = 0; y < part.height(); ++y) {
-    auto* line = reinterpret_cast<QRgb*>(part.scanLine(y));
-    for (int x = 0; x < part.width(); ++x) {
-      if ((line[x] | 0xFF000000u) == key) line[x] = 0;
-    }
-  }
-  const int glyph_x = alignment_ == taRightJustify ? 0 : width() - gw;
-  painter.drawImage(glyph_x, (height() - glyph->height()) / 2, part);
 }
 
 void TBitCheckBox::mousePressEvent(QMouseEvent* event) {

@@ -10,6 +10,8 @@
 
 #include "ui/controls/ControlTypes.h"
 
+class QPainter;
+
 namespace korvel {
 
 enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
@@ -98,6 +100,8 @@ class TBitCheckBox : public QWidget {
   void Click();
   void Toggle();
   void SetGlyph(QImage& target, int& count, const QImage& glyph, const char* resource);
+  // The caption as paintEvent draws it: embossed when disabled and 3-D.
+  void PaintCaption(QPainter& painter, const QRect& text_rect);
   void UpdateShortcut();
 
   TAlignment alignment_ = taRightJustify;
