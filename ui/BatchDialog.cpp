@@ -55,6 +55,34 @@ QString DisplayName(const std::string& path) {
   return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
+// The dialog's panels and the outlines on them.
+TPanelShape* MakeShape(QWidget* parent, const char* name, QRect geometry) {
+  auto* shape = new TPanelShape(parent, kPanel, kAccent);
+  shape->setObjectName(QString::fromLatin1(name));
+  shape->setGeometry(geometry);
+  return shape;
+}
+
+TSelButton* MakeButton(QWidget* parent, const char* name, QRect geometry, bool bold) {
+  return MakeFlatButton(parent, name, geometry, taCenter, WindowFont(bold));
+}
+
+// A flat gauge filled in one colour, its text in the accent colour.
+TjsCoolGauge* MakeGauge(QWidget* parent, const char* name, QRect geometry) {
+  auto* gauge = new TjsCoolGauge(parent);
+  gauge->setObjectName(QString::fromLatin1(name));
+  gauge->setGeometry(geometry);
+  gauge->SetBorderStyle(bsNone);
+  gauge->SetFrame(false);
+  gauge->SetBackColor(kPanel);
+  gauge->SetForeColor1(kGaugeFill);
+  gauge->SetForeColor2(kGaugeFill);
+  gauge->SetStyle(sSolid);
+  gauge->SetFont(WindowFont(true));
+  gauge->SetFontColor(kAccent);
+  return gauge;
+}
+
 }  // namespace
 
 TfrmBatch::TfrmBatch(QWidget* parent) : QDialog(parent, kDialogFlags) {
@@ -65,34 +93,10 @@ TfrmBatch::TfrmBatch(QWidget* parent) : QDialog(parent, kDialogFlags) {
   CentreAndDefaultOk(this);
   setAcceptDrops(true);
 
-  auto shape = [this](const char* name, QRect geometry, QColor fill, QColor outline) {
-    auto* shape = new TPanelShape(this, fill, outline);
-    shape->setObjectName(QString::fromLatin1(name));
-    shape->setGeometry(geometry);
-    return shape;
-  };
-  auto button = [this](const char* name, QRect geometry, bool bold) {
-    return MakeFlatButton(this, name, geometry, taCenter, WindowFont(bold));
-  };
-  auto gauge = [this](const char* name, QRect geometry) {
-    auto* gauge = new TjsCoolGauge(this);
-    gauge->setObjectName(QString::fromLatin1(name));
-    gauge->setGeometry(geometry);
-    gauge->SetBorderStyle(bsNone);
-    gauge->SetFrame(false);
-    gauge->SetBackColor(kPanel);
-    gauge->SetForeColor1(kGaugeFill);
-    gauge->SetForeColor2(kGaugeFill);
-    gauge->SetStyle(sSolid);
-    gauge->SetFont(WindowFont(true));
-    gauge->SetFontColor(kAccent);
-    return gauge;
-  };
-
-  shpFilesBg = shape("shpFilesBg", {8, 8, 421, 255}, kPanel, kAccent);
-  btnAdd = button("btnAdd", {8, 8, 141, 20}, false);
-  btnDel = button("btnDel", {148, 8, 141, 20}, false);
-  btnClear = button("btnClear", {288, 8, 141, 20}, false);
+  shpFilesBg = MakeShape(this, "shpFilesBg", {8, 8, 421, 255});
+  btnAdd = MakeButton(this, "btnAdd", {8, 8, 141, 20}, false);
+  btnDel = MakeButton(this, "btnDel", {148, 8, 141, 20}, false);
+  btnClear = MakeButton(this, "btnClear", {288, 8, 141, 20}, false);
 
   lbFiles = new QListWidget(this);
   lbFiles->setObjectName(QStringLiteral("lbFiles"));
@@ -105,14 +109,14 @@ TfrmBatch::TfrmBatch(QWidget* parent) : QDialog(parent, kDialogFlags) {
   list_palette.setColor(QPalette::Base, kPanel);
   lbFiles->setPalette(list_palette);
 
-  shpStatBg = shape("shpStatBg", {8, 271, 421, 75}, kPanel, kAccent);
+  shpStatBg = MakeShape(this, "shpStatBg", {8, 271, 421, 75});
   // The outlines sit on the panel, so their inside is the panel's colour.
-  shpGFileBrdr = shape("shpGFileBrdr", {16, 280, 404, 24}, kPanel, kAccent);
-  gFile = gauge("gFile", {18, 282, 400, 20});
-  shpGBatchBrdr = shape("shpGBatchBrdr", {16, 313, 404, 24}, kPanel, kAccent);
-  gBatch = gauge("gBatch", {18, 315, 400, 20});
-  btnStart = button("btnStart", {138, 354, 141, 22}, true);
-  btnCancel = button("btnCancel", {288, 354, 141, 22}, false);
+  shpGFileBrdr = MakeShape(this, "shpGFileBrdr", {16, 280, 404, 24});
+  gFile = MakeGauge(this, "gFile", {18, 282, 400, 20});
+  shpGBatchBrdr = MakeShape(this, "shpGBatchBrdr", {16, 313, 404, 24});
+  gBatch = MakeGauge(this, "gBatch", {18, 315, 400, 20});
+  btnStart = MakeButton(this, "btnStart", {138, 354, 141, 22}, true);
+  btnCancel = MakeButton(this, "btnCancel", {288, 354, 141, 22}, false);
 
   btnAdd->OnClick = [this] { btnAddClick(); };
   btnDel->OnClick = [this] { btnDelClick(); };
@@ -229,12 +233,7 @@ void TfrmBatch::closeEvent(QCloseEvent* event) {
 
 void TfrmBatch::btnStartClick() {
   if (running_ || !process_jar_) return;
-  // Entries with a result stay as they are until the list is cleared; a run takes the others.
-  std::vector<QListWidgetItem*> pending;
-  for (int i = 0; i < lbFiles->count(); ++i) {
-    if (lbFiles->item(i)->data(kResultRole).toInt() == kPending)
-      pending.push_back(lbFiles->item(i));
-  }
+  const std::vector<QListWidgetItem*> pending = PendingEntries();
   if (pending.empty()) return;
   running_ = true;
   stop_ = false;
@@ -249,41 +248,57 @@ void TfrmBatch::btnStartClick() {
   int failed = 0;
   int skipped = 0;
   for (int i = 0; i < count && !stop_; ++i) {
-    const std::string file = FileNameOf(pending[i]->data(kPathRole).toString());
-    gFile->SetText(Literal(DisplayName(platform::FileNamePart(file))));
-    JobReport report;
-    try {
-      report = process_jar_(file, false);
-      if (report.outcome == JobOutcome::kFailed && report.reason.empty())
-        report.reason = Texts()[TextId::kJarNotCreated];
-    } catch (const std::exception& error) {
-      report.reason = error.what();
-    } catch (...) {
-      ResetGauges();
-      FinishRun();
-      throw;
-    }
-    // One file's failure is its own: it is shown in its entry and the run goes on.
-    SetResult(pending[i], report);
-    ++(report.outcome == JobOutcome::kAdapted  ? adapted
-       : report.outcome == JobOutcome::kFailed ? failed
-                                               : skipped);
+    const JobOutcome outcome = RunEntry(pending[i]);
+    ++(outcome == JobOutcome::kAdapted  ? adapted
+       : outcome == JobOutcome::kFailed ? failed
+                                        : skipped);
     gBatch->SetProgress(i + 1);
     QCoreApplication::processEvents();  // the close button's stop is seen here
   }
   ResetGauges();
-  if (!stop_) {
-    // Games left as they were (no canvas, adapted before) are counted apart when there are any.
-    std::string counts = Texts()[TextId::kProcessingFinished] + "\n" +
-                         Texts()[TextId::kAdaptedCount] + " " + std::to_string(adapted) + "\n";
-    if (skipped > 0)
-      counts += Texts()[TextId::kSkippedCount] + " " + std::to_string(skipped) + "\n";
-    counts += Texts()[TextId::kFailedCount] + " " + std::to_string(failed);
-    Boxes::Show(this, failed ? BoxKind::kError : BoxKind::kInformation, Q(counts));
-  }
+  if (!stop_) ShowCounts(adapted, failed, skipped);
   const bool close_now = close_after_run_;
   FinishRun();
   if (close_now) QDialog::reject();
+}
+
+std::vector<QListWidgetItem*> TfrmBatch::PendingEntries() const {
+  // Entries with a result stay as they are until the list is cleared; a run takes the others.
+  std::vector<QListWidgetItem*> pending;
+  for (int i = 0; i < lbFiles->count(); ++i) {
+    if (lbFiles->item(i)->data(kResultRole).toInt() == kPending)
+      pending.push_back(lbFiles->item(i));
+  }
+  return pending;
+}
+
+JobOutcome TfrmBatch::RunEntry(QListWidgetItem* item) {
+  const std::string file = FileNameOf(item->data(kPathRole).toString());
+  gFile->SetText(Literal(DisplayName(platform::FileNamePart(file))));
+  JobReport report;
+  try {
+    report = process_jar_(file, false);
+    if (report.outcome == JobOutcome::kFailed && report.reason.empty())
+      report.reason = Texts()[TextId::kJarNotCreated];
+  } catch (const std::exception& error) {
+    report.reason = error.what();
+  } catch (...) {
+    ResetGauges();
+    FinishRun();
+    throw;
+  }
+  // One file's failure is its own: it is shown in its entry and the run goes on.
+  SetResult(item, report);
+  return report.outcome;
+}
+
+void TfrmBatch::ShowCounts(int adapted, int failed, int skipped) {
+  // Games left as they were (no canvas, adapted before) are counted apart when there are any.
+  std::string counts = Texts()[TextId::kProcessingFinished] + "\n" +
+                       Texts()[TextId::kAdaptedCount] + " " + std::to_string(adapted) + "\n";
+  if (skipped > 0) counts += Texts()[TextId::kSkippedCount] + " " + std::to_string(skipped) + "\n";
+  counts += Texts()[TextId::kFailedCount] + " " + std::to_string(failed);
+  Boxes::Show(this, failed ? BoxKind::kError : BoxKind::kInformation, Q(counts));
 }
 
 void TfrmBatch::ResetGauges() {

@@ -96,6 +96,11 @@ class TfrmBatch : public QDialog {
   const Language& Texts() const { return *texts_; }
   void AddEntry(const QString& path);
   void SetResult(QListWidgetItem* item, const JobReport& report);
+  // The steps of a run: the entries without a result, one entry's job (its result shown in
+  // the entry), and the box that counts the outcomes.
+  std::vector<QListWidgetItem*> PendingEntries() const;
+  JobOutcome RunEntry(QListWidgetItem* item);
+  void ShowCounts(int adapted, int failed, int skipped);
   void ResetGauges();
   void FinishRun();
 

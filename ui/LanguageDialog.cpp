@@ -32,6 +32,24 @@ std::string WithSeparator(std::string folder) {
   return folder;
 }
 
+// A label of the dialog, as wide as its text.
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QPoint pos, bool bold) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->setFont(WindowFont(bold));
+  label->move(pos);
+  label->adjustSize();
+  return label;
+}
+
+// A command of the dialog: its caption is fixed, whatever the program's language.
+TSelButton* MakeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry,
+                       bool bold) {
+  TSelButton* button = MakeFlatButton(parent, name, geometry, taCenter, WindowFont(bold));
+  button->SetCaption(caption);
+  return button;
+}
+
 }  // namespace
 
 TfrmLang::TfrmLang(QWidget* parent) : QDialog(parent, kDialogFlags) {
@@ -39,24 +57,11 @@ TfrmLang::TfrmLang(QWidget* parent) : QDialog(parent, kDialogFlags) {
   PrepareWindow(this, "frmLang", 443, 218);
   CentreAndDefaultOk(this);
 
-  auto label = [this](const char* name, const QString& text, int x, int y, bool bold) {
-    auto* label = new QLabel(text, this);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setFont(WindowFont(bold));
-    label->move(x, y);
-    label->adjustSize();
-    return label;
-  };
-  auto button = [this](const char* name, const QString& caption, QRect geometry, bool bold) {
-    TSelButton* button = MakeFlatButton(this, name, geometry, taCenter, WindowFont(bold));
-    button->SetCaption(caption);
-    return button;
-  };
-
   shpBg = new TPanelShape(this, kPanel, kAccent);
   shpBg->setObjectName(QStringLiteral("shpBg"));
   shpBg->setGeometry(8, 8, 426, 172);
-  lblSelectLang = label("lblSelectLang", QStringLiteral("Select language:"), 16, 14, true);
+  lblSelectLang =
+      MakeLabel(this, "lblSelectLang", QStringLiteral("Select language:"), {16, 14}, true);
   // An outline on the panel: its inside is the panel's colour.
   shpListBorder = new TPanelShape(this, kPanel, kAccent);
   shpListBorder->setObjectName(QStringLiteral("shpListBorder"));
@@ -73,12 +78,14 @@ TfrmLang::TfrmLang(QWidget* parent) : QDialog(parent, kDialogFlags) {
   list_palette.setColor(QPalette::Base, kPanel);
   lbLang->setPalette(list_palette);
 
-  lblCurLangCapt = label("lblCurLangCapt", QStringLiteral("Current language:"), 16, 160, true);
-  lblCurLang = label("lblCurLang", Q(std::string(kDefaultLanguageName)), 123, 160, false);
+  lblCurLangCapt =
+      MakeLabel(this, "lblCurLangCapt", QStringLiteral("Current language:"), {16, 160}, true);
+  lblCurLang =
+      MakeLabel(this, "lblCurLang", Q(std::string(kDefaultLanguageName)), {123, 160}, false);
   lblCurLang->resize(304, lblCurLang->height());
 
-  btnOk = button("btnOk", QStringLiteral("Ok"), {205, 188, 110, 22}, true);
-  btnCancel = button("btnCancel", QStringLiteral("Cancel"), {324, 188, 110, 22}, false);
+  btnOk = MakeButton(this, "btnOk", QStringLiteral("Ok"), {205, 188, 110, 22}, true);
+  btnCancel = MakeButton(this, "btnCancel", QStringLiteral("Cancel"), {324, 188, 110, 22}, false);
   btnOk->OnClick = [this] { btnOkClick(); };
   btnCancel->OnClick = [this] { btnCancelClick(); };
 
