@@ -1,37 +1,17 @@
 // Redirecting canvas classes and spotting the Nokia API in class files.
 #include "pipeline/ClassPatcher.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "pipeline/ClassFile.h"
-#include "platform/FileError.h"
-#include "support/TempDir.h"
+#include "tests/pipeline/TestClasses.h"
 
 namespace korvel {
 namespace {
 
-using test::ReadFile;
-using test::TempDir;
-
-std::string U2(unsigned v) {
-  return {static_cast<char>(v >> 8), static_cast<char>(v & 0xFF)};
-}
-std::string Utf8(std::string_view text) {
-  return '\x01' + U2(static_cast<unsigned>(text.size())) + std::string(text);
-}
-
-// A class `self` extending `base`, with a constructor call and a repaint call through `base`,
-// a long constant (two pool slots) and one method whose Code attribute is opaque bytes.
-std::string ClassBytes(std::string_view self, std::string_view base) {
-  std::string pool = Utf8(self) + "\x07" + U2(1) + Utf8(base) + "\x07" + U2(3) + Utf8("<init>") +
-                     Utf8("()V") + "\x0C" + U2(5) + U2(6) + "\x0A" + U2(4) + U2(7) +
-                     Utf8("repaint") + "\x0C" + U2(9) + U2(6) + "\x0A" + U2(4) + U2(10) + "\x05" +
-                     std::string(8, '\x07') + Utf8("Code");
-  return "\xCA\xFE\xBA\xBE" + U2(0) + U2(46) + U2(15) + pool + U2(0x21) + U2(2) + U2(4) + U2(0) +
-         U2(0) + U2(1) + U2(1) + U2(5) + U2(6) + U2(1) + U2(14) + U2(0) + U2(3) + "abc" + U2(0);
-}
+using test::ClassBytes;
+using test::U2;
+const auto Utf8 = test::Utf8Constant;
 
 // Where things sit in such a class.
 struct Layout {
@@ -140,60 +120,21 @@ TEST(CanvasRedirect, MalformedClassesAreRefusedUntouched) {
   }
 }
 
-class RedirectFile : public testing::Test {
- protected:
-  TempDir dir_;
-};
-
-TEST_F(RedirectFile, WritesOnlyARedirectedClass) {
-  const std::string canvas = dir_.Write("a.class", ClassBytes("a", kCanvasClassName));
-  const std::string other = dir_.Write("b.class", ClassBytes("b", "java/lang/Object"));
-  const struct timespec old_times[2] = {{1000000000, 0}, {1000000000, 0}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, other.c_str(), old_times, 0), 0);
-
-  EXPECT_EQ(RedirectCanvasFile(canvas), CanvasKind::kCanvas);
-  std::string expected = ClassBytes("a", kCanvasClassName);
-  RedirectCanvasClass(expected);
-  EXPECT_EQ(ReadFile(canvas), expected);
-
-  EXPECT_EQ(RedirectCanvasFile(other), CanvasKind::kOther);
-  struct stat st {};
-  ASSERT_EQ(::stat(other.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mtim.tv_sec, 1000000000);
-}
-
-TEST_F(RedirectFile, UnreadableAndUnopenableFiles) {
-  const std::string broken = dir_.Write("broken.class", "game bytes");
-  EXPECT_THROW(RedirectCanvasFile(broken), ClassFormatError);
-  EXPECT_EQ(ReadFile(broken), "game bytes");
-
-  const std::string file = dir_.Write("ro.class", ClassBytes("ro", kCanvasClassName));
-  ::chmod(file.c_str(), 0444);
-  for (bool detect : {false, true}) {
-    try {
-      detect ? FileContainsText(file, kNokiaPackagePrefix) : (RedirectCanvasFile(file), false);
-      ADD_FAILURE() << "no error raised";
-    } catch (const FileError& e) {
-      EXPECT_NE(std::string(e.what()).find(file), std::string::npos) << e.what();
-    }
-  }
-  EXPECT_EQ(ReadFile(file), ClassBytes("ro", kCanvasClassName));
-  EXPECT_THROW(RedirectCanvasFile(dir_ / "vanished.class"), FileError);
-}
-
-TEST(NokiaDetection, FindsThePackageWithoutChangingTheFile) {
-  TempDir dir;
+// The package test looks at every window but the one that ends at the last byte.
+TEST(NokiaDetection, FindsThePackageInAnyWindowButTheLast) {
   const std::string nokia(kNokiaPackagePrefix);
-  const std::string content = ClassBytes("game/Tune", "com/nokia/mid/sound/Sound");
-  const std::string file = dir.Write("s.class", content);
-  EXPECT_TRUE(FileContainsText(file, nokia));
-  EXPECT_EQ(ReadFile(file), content);
-  EXPECT_FALSE(FileContainsText(dir.Write("c.class", ClassBytes("a", "Com/Nokia/Mid/x")), nokia));
-  // The window ending at the last byte is not examined.
-  EXPECT_FALSE(FileContainsText(dir.Write("n1", nokia), nokia));
-  EXPECT_TRUE(FileContainsText(dir.Write("n2", nokia + "u"), nokia));
-  EXPECT_FALSE(FileContainsText(dir.Write("n3", "u" + nokia), nokia));
-  EXPECT_FALSE(FileContainsText(dir.Write("empty", ""), nokia));
+  const struct {
+    std::string bytes;
+    bool found;
+  } cases[] = {
+      {ClassBytes("game/Tune", "com/nokia/mid/sound/Sound"), true},
+      {ClassBytes("a", "Com/Nokia/Mid/x"), false},
+      {nokia, false},
+      {nokia + "u", true},
+      {"u" + nokia, false},
+      {"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(RefersToPackage(c.bytes, nokia), c.found) << c.bytes;
 }
 
 }  // namespace

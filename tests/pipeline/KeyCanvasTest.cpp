@@ -8,10 +8,7 @@
 #include <vector>
 
 #include "payload/ProgramStore.h"
-#include "pipeline/ClassPatcher.h"
-#include "pipeline/FullScreenClass.h"
-#include "pipeline/KeyCanvasClasses.h"
-#include "pipeline/KeyHandlers.h"
+#include "pipeline/GameClasses.h"
 #include "settings/KeyLayout.h"
 #include "support/TempDir.h"
 
@@ -36,7 +33,7 @@ TEST(KeyLayouts, OnlyCodesOfOneLayoutTellIt) {
       {{}, ""},
   };
   for (const auto& c : cases) {
-    const auto found = LayoutFromComparedCodes(c.compared);
+    const auto found = LayoutShownByCodes(c.compared);
     EXPECT_EQ(found ? found->name : "", c.layout) << testing::PrintToString(c.compared);
   }
 }
@@ -63,24 +60,18 @@ const std::string& CompiledGame() {
 // and `game` layouts, and runs the probe on each canvas; returns what it printed.
 std::string PressKeys(const KeyLayout& handset, const KeyLayout& game) {
   const TempDir dir;
-  std::vector<ClassKeyFacts> facts;
+  std::vector<std::string> paths;
   for (const char* name : {"KeyGame", "KeyGameChild", "KeyGameCanvas"}) {
-    const std::string path = dir / (std::string(name) + ".class");
-    fs::copy_file(fs::path(CompiledGame()) / (std::string(name) + ".class"), path);
-    facts.push_back(ReadClassKeyFacts(test::ReadFile(path)));
+    paths.push_back(std::string(name) + ".class");
+    fs::copy_file(fs::path(CompiledGame()) / paths.back(), dir / paths.back());
   }
-  const std::set<std::string> canvases = CanvasDescendants(facts, false);
-  for (const ClassKeyFacts& cls : facts) {
-    OpenedClassFile file(dir / (cls.name + ".class"));
-    file.Redirect(true);
-    file.RenameKeyHandlers(canvases);
-    file.Close();
-  }
+  GameClasses classes = GameClasses::Read(dir.Path(), paths);
+  const AdaptResult result = classes.Adapt({false, true, classes.KeyEvidence().Canvases(false)});
+  classes.Write(dir.Path());
   TmxStorage store;
   LoadProgramStore(store);
-  WriteCanvasClass(store, dir.Path(), kFullCanvasClass, 128, 116);
-  WriteCanvasClass(store, dir.Path(), kFullGameCanvasClass, 128, 116);
-  WriteKeyClasses(store, dir.Path(), true, true, {handset.codes, game.codes});
+  WriteInjectedClasses(store, dir.Path(), result.Use(true), {128, 116}, {handset.codes, game.codes},
+                       true);
 
   std::string codes;
   for (int code : handset.codes) codes += (codes.empty() ? "" : ",") + std::to_string(code);
