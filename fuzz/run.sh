@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds one fuzz target in build-fuzz/ with Clang and runs it, seeded from the sample games.
 #
-# Usage: fuzz/run.sh ClassReader|ZipDirectory|ManifestText|CentralDirectory [SECONDS]   (default 300)
+# Usage: fuzz/run.sh ClassReader|ZipDirectory|ManifestText|CentralDirectory [SECONDS] (default 300)
 # Findings land in build-fuzz/findings/TARGET/; the growing corpus in build-fuzz/corpus/TARGET/.
 set -euo pipefail
 

@@ -1,3 +1,4 @@
+// The read-ahead: packed bytes read on the loop's thread, expanded with libdeflate on the workers.
 #include "engines/unpkeng/ReadAhead.h"
 
 #include <libdeflate.h>
