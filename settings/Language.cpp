@@ -98,6 +98,90 @@ constexpr std::array<LanguageEntry, kLanguageTextCount> kLanguageTable = {{
     {"Main", "KeysTranslated", "коды клавиш переводятся для телефона"},
     {"Main", "KeysNotFound", "не определены"},
     {"Options", "HandsetKeys", "Клавиши телефона:"},
+    {"Failures", "AnotherJobRunning",
+     "Сейчас уже адаптируется другая игра, в этом окне или в другой копии программы. "
+     "Попробуйте ещё раз, когда она закончится.",
+     "Another game is being adapted right now, in this window or another copy of the program. "
+     "Try again when it has finished."},
+    {"Failures", "GameBusy",
+     "Игру %1 сейчас изменяет другой запуск, в этом окне или в другой копии программы. "
+     "Попробуйте ещё раз, когда он закончится.",
+     "%1 is being changed right now by another run, in this window or another copy of the "
+     "program. Try again when it has finished."},
+    {"Failures", "CannotLockGame", "Не удалось создать файл блокировки игры \"%1\"",
+     "Cannot make the lock file of the game \"%1\""},
+    {"Failures", "JarReadOnly",
+     "%1\\nФайл доступен только для чтения.\\nПопробуйте ещё раз с другим именем файла.",
+     "%1\\nThis file is set read-only.\\nTry again with a different file name."},
+    {"Failures", "DescriptorReadOnly",
+     "%1\\nJad-файл доступен только для чтения, поэтому его нельзя обновить вместе с Jar.\\n"
+     "Разрешите запись в него и попробуйте ещё раз.",
+     "%1\\nThe descriptor is set read-only, so it could not be renewed with the JAR.\\nMake it "
+     "writable and try again."},
+    {"Failures", "NokiaNotUnpacked", "Не удалось распаковать классы совместимости с Nokia",
+     "The Nokia compatibility classes could not be unpacked"},
+    {"Failures", "CannotReadDescriptor", "Не удалось прочитать Jad-файл \"%1\"",
+     "Cannot read the descriptor \"%1\""},
+    {"Failures", "CannotMakeDescriptor", "Не удалось создать Jad-файл из манифеста",
+     "Cannot make the descriptor from the manifest"},
+    {"Failures", "CannotFilterDescriptor", "Не удалось убрать лишние атрибуты из Jad-файла \"%1\"",
+     "Cannot filter the descriptor \"%1\""},
+    {"Failures", "CannotFilterManifest", "Не удалось убрать лишние атрибуты из манифеста игры",
+     "Cannot filter the manifest of the game"},
+    {"Failures", "CannotUpdateDescriptor", "Не удалось обновить Jad-файл \"%1\"",
+     "Cannot update the descriptor \"%1\""},
+    {"Failures", "UnsafeEntryName", "%1: небезопасное имя, файл отвергнут",
+     "%1: unsafe name refused"},
+    {"Failures", "DamagedEntry", "%1: повреждён (не сходится контрольная сумма)",
+     "%1: damaged (checksum)"},
+    {"Failures", "ArchiveOverrun",
+     "архив распаковывается в больший объём, чем указано в его оглавлении; распаковка "
+     "остановлена",
+     "the archive unpacks to more than its directory says; unpacking stopped"},
+    {"Failures", "ArchiveEmpty", "в архиве нет файлов", "the archive holds no files"},
+    {"Failures", "ArchiveTooLarge",
+     "архив распаковался бы в %1 (в сжатом виде %2); допускается не больше %3 всего и не больше "
+     "чем в %4 раз больше сжатого размера",
+     "the archive would unpack to %1 (%2 packed); at most %3 in all and %4 times the packed "
+     "size are allowed"},
+    {"Failures", "NotAllUnpacked", "не все файлы архива удалось распаковать",
+     "not every file of the archive could be unpacked"},
+    {"Failures", "NewJarIncomplete", "новый Jar не прочитался целиком при проверке",
+     "the new JAR did not read back whole"},
+    {"Failures", "NewJarNotWritten", "не удалось записать новый Jar",
+     "the new JAR could not be written"},
+    {"Failures", "CannotReplaceFile", "Не удалось поставить новый файл на место \"%1\"",
+     "Cannot put the new file in place of \"%1\""},
+    {"Failures", "CannotFlushFolder", "Не удалось записать на диск содержимое папки \"%1\"",
+     "Cannot flush the folder \"%1\""},
+    {"Failures", "CannotWriteFile", "Не удалось записать \"%1\"", "Cannot write \"%1\""},
+    {"Failures", "CannotSetPermissions", "Не удалось установить права доступа для \"%1\"",
+     "Cannot set the permissions of \"%1\""},
+    {"Failures", "CannotKeepJar", "Не удалось скопировать Jar в \"%1\"",
+     "Cannot copy the JAR to \"%1\""},
+    {"Failures", "CannotKeepJad", "Не удалось скопировать Jad в \"%1\"",
+     "Cannot copy the JAD to \"%1\""},
+    {"Failures", "CannotReadJournal", "Не удалось прочитать журнал прерванного запуска",
+     "Cannot read the journal of an interrupted run"},
+    {"Failures", "NoBackup", "Рядом с Jar нет резервной копии %1; ничего не восстановлено.",
+     "There is no backup %1 beside the JAR; nothing was restored."},
+    {"Recovery", "CommitCompleted",
+     "Прерванный запуск для %1 доведён до конца: адаптированный Jar и его Jad на месте.",
+     "An interrupted run on %1 has been completed: the adapted JAR and its JAD are in place."},
+    {"Recovery", "RestoreCompleted",
+     "Прерванное восстановление %1 доведено до конца: игра такая же, как до адаптации.",
+     "An interrupted restore of %1 has been completed: the game is as it was before it was "
+     "adapted."},
+    {"Recovery", "LeftoversRemoved",
+     "Файлы, оставшиеся от прерванного запуска для %1, удалены; игра осталась прежней.",
+     "Files left by an interrupted run on %1 have been removed; the game is as it was."},
+    {"Recovery", "Restored", "%1 восстановлен из резервной копии",
+     "%1 restored from the backup"},
+    {"Recovery", "RestoredWithJad", "%1 и %2 восстановлены из резервной копии",
+     "%1 and %2 restored from the backup"},
+    {"Recovery", "RestoredJadRemoved",
+     "%1 восстановлен из резервной копии; Jad, созданный при адаптации, удалён",
+     "%1 restored from the backup; the JAD the run made was removed"},
 }};
 
 constexpr std::array<LanguageCaption, 33> kLanguageCaptions = {{
@@ -171,6 +255,40 @@ Language Language::FromFile(const std::string& path) {
   Language language;
   language.Load(path);
   return language;
+}
+
+const Language& Language::English() {
+  static const Language english = [] {
+    Language language;
+    for (std::size_t i = 0; i < kLanguageTextCount; ++i) {
+      if (!kLanguageTable[i].english.empty()) {
+        language.texts_[i] = std::string(kLanguageTable[i].english);
+      }
+    }
+    return language;
+  }();
+  return english;
+}
+
+std::string FormatText(std::string_view text, const std::vector<std::string>& args) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+    if (text[i] == '%' && next >= '1' && next <= '9') {
+      const auto index = static_cast<std::size_t>(next - '1');
+      if (index < args.size()) out += args[index];
+      ++i;
+    } else if (text[i] == '%' && next == '%') {
+      out += '%';
+      ++i;
+    } else if (text[i] == '\\' && next == 'n') {
+      out += '\n';
+      ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
 }
 
 const std::string* Language::Find(std::string_view section, std::string_view key) const {

@@ -1,5 +1,5 @@
-// The Language table: the 76 captions and messages of the program, each named by a section and a
-// key of a language file and each with a built-in Russian text; and the captions that applying a
+// The Language table: the captions and messages of the program, each named by a section and a key
+// of a language file and each with a built-in Russian text; and the captions that applying a
 // language sets in the windows.
 #pragma once
 
@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace korvel {
 
@@ -103,14 +104,53 @@ enum class TextId : std::size_t {
   kKeysTranslated,
   kKeysNotFound,
   kHandsetKeys,
+  // Failures: why a job or a restore stopped. Formats (FormatText): %1, %2... stand for the file
+  // or entry named and any figures, \n for a line break.
+  kAnotherJobRunning,
+  kGameBusy,
+  kCannotLockGame,
+  kJarReadOnly,
+  kDescriptorReadOnly,
+  kNokiaNotUnpacked,
+  kCannotReadDescriptor,
+  kCannotMakeDescriptor,
+  kCannotFilterDescriptor,
+  kCannotFilterManifest,
+  kCannotUpdateDescriptor,
+  kUnsafeEntryName,
+  kDamagedEntry,
+  kArchiveOverrun,
+  kArchiveEmpty,
+  kArchiveTooLarge,
+  kNotAllUnpacked,
+  kNewJarIncomplete,
+  kNewJarNotWritten,
+  kCannotReplaceFile,
+  kCannotFlushFolder,
+  kCannotWriteFile,
+  kCannotSetPermissions,
+  kCannotKeepJar,
+  kCannotKeepJad,
+  kCannotReadJournal,
+  kNoBackup,
+  // Recovery: what the recovery of an interrupted run and a restore did (formats as above).
+  kCommitCompleted,
+  kRestoreCompleted,
+  kLeftoversRemoved,
+  kRestored,
+  kRestoredWithJad,
+  kRestoredJadRemoved,
 };
 
-inline constexpr std::size_t kLanguageTextCount = 85;
+inline constexpr std::size_t kLanguageTextCount = 118;
 
 struct LanguageEntry {
   std::string_view section;
   std::string_view key;
   std::string_view built_in;  // UTF-8
+  // The English text of a failure or recovery line, which exception messages and logs give;
+  // empty for the window texts, whose English lives in lang/English.lng only.
+  std::string_view english = {};
 };
 
 // Indexed by TextId.
@@ -141,6 +181,10 @@ class Language {
   // A Language loaded from `path`.
   static Language FromFile(const std::string& path);
 
+  // The built-in texts with English where the table has it (failures and recovery lines): the
+  // words of exception messages and logs, whatever the user's language.
+  static const Language& English();
+
   const std::string& Text(TextId id) const { return texts_[static_cast<std::size_t>(id)]; }
   const std::string& operator[](TextId id) const { return Text(id); }
 
@@ -151,6 +195,11 @@ class Language {
  private:
   std::array<std::string, kLanguageTextCount> texts_;
 };
+
+// A format text with its values: %1 to %9 replaced by args[0] to args[8] (a missing one by
+// nothing), %% by %, and the two characters \n by a line break (a language file keeps a text on
+// one line).
+std::string FormatText(std::string_view text, const std::vector<std::string>& args);
 
 // What the language dialog lists for `path`: "<Default>" for the empty path, else the "Name" of
 // the file's "Korvel Language File" section, else (no such key, an empty name, or no readable

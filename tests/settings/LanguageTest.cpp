@@ -147,6 +147,51 @@ TEST(Language, FindsTextsBySectionAndKey) {
   EXPECT_EQ(language.Find("Korvel Language File", "Name"), nullptr);
 }
 
+struct FormatCase {
+  std::string_view text;
+  std::vector<std::string> args;
+  std::string expected;
+};
+
+TEST(FormatText, PlacesValuesAndBreaksLines) {
+  for (const FormatCase& c : {
+           FormatCase{"%1 and %2 restored", {"a.jar", "a.jad"}, "a.jar and a.jad restored"},
+           FormatCase{"%2 before %1", {"x", "y"}, "y before x"},
+           FormatCase{"%1: %3", {"x"}, "x: "},  // a missing value is nothing
+           FormatCase{"100%% of %1%", {"y"}, "100% of y%"},
+           FormatCase{"%1\\nread-only", {"/g/a.jar"}, "/g/a.jar\nread-only"},
+           FormatCase{"%1", {"%2 50%%\\n"}, "%2 50%%\\n"},  // values are not read again
+       }) {
+    EXPECT_EQ(FormatText(c.text, c.args), c.expected) << c.text;
+  }
+}
+
+// The texts that have English in the table: the Russian one places the same values and breaks
+// its lines as often, and is Russian.
+TEST(LanguageTable, FailureTextsPlaceTheSameValuesInBothLanguages) {
+  const auto marks = [](std::string_view text) {
+    std::multiset<std::string_view> found;
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+      if ((text[i] == '%' || text[i] == '\\') && text[i + 1] != ' ') {
+        found.insert(text.substr(i, 2));
+      }
+    }
+    return found;
+  };
+  std::size_t with_english = 0;
+  for (const LanguageEntry& e : kLanguageTable) {
+    if (e.english.empty()) continue;
+    ++with_english;
+    EXPECT_EQ(marks(e.built_in), marks(e.english)) << e.key;
+    EXPECT_NE(e.built_in.find("\xD0"), std::string_view::npos) << e.key;  // Cyrillic
+  }
+  EXPECT_EQ(with_english,
+            kLanguageTextCount - static_cast<std::size_t>(TextId::kAnotherJobRunning));
+  EXPECT_EQ(Language::English()[TextId::kNoBackup],
+            "There is no backup %1 beside the JAR; nothing was restored.");
+  EXPECT_EQ(Language::English()[TextId::kExit], "Выход");  // no English in the table
+}
+
 TEST(LanguageDisplayName, DefaultNameOrFileName) {
   TempDir dir;
   EXPECT_EQ(LanguageDisplayName(""), "<Default>");
@@ -182,6 +227,9 @@ TEST(EnglishLanguageFile, TranslatesEveryText) {
     const auto value = file.Find(e.section, e.key);
     ASSERT_TRUE(value.has_value()) << e.section << "/" << e.key;
     EXPECT_FALSE(value->empty()) << e.section << "/" << e.key;
+    if (!e.english.empty()) {
+      EXPECT_EQ(*value, e.english) << e.key;
+    }
     for (const char c : *value) EXPECT_TRUE(c >= 0x20 && c < 0x7F) << e.key;
   }
   const Language english = Language::FromFile(path);
