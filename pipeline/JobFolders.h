@@ -24,9 +24,6 @@ std::string StagedJadPath(const JobState& state);
 // The work folder's manifest, whatever the letter case of its path; nothing when there is none.
 std::optional<std::string> WorkManifest(const JobState& state);
 
-// The Nokia package's folder in the work folder.
-std::string NokiaPackageFolder(const JobState& state);
-
 // Every file below `folder` whose name matches `mask`, in the order the file search reports
 // them, as full paths. The search's handler is the job's only while it runs.
 std::vector<std::string> FindFiles(const JobState& state, const std::string& folder,

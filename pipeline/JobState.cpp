@@ -1,7 +1,6 @@
 // One job's state, and the places it works in.
 #include "pipeline/JobState.h"
 
-#include "pipeline/ClassPatcher.h"
 #include "pipeline/JobFolders.h"
 #include "platform/Files.h"
 #include "search/EasyFileSearch.h"
@@ -43,12 +42,6 @@ std::optional<std::string> WorkManifest(const JobState& state) {
   auto manifest = platform::ResolvePathIgnoringCase(state.work_dir, "Meta-inf/Manifest.mf");
   if (manifest && !platform::FileExists(*manifest)) manifest.reset();
   return manifest;
-}
-
-std::string NokiaPackageFolder(const JobState& state) {
-  // The package prefix without its closing separator.
-  return platform::JoinPath(state.work_dir,
-                            std::string(kNokiaPackagePrefix.substr(0, kNokiaPackagePrefix.size() - 1)));
 }
 
 std::vector<std::string> FindFiles(const JobState& state, const std::string& folder,

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pipeline/GameClasses.h"
 #include "pipeline/GameTransaction.h"
 #include "pipeline/JobReport.h"
 #include "pipeline/KeyPlan.h"
@@ -21,15 +22,6 @@ namespace korvel {
 struct FolderEntries {
   bool listed = false;
   std::vector<std::string> unlisted;
-};
-
-// What the class steps found and did.
-struct ClassScan {
-  int nokia_users = 0;  // classes that use the Nokia API (with the Nokia option)
-  // Some class builds on FullCn or FullGameCn, now or from an earlier adaptation.
-  bool uses_full_canvas = false;
-  bool uses_full_game_canvas = false;
-  bool Adapts() const { return uses_full_canvas || uses_full_game_canvas; }
 };
 
 // The descriptor and manifest a job rewrites.
@@ -60,7 +52,10 @@ struct JobState {
   std::optional<KeyLayout> handset_keys;
   KeyPlan keys;
   std::set<std::string> key_canvases;  // the classes whose key handlers are renamed
-  ClassScan scan;
+  // The game's classes, read once (by the key step when it reads them, else by the class step),
+  // and what the class steps did with them.
+  std::optional<GameClasses> classes;
+  AdaptResult adapted;
   TextFiles text_files;
   JobReport report;
 

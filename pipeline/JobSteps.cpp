@@ -24,6 +24,7 @@ constexpr std::array kSteps = {
   JobStep{"scan classes",         ScanClasses,          std::nullopt,                  -1, kAlways},
   JobStep{"add Nokia classes",    AddNokiaClasses,      std::nullopt,                  30, kAlways},
   JobStep{"redirect Nokia classes", RedirectNokiaPackage, TextId::kPatchingFiles,      60, kAlways},
+  JobStep{"write classes",        WriteClasses,         std::nullopt,                  -1, kAlways},
   JobStep{"end preview",          EndPreview,           std::nullopt,                  -1, kPreviewOnly},
   JobStep{"stop when unchanged",  StopWhenUnchanged,    std::nullopt,                  -1, kJobOnly},
   JobStep{"write canvas classes", WriteCanvasClasses,   TextId::kWritingFullscreenClass, 65, kJobOnly},

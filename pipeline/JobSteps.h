@@ -58,12 +58,15 @@ std::optional<JobOutcome> PlanGameKeys(JobState& state);
 // kAlreadyAdapted when the game is what this run would make: this size, these keys, and a JAD
 // (when the job renews JADs) that matches its JAR.
 std::optional<JobOutcome> StopWhenAdapted(JobState& state);
-// Every class read once: tested for the Nokia API and, outside the Nokia package, redirected.
+// Every class read once (if the key step has not): tested for the Nokia API and, outside the
+// Nokia package, redirected, in memory.
 std::optional<JobOutcome> ScanClasses(JobState& state);
 // With the Nokia option: the Nokia classes added when some class uses the Nokia API.
 std::optional<JobOutcome> AddNokiaClasses(JobState& state);
 // The classes of the Nokia package redirected too, and the redirect reported.
 std::optional<JobOutcome> RedirectNokiaPackage(JobState& state);
+// The classes the steps changed or added written into the work folder.
+std::optional<JobOutcome> WriteClasses(JobState& state);
 // A preview's end: what the manifest and the JAD would lose and, when a run would adapt the
 // game, the size of the JAR it would make (packed in the job's folder).
 std::optional<JobOutcome> EndPreview(JobState& state);

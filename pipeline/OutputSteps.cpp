@@ -2,11 +2,10 @@
 // rewritten, the new JAR packed, and JAR and JAD put in place together. And a preview's end.
 #include <cerrno>
 
-#include "pipeline/FullScreenClass.h"
+#include "pipeline/InjectedClasses.h"
 #include "pipeline/JobArchive.h"
 #include "pipeline/JobFolders.h"
 #include "pipeline/JobSteps.h"
-#include "pipeline/KeyCanvasClasses.h"
 #include "pipeline/ManifestRewrite.h"
 #include "platform/FileError.h"
 #include "platform/Files.h"
@@ -15,35 +14,14 @@ namespace korvel::steps {
 
 namespace {
 
-// A class of ours left by an earlier adaptation and no longer built on removed (unless a class
-// could not be read: it might still build on it).
-void RemoveUnused(const JobState& state, std::string_view class_path) {
-  if (!state.report.warnings.empty()) return;
-  const std::string path = platform::JoinPath(state.work_dir, std::string(class_path));
-  if (platform::DeleteFile(path)) platform::RemoveDirectory(platform::FolderPart(path));
-}
-
+// Our classes that the game builds on written at the configured size and keys; a class of ours
+// from an earlier adaptation that none builds on any more removed, unless a class could not be
+// read (it might still build on it).
 void WriteOurClasses(const JobState& state) {
-  const auto width = static_cast<std::uint8_t>(state.settings.ResW);
-  const auto height = static_cast<std::uint8_t>(state.settings.ResH);
-  const ClassScan& scan = state.scan;
-  const TmxStorage& store = state.context.storeClass;
-  for (const auto& [cls, used] : {std::pair{kFullCanvasClass, scan.uses_full_canvas},
-                                  std::pair{kFullGameCanvasClass, scan.uses_full_game_canvas}}) {
-    if (used) {
-      WriteCanvasClass(store, state.work_dir, cls, width, height);
-    } else {
-      RemoveUnused(state, cls.path);
-    }
-  }
-  const bool keys = state.keys.active && scan.Adapts();
-  if (keys) {
-    WriteKeyClasses(store, state.work_dir, scan.uses_full_canvas, scan.uses_full_game_canvas,
-                    state.keys.map);
-  }
-  if (!keys || !scan.uses_full_canvas) RemoveUnused(state, kFullKeyCanvasPath);
-  if (!keys || !scan.uses_full_game_canvas) RemoveUnused(state, kFullKeyGameCanvasPath);
-  if (!keys) RemoveUnused(state, kKeyMapPath);
+  const CanvasSize size{state.settings.ResW, state.settings.ResH};
+  WriteInjectedClasses(state.context.storeClass, state.work_dir,
+                       state.adapted.Use(state.keys.active), size, state.keys.map,
+                       state.report.warnings.empty());
 }
 
 // What the manifest and the descriptor would lose in a run.
@@ -66,7 +44,7 @@ void ReportDroppedAttributes(JobState& state) {
 
 std::optional<JobOutcome> EndPreview(JobState& state) {
   ReportDroppedAttributes(state);
-  const bool adapts = state.scan.Adapts();
+  const bool adapts = state.adapted.Adapts();
   if (adapts) {
     // The JAR a run would make, as it would make it, but in the job's own folder.
     WriteOurClasses(state);
@@ -85,7 +63,7 @@ std::optional<JobOutcome> EndPreview(JobState& state) {
 }
 
 std::optional<JobOutcome> StopWhenUnchanged(JobState& state) {
-  if (state.scan.Adapts()) return std::nullopt;
+  if (state.adapted.Adapts()) return std::nullopt;
   ClearWorkFolderTree(state);
   return JobOutcome::kUnchanged;
 }
