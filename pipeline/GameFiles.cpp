@@ -2,16 +2,13 @@
 #include "pipeline/GameFiles.h"
 
 #include <cstdint>
-#include <string_view>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/FileError.h"
 #include "platform/Files.h"
 
 namespace korvel {
-
-std::string BackupPath(const std::string& jar) {
-  return jar + ".bak";
-}
 
 std::string DescriptorPath(const std::string& jar) {
   const std::size_t name_start = jar.rfind(platform::kPathSeparator) + 1;  // npos + 1 == 0
@@ -57,6 +54,48 @@ bool DescriptorMatches(const std::string& jad, const std::string& jar) {
     return size >= 0 && value == std::to_string(size);
   }
   return false;
+}
+
+std::string BackupPath(const std::string& file) {
+  return file + ".bak";
+}
+
+std::string NewJarPath(const std::string& jar) {
+  return jar + std::string(kOwnFileMark) + "new";
+}
+
+std::string StagedDescriptorPath(const std::string& jad) {
+  return jad + std::string(kOwnFileMark) + "new";
+}
+
+std::string KeepPath(const std::string& file) {
+  return file + std::string(kOwnFileMark) + "keep";
+}
+
+std::string CommitJournalPath(const std::string& jar) {
+  return jar + std::string(kOwnFileMark) + "commit";
+}
+
+std::string RestoreJournalPath(const std::string& jar) {
+  return jar + std::string(kOwnFileMark) + "restore";
+}
+
+std::string GameLockPath(const std::string& lock_folder, const std::string& jar) {
+  const std::string folder = platform::FolderPart(platform::AbsolutePath(jar));
+  std::error_code error;
+  const std::filesystem::path resolved = std::filesystem::weakly_canonical(folder, error);
+  std::string key = error ? folder : resolved.string();
+  key += platform::kPathSeparator;
+  for (char c : platform::FileNamePart(DescriptorPath(jar))) {
+    key += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  // FNV-1a: two games share a lock only when their keys collide in 64 bits.
+  std::uint64_t hash = 14695981039346656037ull;
+  for (unsigned char c : key) hash = (hash ^ c) * 1099511628211ull;
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string name(16, '0');
+  for (int i = 15; i >= 0; --i, hash >>= 4) name[static_cast<std::size_t>(i)] = kDigits[hash & 15];
+  return platform::JoinPath(platform::JoinPath(lock_folder, "locks"), name + ".lock");
 }
 
 }  // namespace korvel
