@@ -77,26 +77,4 @@ std::string KeyLayoutName(const std::optional<KeyLayout>& layout) {
   return layout ? layout->name : "none";
 }
 
-std::optional<KeyLayout> LayoutFromComparedCodes(const std::vector<int>& codes) {
-  const auto& layouts = KnownKeyLayouts();
-  const auto belongs = [](const KeyLayout& layout, int code) {
-    return std::find(layout.codes.begin(), layout.codes.end(), code) != layout.codes.end();
-  };
-  const KeyLayout* found = nullptr;
-  for (const KeyLayout& layout : layouts) {
-    const bool evidence = std::any_of(codes.begin(), codes.end(), [&](int code) {
-      if (!belongs(layout, code)) return false;
-      // A code of another layout too tells nothing.
-      return std::none_of(layouts.begin(), layouts.end(), [&](const KeyLayout& other) {
-        return &other != &layout && belongs(other, code);
-      });
-    });
-    if (!evidence) continue;
-    if (found) return std::nullopt;
-    found = &layout;
-  }
-  if (!found) return std::nullopt;
-  return *found;
-}
-
 }  // namespace korvel

@@ -7,7 +7,6 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace korvel {
 
@@ -40,10 +39,5 @@ std::optional<KeyLayout> ParseKeyLayout(std::string_view text);
 
 // The layout's name for the settings file and the reports; "none" for nothing.
 std::string KeyLayoutName(const std::optional<KeyLayout>& layout);
-
-// The layout a game's key handling was built for, judged from the key codes it compares with:
-// only codes that belong to exactly one known layout count, and a layout is found only when
-// exactly one has any. Nothing for mixed or no evidence.
-std::optional<KeyLayout> LayoutFromComparedCodes(const std::vector<int>& codes);
 
 }  // namespace korvel
