@@ -7,6 +7,10 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 
+# No source file over 400 lines and no function over 50: the checker's own cases, then the tree.
+python3 tools/check_sizes.py --self-test
+python3 tools/check_sizes.py
+
 jobs=$(nproc 2>/dev/null || echo 2)
 
 # build_and_test DIR CMAKE_ARGS...: configures, builds and runs ctest in DIR.
