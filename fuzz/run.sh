@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Builds one fuzz target in build-fuzz/ with Clang and runs it, seeded from the sample games.
 #
-# Usage: fuzz/run.sh ClassReader|ZipDirectory|ManifestText|CentralDirectory [SECONDS] (default 300)
+# Usage: fuzz/run.sh TARGET [SECONDS]   (default 300)
+#   TARGET: ClassReader, ZipDirectory, ManifestText, CentralDirectory, BytecodeWalk,
+#   KeyHandlerRename, PoolEditor or ClassPasses (the last four seeded with class files, as
+#   ClassReader is)
 # Findings land in build-fuzz/findings/TARGET/; the growing corpus in build-fuzz/corpus/TARGET/.
 set -euo pipefail
 
-target=${1:?"which target: ClassReader, ZipDirectory, ManifestText or CentralDirectory"}
+target=${1:?"which target: see the usage above"}
 seconds=${2:-300}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$root/build-fuzz
@@ -25,7 +28,7 @@ if [ -z "$(ls -A "$corpus")" ]; then
     n=$((n + 1))
     case $target in
       ZipDirectory | CentralDirectory) cp "$jar" "$corpus/game$n.jar" ;;
-      ClassReader)
+      ClassReader | BytecodeWalk | KeyHandlerRename | PoolEditor | ClassPasses)
         tmp=$(mktemp -d)
         unzip -qq -o "$jar" '*.class' -d "$tmp" 2>/dev/null || true
         find "$tmp" -name '*.class' | while read -r f; do
