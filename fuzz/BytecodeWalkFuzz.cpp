@@ -32,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     const korvel::ClassOutline outline(bytes);
     for (const korvel::MethodOutline& method : outline.Methods()) {
-      if (method.code_offset != 0) Walk(outline.Bytes().substr(method.code_offset, method.code_length));
+      if (method.code_offset != 0)
+        Walk(outline.Bytes().substr(method.code_offset, method.code_length));
     }
     korvel::ReadClassKeyFacts(outline);
   } catch (const korvel::ClassFormatError&) {
