@@ -90,8 +90,7 @@ std::optional<JobOutcome> AddNokiaClasses(JobState& state) {
   try {
     Classes(state).AddStandInPackage(state.context.storeClass, kNokiaPackage);
   } catch (const std::exception& e) {
-    throw JobFailure(std::string("The Nokia compatibility classes could not be unpacked: ") +
-                     e.what());
+    throw JobFailure(Failure{TextId::kNokiaNotUnpacked, {}, 0, e.what(), nullptr});
   }
   state.report.nokia = true;
   return std::nullopt;

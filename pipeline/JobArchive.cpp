@@ -5,11 +5,11 @@
 #include <cerrno>
 #include <iterator>
 #include <set>
+#include <vector>
 
 #include "archive/Archiver.h"
 #include "archive/EngineRecords.h"
 #include "platform/Directory.h"
-#include "platform/FileError.h"
 #include "platform/Files.h"
 #include "platform/Time.h"
 
@@ -44,20 +44,24 @@ void CollectFiles(const std::string& folder, const std::string& prefix,
   }
 }
 
-// A failure the archive component or an engine reported, in a user's words; empty for warnings
-// after which the work went on.
-std::string DescribeArchiveFailure(const ArchiveFailure& failure) {
+Failure Because(TextId text, std::vector<std::string> args = {}) {
+  return Failure{text, std::move(args), 0, {}, nullptr};
+}
+
+// A failure the archive component or an engine reported; nothing for warnings after which the
+// work went on.
+std::optional<Failure> ArchiveFailureOf(const ArchiveFailure& failure) {
   const int code = failure.code;
   if (code == 0 || code == 1 || code == kArchiveStructureWarning ||
       code == kArchiveGarbageWarning) {
-    return {};
+    return std::nullopt;
   }
   if (code == kEngineErrorUnsafeName && !failure.entry.empty()) {
-    return failure.entry + ": unsafe name refused";
+    return Because(TextId::kUnsafeEntryName, {failure.entry});
   }
   // A full disk reads the same as everywhere else.
-  if (failure.system_error == ENOSPC) return SystemErrorText(ENOSPC);
-  return failure.message;
+  if (failure.system_error == ENOSPC) return Failure{std::nullopt, {}, ENOSPC, {}, nullptr};
+  return Failure{std::nullopt, {}, 0, failure.message, nullptr};
 }
 
 std::string SizeText(std::uint64_t bytes) {
@@ -73,12 +77,12 @@ class ArchiveWatch {
  public:
   ArchiveWatch(JobState& state, std::uint64_t byte_limit) : state_(state), zip_(state.context.Zip) {
     zip_.OnFailure = [this](const ArchiveFailure& failure) {
-      if (failure_.empty()) failure_ = DescribeArchiveFailure(failure);
+      if (!failure_) failure_ = ArchiveFailureOf(failure);
     };
     zip_.OnCRC32Error = [this](const std::string& entry, std::uint32_t, std::uint32_t,
                                bool& extract) {
       extract = false;  // damaged data never reaches the game
-      if (failure_.empty()) failure_ = entry + ": damaged (checksum)";
+      if (!failure_) failure_ = Because(TextId::kDamagedEntry, {entry});
     };
     last_progress_ms_ = platform::TickCount();
     zip_.OnProgress = [this, byte_limit](ProgressType kind, const std::string&, std::int64_t size) {
@@ -94,8 +98,8 @@ class ArchiveWatch {
   ArchiveWatch(const ArchiveWatch&) = delete;
   ArchiveWatch& operator=(const ArchiveWatch&) = delete;
 
-  // The reason so far; empty while all goes well.
-  std::string& Failure() { return failure_; }
+  // The failure so far; nothing while all goes well.
+  std::optional<Failure>& Failed() { return failure_; }
 
  private:
   void Progress(ProgressType kind, std::int64_t size, std::uint64_t byte_limit) {
@@ -109,7 +113,7 @@ class ArchiveWatch {
     written_ += static_cast<std::uint64_t>(size);
     if (written_ > byte_limit && !zip_.Cancel()) {
       // The directory understated the sizes; stop before the disk fills.
-      failure_ = "the archive unpacks to more than its directory says; unpacking stopped";
+      failure_ = Because(TextId::kArchiveOverrun);
       zip_.SetCancel(true);
     }
   }
@@ -133,30 +137,30 @@ class ArchiveWatch {
 
   JobState& state_;
   TArchiver& zip_;
-  std::string failure_;
+  std::optional<Failure> failure_;
   std::uint64_t written_ = 0;
   std::pair<int, int> entries_{0, 0};  // done, total
   std::uint32_t last_progress_ms_ = 0;
 };
 
-// The reason an archive that lists `files` entries cannot be unpacked, before anything is
-// written: not readable, empty, or an archive bomb by its directory.
-std::optional<std::string> RefuseBeforeUnpacking(TArchiver& zip, const std::string& archive,
-                                                 int files, std::string& failure) {
+// Why an archive that lists `files` entries cannot be unpacked, before anything is written: not
+// readable, empty, or an archive bomb by its directory.
+std::optional<Failure> RefuseBeforeUnpacking(TArchiver& zip, const std::string& archive,
+                                             int files, std::optional<Failure>& failure) {
   if (files == 0 || zip.ErrCode() != 0) {
-    if (failure.empty() && zip.ErrCode() != 0) {
-      failure = DescribeArchiveFailure({zip.ErrCode(), 0, "", zip.Message()});
+    if (!failure && zip.ErrCode() != 0) {
+      failure = ArchiveFailureOf({zip.ErrCode(), 0, "", zip.Message()});
     }
-    return failure.empty() ? "the archive holds no files" : failure;
+    return failure ? *failure : Because(TextId::kArchiveEmpty);
   }
   std::uint64_t total = 0;
   for (const ZipDirEntry& entry : zip.ZipContents()) total += entry.UncompressedSize;
   const auto packed =
       static_cast<std::uint64_t>(std::max<std::int64_t>(platform::FileSizeOf(archive), 1));
   if (total > kUnpackCeiling || (total > kUnpackRatioFloor && total / packed > kUnpackRatioLimit)) {
-    return "the archive would unpack to " + SizeText(total) + " (" + SizeText(packed) +
-           " packed); at most " + SizeText(kUnpackCeiling) + " in all and " +
-           std::to_string(kUnpackRatioLimit) + " times the packed size are allowed";
+    return Because(TextId::kArchiveTooLarge, {SizeText(total), SizeText(packed),
+                                              SizeText(kUnpackCeiling),
+                                              std::to_string(kUnpackRatioLimit)});
   }
   return std::nullopt;
 }
@@ -214,26 +218,25 @@ bool ReadsBackWhole(JobState& state, const std::string& target) {
 
 }  // namespace
 
-std::optional<std::string> UnpackArchive(JobState& state, const std::string& archive,
-                                         const std::string& folder) {
+std::optional<Failure> UnpackArchive(JobState& state, const std::string& archive,
+                                     const std::string& folder) {
   TArchiver& zip = state.context.Zip;
-  std::optional<std::string> refusal;
+  std::optional<Failure> refusal;
   int files = 0;
   {
     ArchiveWatch watch(state, 0);
     zip.SetZipFileName(archive);
     files = zip.Count();
-    refusal = RefuseBeforeUnpacking(zip, archive, files, watch.Failure());
+    refusal = RefuseBeforeUnpacking(zip, archive, files, watch.Failed());
   }
   if (refusal) return refusal;
   ArchiveWatch watch(state, UnpackedSize(zip));
   zip.SetExtrBaseDir(WithSeparator(folder));
   zip.FSpecArgs().clear();
   zip.FSpecArgs().push_back("*.*");
-  const bool ok = zip.Extract() == 0 && zip.SuccessCnt() == files && watch.Failure().empty();
+  const bool ok = zip.Extract() == 0 && zip.SuccessCnt() == files && !watch.Failed();
   if (ok) return std::nullopt;
-  if (!watch.Failure().empty()) return watch.Failure();
-  return "not every file of the archive could be unpacked";
+  return watch.Failed() ? *watch.Failed() : Because(TextId::kNotAllUnpacked);
 }
 
 FolderEntries ReadFolderEntries(JobState& state, const std::string& jar) {
@@ -263,14 +266,14 @@ FolderEntries ReadFolderEntries(JobState& state, const std::string& jar) {
   return entries;
 }
 
-std::optional<std::string> PackWorkFolder(JobState& state, const std::string& target,
-                                          const std::string& original) {
+std::optional<Failure> PackWorkFolder(JobState& state, const std::string& target,
+                                      const std::string& original) {
   ArchiveWatch watch(state, 0);
   if (!PackInto(state, target, original)) {
-    return watch.Failure().empty() ? "the new JAR could not be written" : watch.Failure();
+    return watch.Failed() ? *watch.Failed() : Because(TextId::kNewJarNotWritten);
   }
   if (ReadsBackWhole(state, target)) return std::nullopt;
-  return watch.Failure().empty() ? "the new JAR did not read back whole" : watch.Failure();
+  return watch.Failed() ? *watch.Failed() : Because(TextId::kNewJarIncomplete);
 }
 
 }  // namespace korvel

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "pipeline/JobFailure.h"
 #include "pipeline/JobState.h"
 
 namespace korvel {
@@ -17,10 +18,10 @@ inline constexpr std::uint64_t kUnpackCeiling = 512ull << 20;
 inline constexpr std::uint64_t kUnpackRatioLimit = 200;
 inline constexpr std::uint64_t kUnpackRatioFloor = 16ull << 20;
 
-// Unpacks every entry of `archive` below `folder`. The reason when the archive is not a zip, is
+// Unpacks every entry of `archive` below `folder`. The failure when the archive is not a zip, is
 // damaged, holds no files, would unpack to more than the ceiling allows or not every file could
 // be written; nothing when it went through.
-std::optional<std::string> UnpackArchive(JobState& state, const std::string& archive,
+std::optional<Failure> UnpackArchive(JobState& state, const std::string& archive,
                                          const std::string& folder);
 
 // How the JAR `jar`, unpacked last, lists its folders.
@@ -29,8 +30,8 @@ FolderEntries ReadFolderEntries(JobState& state, const std::string& jar);
 // Packs the work folder into `target`, taking from the game's JAR `original` the compressed bytes
 // of files the job left as they were where those are smaller, and giving folders entries as
 // `original` does (state.folder_entries). Then reads it back: every file of the work folder must
-// be in it and test good. The reason when not; nothing when it went through.
-std::optional<std::string> PackWorkFolder(JobState& state, const std::string& target,
+// be in it and test good. The failure when not; nothing when it went through.
+std::optional<Failure> PackWorkFolder(JobState& state, const std::string& target,
                                           const std::string& original);
 
 }  // namespace korvel

@@ -33,9 +33,9 @@ bool IsGameFileName(std::string_view name) {
   return true;
 }
 
-std::optional<std::string> ReadOnlyRefusal(const std::string& jar) {
+std::optional<Failure> ReadOnlyRefusal(const std::string& jar) {
   if (!platform::IsReadOnly(jar)) return std::nullopt;
-  return jar + "\nThis file is set read-only.\nTry again with a different file name.";
+  return Failure{TextId::kJarReadOnly, {jar}, 0, {}, nullptr};
 }
 
 std::string LanguageFilePath(const Locations& locations, const std::string& lang_file) {

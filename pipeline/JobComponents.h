@@ -30,9 +30,9 @@ void ApplyPatchJobSettings(TEasyFileSearch& fs);
 // A file is taken as a game when its name ends in ".jar", in any letter case.
 bool IsGameFileName(std::string_view name);
 
-// The refusal of a JAR the job may not rewrite because it is set read-only, the same text on
-// every route; nothing when the job may go ahead.
-std::optional<std::string> ReadOnlyRefusal(const std::string& jar);
+// The refusal of a JAR the job may not rewrite because it is set read-only, the same failure on
+// every route (FailureText words it); nothing when the job may go ahead.
+std::optional<Failure> ReadOnlyRefusal(const std::string& jar);
 
 // The language file the texts are read from, for `lang_file` as the settings name it: "" (the
 // built-in texts) and full paths as they are, a relative name looked up in the language folders.

@@ -14,6 +14,7 @@ using namespace steps;
 constexpr std::array kSteps = {
   //      name                    step                  Console before              gauge  runs
   JobStep{"prepare",              Prepare,              TextId::kInitializing,          0, kAlways},
+  JobStep{"lock game",            LockGame,             std::nullopt,                  -1, kJobOnly},
   JobStep{"recover",              Recover,              std::nullopt,                  -1, kJobOnly},
   JobStep{"refuse unwritable",    RefuseUnwritable,     std::nullopt,                   5, kAlways},
   JobStep{"remove work folder",   RemoveWorkFolder,     std::nullopt,                  10, kAlways},

@@ -42,6 +42,9 @@ namespace steps {
 
 // The job folder's leftovers from an interrupted job removed.
 std::optional<JobOutcome> Prepare(JobState& state);
+// The game's lock taken (GameTransaction::Lock): a restore or another copy of the program
+// working on the same game makes the job fail before it touches anything.
+std::optional<JobOutcome> LockGame(JobState& state);
 // An interrupted earlier run on the game finished or rolled back.
 std::optional<JobOutcome> Recover(JobState& state);
 // A read-only JAR refused, and a read-only JAD the job would have to rewrite.

@@ -7,7 +7,6 @@
 #include "pipeline/JobFolders.h"
 #include "pipeline/JobSteps.h"
 #include "pipeline/ManifestRewrite.h"
-#include "platform/FileError.h"
 #include "platform/Files.h"
 
 namespace korvel::steps {
@@ -83,13 +82,13 @@ std::optional<JobOutcome> CopyDescriptor(JobState& state) {
   files.manifest = WorkManifest(state);
   if (game.HasDescriptor() && (settings.Jad || settings.FilterAttr)) {
     if (!platform::CopyFileNoOverwrite(game.Descriptor(), files.staged_jad)) {
-      throw JobFailure("Cannot read the descriptor \"" + game.Descriptor() +
-                       "\": " + SystemErrorText(errno));
+      throw JobFailure(
+          Failure{TextId::kCannotReadDescriptor, {game.Descriptor()}, errno, {}, nullptr});
     }
     files.have_jad = true;
   } else if (!game.HasDescriptor() && settings.Jad && files.manifest) {
     if (!platform::CopyFileNoOverwrite(*files.manifest, files.staged_jad)) {
-      throw JobFailure("Cannot make the descriptor from the manifest: " + SystemErrorText(errno));
+      throw JobFailure(Failure{TextId::kCannotMakeDescriptor, {}, errno, {}, nullptr});
     }
     files.have_jad = true;
   }
@@ -100,10 +99,11 @@ std::optional<JobOutcome> FilterTextFiles(JobState& state) {
   if (!state.settings.FilterAttr) return std::nullopt;
   const TextFiles& files = state.text_files;
   if (files.have_jad && !FilterAttributes(files.staged_jad)) {
-    throw JobFailure("Cannot filter the descriptor \"" + state.game.Descriptor() + "\"");
+    throw JobFailure(
+        Failure{TextId::kCannotFilterDescriptor, {state.game.Descriptor()}, 0, {}, nullptr});
   }
   if (files.manifest && !FilterAttributes(*files.manifest)) {
-    throw JobFailure("Cannot filter the manifest of the game");
+    throw JobFailure(Failure{TextId::kCannotFilterManifest, {}, 0, {}, nullptr});
   }
   return std::nullopt;
 }
@@ -125,7 +125,8 @@ std::optional<JobOutcome> RenewDescriptor(JobState& state) {
       state.Console(TextId::kCreatingJad);
       if (!UpdateDescriptor(files.staged_jad, GetFileSizeOf(game.NewJar()),
                             platform::FileNamePart(game.Jar()))) {
-        throw JobFailure("Cannot update the descriptor \"" + game.Descriptor() + "\"");
+        throw JobFailure(
+            Failure{TextId::kCannotUpdateDescriptor, {game.Descriptor()}, 0, {}, nullptr});
       }
     } else {
       state.Console(TextId::kCouldNotCreateJad);

@@ -23,7 +23,8 @@ JobOutcome RunSteps(JobState& state) {
     if (outcome != JobOutcome::kAdapted) state.game.Discard();
     return outcome;
   } catch (...) {
-    state.game.Discard();
+    // Without the game's lock the files beside it may be another party's.
+    if (state.game.Locked()) state.game.Discard();
     throw;
   }
 }
@@ -94,9 +95,7 @@ JobReport PatchJob::Execute(const std::string& file_name, bool interactive, bool
   // The work folder and the temporary names are the program's own: one job at a time.
   platform::FileLock lock(JobLockPath(program_dir));
   if (!lock.Held()) {
-    throw JobError(
-        "Another game is being adapted right now, in this window or another copy of the "
-        "program. Try again when it has finished.");
+    throw JobError(context_.texts[TextId::kAnotherJobRunning]);
   }
   // Every path is fixed here, once: the job never changes the current folder.
   const std::string jar = platform::AbsolutePath(file_name);
@@ -106,6 +105,8 @@ JobReport PatchJob::Execute(const std::string& file_name, bool interactive, bool
   JobOutcome outcome = JobOutcome::kFailed;
   try {
     outcome = RunSteps(state);
+  } catch (const JobFailure& failure) {
+    Fail(state, FailureText(failure.failure(), context_.texts));
   } catch (const std::exception& error) {
     Fail(state, error.what());
   }

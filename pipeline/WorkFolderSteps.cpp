@@ -35,8 +35,13 @@ std::optional<JobOutcome> Prepare(JobState& state) {
   return std::nullopt;
 }
 
+std::optional<JobOutcome> LockGame(JobState& state) {
+  state.game.Lock(state.context.program_dir);
+  return std::nullopt;
+}
+
 std::optional<JobOutcome> Recover(JobState& state) {
-  const std::string recovered = state.game.Recover();
+  const std::string recovered = state.game.Recover(state.context.texts);
   if (!recovered.empty()) state.ConsoleText(recovered);
   return std::nullopt;
 }
@@ -47,9 +52,7 @@ std::optional<JobOutcome> RefuseUnwritable(JobState& state) {
   const Settings& settings = state.settings;
   if (game.HasDescriptor() && (settings.Jad || settings.FilterAttr) &&
       platform::IsReadOnly(game.Descriptor())) {
-    throw JobFailure(game.Descriptor() +
-                     "\nThe descriptor is set read-only, so it could not be renewed with the "
-                     "JAR.\nMake it writable and try again.");
+    throw JobFailure(Failure{TextId::kDescriptorReadOnly, {game.Descriptor()}, 0, {}, nullptr});
   }
   return std::nullopt;
 }

@@ -102,7 +102,7 @@ void Tfrm::btnJarClick() {
     const std::string jar = FileNameOf(chosen);
     // The open dialog refuses read-only files at once, with the text every route gives.
     if (const auto refusal = ReadOnlyRefusal(jar)) {
-      ShowBox(BoxKind::kError, *refusal);
+      ShowBox(BoxKind::kError, FailureText(*refusal, texts_));
       return;
     }
     ClearConsole();

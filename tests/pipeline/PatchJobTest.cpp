@@ -412,6 +412,8 @@ TEST_F(PatchJobTest, WithoutJadSettingTheDescriptorIsOnlyFiltered) {
 // is told.
 class FailingJob : public PatchJobTest {
  protected:
+  // The reasons are looked for in the English words.
+  FailingJob() { texts_ = Language::English(); }
   void ExpectUntouched(const std::string& jar, const std::string& content) {
     EXPECT_EQ(ReadFile(jar), content);
     EXPECT_EQ(ReadFile(games_ / "Game.jad"), kJad);
@@ -502,7 +504,7 @@ TEST_F(FailingJob, ReadOnlyFilesAreRefusedUntouched) {
     sink_.lines.clear();
     EXPECT_EQ(Process(jar, true), JobOutcome::kFailed);
     ExpectUntouched(jar, content);
-    ExpectFailureLines(std::string(locked) == "Game.jar" ? *ReadOnlyRefusal(jar) : "read-only");
+    ExpectFailureLines(std::string(locked) == "Game.jar" ? FailureText(*ReadOnlyRefusal(jar), texts_) : "read-only");
     EXPECT_EQ(fs::status(games_ / locked).permissions(),
               fs::perms::owner_read | fs::perms::group_read);
     fs::permissions(games_ / locked, fs::perms::owner_write, fs::perm_options::add);

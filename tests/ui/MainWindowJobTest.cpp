@@ -160,7 +160,7 @@ TEST_F(MainWindowTest, ABrokenJarGivesOneBoxItsReasonInTheConsoleAndStaysAsItWas
   frm_->btnJarClick();
   ASSERT_EQ(Shown().size(), 1u);
   EXPECT_EQ(Shown()[0].kind, BoxKind::kError);
-  const QString refusal = QString::fromStdString(*ReadOnlyRefusal(locked));
+  const QString refusal = QString::fromStdString(FailureText(*ReadOnlyRefusal(locked), frm_->texts()));
   EXPECT_EQ(Shown()[0].text, refusal);
   EXPECT_EQ(JobsStarted(), 0);
   EXPECT_FALSE(fs::exists(locked + ".bak"));
