@@ -14,6 +14,7 @@ packages=(
   clang libclang-rt-dev
   desktop-file-utils man-db dpkg-dev lintian librsvg2-bin
   xvfb xdotool openbox
+  ccache
 )
 
 missing=()

@@ -504,11 +504,23 @@ TEST_F(FailingJob, ReadOnlyFilesAreRefusedUntouched) {
     sink_.lines.clear();
     EXPECT_EQ(Process(jar, true), JobOutcome::kFailed);
     ExpectUntouched(jar, content);
-    ExpectFailureLines(std::string(locked) == "Game.jar" ? FailureText(*ReadOnlyRefusal(jar), texts_) : "read-only");
+    ExpectFailureLines(std::string(locked) == "Game.jar" ? FailureText(*ReadOnlyRefusal(jar), texts_)
+                                                         : "read-only");
     EXPECT_EQ(fs::status(games_ / locked).permissions(),
               fs::perms::owner_read | fs::perms::group_read);
     fs::permissions(games_ / locked, fs::perms::owner_write, fs::perm_options::add);
   }
+}
+
+// A restore or another copy of the program holds the game: the job leaves it to them.
+TEST_F(FailingJob, AGameAnotherPartyWorksOnIsLeftToIt) {
+  const std::string content = StoredZip({{"Game.class", "game bytes"}});
+  const std::string jar = MakeFile(content);
+  GameTransaction other(platform::AbsolutePath(jar), {});
+  other.Lock(program_.Path());
+  EXPECT_EQ(Process(jar, true), JobOutcome::kFailed);
+  ExpectUntouched(jar, content);
+  ExpectFailureLines("Game.jar is being changed right now by another run");
 }
 
 TEST_F(FailingJob, ASecondJobIsRefusedAtOnce) {
