@@ -1,5 +1,6 @@
-// korvel-patch's commands as a small library: the argument parser, the folder walk, the result
-// lines and JSON, and the whole run; main() only hands its arguments and streams over.
+// korvel-patch's commands as a small library: the argument parser (PatchArguments.cpp), the folder
+// walk and the whole run (PatchCommands.cpp), the result lines and JSON (PatchResults.cpp);
+// main() only hands its arguments and streams over.
 #pragma once
 
 #include <cstdint>
@@ -7,9 +8,11 @@
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "pipeline/JobReport.h"
+#include "pipeline/KeyPlan.h"
 #include "settings/Settings.h"
 
 namespace korvel {
@@ -31,7 +34,12 @@ struct PatchOptions {
   bool save_settings = false;
   bool help = false;
   bool version = false;
+  // --game-keys: the game's layout for this run, instead of the one its classes show.
+  std::optional<GivenGameKeys> game_keys;
 };
+
+// The text --help shows.
+std::string_view PatchUsage();
 
 // Reads the arguments (without the program's name); options that change settings change
 // `settings`. Raises UsageError.
@@ -54,6 +62,9 @@ struct FileResult {
 // failed result to `results`, so that a partial run is never reported as complete.
 std::vector<std::string> ExpandArgument(const std::string& argument,
                                         std::vector<FileResult>& results);
+
+// The word of a restore's result line.
+inline constexpr std::string_view kRestoredWord = "restored";
 
 // The word a result line starts with for a job's outcome ("adapted", "unchanged", "already
 // adapted", "failed"; a dry run's "would adapt" and "no effect"): the batch list's words in

@@ -234,7 +234,7 @@ TEST_F(KorvelPatch, RestorePutsTheBackupBack) {
   games_.Write("Demo.jad", jad);
   games_.Write("Solo.jar", demo);
   games_.Write("Made.jar", demo);
-  EXPECT_EQ(Run("--restore Demo.jar", games_.Path()), 1);
+  EXPECT_EQ(Run(english_ + "--restore Demo.jar", games_.Path()), 1);
   EXPECT_NE(output_.find("failed: Demo.jar: There is no backup Demo.jar.bak"), std::string::npos)
       << output_;
   EXPECT_EQ(ReadFile(games_ / "Demo.jar"), demo);

@@ -43,8 +43,8 @@ TEST_P(ParsePatchArgumentsTest, GivesTheOptionsOrAUsageError) {
   EXPECT_EQ(settings.ResW, c.width);
   EXPECT_EQ(settings.Nokia, c.nokia);
   EXPECT_EQ(options.quiet, c.quiet);
-  EXPECT_EQ(settings.HandsetKeys, c.handset_keys);
-  EXPECT_EQ(settings.GameKeys, c.game_keys);
+  EXPECT_EQ(KeyLayoutName(settings.HandsetKeys), c.handset_keys);
+  EXPECT_EQ(options.game_keys ? KeyLayoutName(options.game_keys->layout) : "", c.game_keys);
 }
 
 INSTANTIATE_TEST_SUITE_P(

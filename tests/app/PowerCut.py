@@ -418,6 +418,12 @@ def problems(game, files, expected=None):
     return found
 
 
+def whole_restore_journal(game, files):
+    """Whether a restore's journal in `files` was written whole (so that its restore goes on)."""
+    journal = files.get(game.jar_name + ".korvel-restore")
+    return journal is not None and journal.endswith(b"\nend\n")
+
+
 def describe(game, files):
     """The folder's names, each with what it holds when that is telling."""
     parts = []
@@ -482,6 +488,9 @@ def check_state(folder, program, game, state, options, nested):
         expected = None if status != 0 else "original" if "--restore" in recovery else "adapted"
         for problem in problems(game, read_folder(folder), expected):
             report.append((" ".join(recovery[:-1]), problem, state))
+        if "--restore" in recovery and status != 0 and whole_restore_journal(game, state):
+            report.append(("--restore", "a restore its recovery finished was called failed",
+                           state))
     return report, checked
 
 
