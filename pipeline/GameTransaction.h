@@ -84,8 +84,6 @@ class GameTransaction {
   // interrupted run left. Returns one line in `texts`' words that says which, or nothing when
   // there was nothing to do. Raises JobFailure when a commit cannot be finished.
   std::string Recover(const Language& texts);
-  // The same line in English.
-  std::string Recover() { return Recover(Language::English()); }
 
   // Writes the descriptor's new text beside it, flushed; it takes the descriptor's place at the
   // commit. Raises JobFailure.
