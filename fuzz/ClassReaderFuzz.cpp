@@ -5,7 +5,7 @@
 #include <string>
 
 #include "pipeline/ClassFile.h"
-#include "pipeline/ClassPatcher.h"
+#include "pipeline/GameClasses.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using korvel::CanvasKind;

@@ -5,11 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "pipeline/FullScreenClass.h"
+#include "pipeline/GameClasses.h"
 #include "pipeline/GameFiles.h"
 #include "pipeline/JobFolders.h"
 #include "pipeline/JobSteps.h"
-#include "pipeline/KeyCanvasClasses.h"
 #include "platform/Files.h"
 
 namespace korvel::steps {

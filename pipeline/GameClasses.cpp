@@ -7,6 +7,7 @@
 
 #include "pipeline/ClassPasses.h"
 #include "pipeline/ZipInMemory.h"
+#include "platform/FileError.h"
 #include "platform/Files.h"
 
 namespace korvel {
@@ -59,6 +60,18 @@ void WriteNew(const std::string& work_dir, const GameClass& cls) {
 std::optional<std::string> BytesOf(const GameClass* cls) {
   if (!cls) return std::nullopt;
   return cls->bytes;
+}
+
+// The bytes of the class file `path` below `work_dir`; nothing when it is not there or cannot be
+// read.
+std::optional<std::string> ReadClassFile(const std::string& work_dir, std::string_view path) {
+  const std::string class_file = platform::JoinPath(work_dir, std::string(path));
+  if (!platform::FileExists(class_file)) return std::nullopt;
+  try {
+    return platform::ReadWholeFile(class_file);
+  } catch (const FileError&) {
+    return std::nullopt;
+  }
 }
 
 }  // namespace
@@ -196,6 +209,17 @@ std::optional<KeyMapCodes> GameClasses::InjectedKeyMap(const TmxStorage& store) 
   return KeyMapCodesOf(store, key_map->bytes);
 }
 
+CanvasKind RedirectCanvasClass(std::string& bytes, bool keys) {
+  const ClassOutline outline(bytes);
+  PoolEditor editor(outline);
+  const CanvasKind kind = RedirectCanvas(editor, keys);
+  if (editor.Changed()) {
+    std::string changed = editor.Bytes();
+    bytes = std::move(changed);
+  }
+  return kind;
+}
+
 bool CarriesKeyClasses(const std::string& work_dir) {
   for (const InjectedClass& ours : kInjectedClasses) {
     if (ours.keys && platform::FileExists(platform::JoinPath(work_dir, ours.path))) return true;
@@ -209,6 +233,17 @@ std::optional<CanvasSize> AgreedCanvasSize(const std::optional<std::string>& can
   const auto game_size = game_canvas ? CanvasSizeOf(*game_canvas) : std::nullopt;
   if (size && game_size && *size != *game_size) return std::nullopt;
   return size ? size : game_size;
+}
+
+std::optional<CanvasSize> InjectedCanvasSize(const std::string& work_dir) {
+  return AgreedCanvasSize(ReadClassFile(work_dir, kFullCanvasClass.path),
+                          ReadClassFile(work_dir, kFullGameCanvasClass.path));
+}
+
+std::optional<KeyMapCodes> InjectedKeyMap(const TmxStorage& store, const std::string& work_dir) {
+  const std::optional<std::string> read = ReadClassFile(work_dir, kKeyMapClass.path);
+  if (!read) return std::nullopt;
+  return KeyMapCodesOf(store, *read);
 }
 
 }  // namespace korvel

@@ -4,8 +4,8 @@
 // A job takes it in phases:
 //   1. GameClasses::Read: the class files a search of the work folder found. Read them when the
 //      keys are considered (for KeyEvidence), else after the already-adapted check, which reads
-//      our classes from the folder (InjectedCanvasSize, InjectedKeyMap in FullScreenClass.h and
-//      KeyCanvasClasses.h), so that a game adapted already is never opened for writing.
+//      our classes from the folder (InjectedCanvasSize and InjectedKeyMap of a work folder,
+//      below), so that a game adapted already is never opened for writing.
 //   2. KeyEvidence, only when the keys are considered.
 //   3. Adapt: the Nokia test and the redirect with the rename, over every class outside the
 //      Nokia package (all of them without the Nokia option).
@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "pipeline/ClassPasses.h"
 #include "pipeline/InjectedClasses.h"
 #include "pipeline/KeyHandlers.h"
 #include "store/StoredItems.h"
@@ -101,8 +102,8 @@ class GameClasses {
   // keeps its archive's date. Raises FileError.
   void Write(const std::string& work_dir);
 
-  // What an earlier adaptation left, read from the classes in memory (see FullScreenClass.h and
-  // KeyCanvasClasses.h for the same read from the folder).
+  // What an earlier adaptation left, read from the classes in memory (see the functions of the
+  // same names below for the same read from the folder).
   std::optional<CanvasSize> InjectedCanvasSize() const;
   std::optional<KeyMapCodes> InjectedKeyMap(const TmxStorage& store) const;
 
@@ -112,8 +113,22 @@ class GameClasses {
   std::vector<GameClass> classes_;
 };
 
+// The redirect (pipeline/ClassPasses.h) on one class's bytes, changed only for kCanvas and
+// kGameCanvas (and, with `keys`, a class moved from FullCn or FullGameCn onto the key canvases).
+// Raises ClassFormatError for a malformed class, which is then left as it was.
+CanvasKind RedirectCanvasClass(std::string& bytes, bool keys = false);
+
 // Whether the folder's game carries our key classes from an earlier adaptation.
 bool CarriesKeyClasses(const std::string& work_dir);
+
+// The canvas size an earlier adaptation wrote into the unpacked game below `work_dir`
+// (AgreedCanvasSize of its FullCn and FullGameCn); a class file that cannot be read counts as
+// not there.
+std::optional<CanvasSize> InjectedCanvasSize(const std::string& work_dir);
+
+// The codes of the KeyMap an earlier adaptation wrote below `work_dir`; nothing when there is
+// none, it cannot be read or it is not ours. Raises StoreError when the store lacks KeyMap.
+std::optional<KeyMapCodes> InjectedKeyMap(const TmxStorage& store, const std::string& work_dir);
 
 // The canvas size an earlier adaptation left, from the bytes of FullCn and FullGameCn (nothing
 // for one that is not there): FullCn's, or FullGameCn's when only that one is there; nothing

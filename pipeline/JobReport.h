@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "pipeline/FullScreenClass.h"
+#include "pipeline/InjectedClasses.h"
 #include "settings/Language.h"
 
 namespace korvel {

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "pipeline/KeyCanvasClasses.h"
+#include "pipeline/InjectedClasses.h"
 #include "settings/KeyLayout.h"
 #include "settings/Language.h"
 

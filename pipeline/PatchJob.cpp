@@ -1,8 +1,8 @@
 // The patch job: its lock, its steps run over one state, its end and its report.
 #include "pipeline/PatchJob.h"
 
-#include "pipeline/FullScreenClass.h"
 #include "pipeline/GameFiles.h"
+#include "pipeline/InjectedClasses.h"
 #include "pipeline/JobFolders.h"
 #include "pipeline/JobState.h"
 #include "pipeline/JobSteps.h"

@@ -1,6 +1,6 @@
 // The job's first steps: its folder prepared, an earlier run recovered, the game checked and
 // unpacked into a fresh work folder.
-#include "payload/ProgramStore.h"
+#include "pipeline/InjectedClasses.h"
 #include "pipeline/JobArchive.h"
 #include "pipeline/JobComponents.h"
 #include "pipeline/JobFolders.h"
@@ -14,7 +14,7 @@ namespace {
 
 // Removes what an interrupted job left in the job's folder.
 void RemoveProgramLeftovers(const std::string& program_dir) {
-  platform::DeleteFile(platform::JoinPath(program_dir, std::string(kNokiaArchiveItem)));
+  platform::DeleteFile(platform::JoinPath(program_dir, std::string(kNokiaPackage.item)));
   platform::DirectoryReader reader(program_dir);
   platform::DirEntry entry;
   while (reader.Next(entry)) {

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <set>
 
+#include "pipeline/InjectedClasses.h"
 #include "support/TempDir.h"
 
 namespace korvel {
@@ -70,13 +72,12 @@ TEST_F(KorvelPatch, AdaptsEachFileAndSummarises) {
   EXPECT_EQ(ReadFile(bad), "not a zip");
   EXPECT_TRUE(fs::exists(good + ".bak"));
 
-  std::string listing;
-  ASSERT_EQ(RunCommand("unzip -p '" + good +
-                           "' com/quillmoss/fullscreen/FullCn.class | "
-                           "od -An -tu1 -j263 -N1",
-                       listing),
-            0);
-  EXPECT_EQ(std::stoi(listing), 176);
+  std::string full_canvas;
+  ASSERT_EQ(
+      RunCommand("unzip -p '" + good + "' com/quillmoss/fullscreen/FullCn.class", full_canvas), 0);
+  const std::optional<CanvasSize> size = CanvasSizeOf(full_canvas);
+  ASSERT_TRUE(size);
+  EXPECT_EQ(size->width, 176);
   EXPECT_FALSE(fs::exists(program_ / "korvel.ini"));  // options last for the run only
 }
 

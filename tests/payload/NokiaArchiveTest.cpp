@@ -87,7 +87,7 @@ TEST(NokiaArchive, TheProgramStoreCarriesItSecond) {
   TmxStorage store;
   LoadProgramStore(store);
   ASSERT_EQ(store.StoredItems().Count(), 6);  // the key classes last
-  EXPECT_EQ(store.ItemByIndex(0), store.ItemByName(kFullCanvasItem));
+  EXPECT_EQ(store.ItemByIndex(0), store.ItemByName("FullCn.class"));
   EXPECT_EQ(store.ItemByIndex(2), store.ItemByName("FullGameCn.class"));
   TmxStoredItem* item = store.ItemByName("nokia.ZIP");
   ASSERT_NE(item, nullptr);

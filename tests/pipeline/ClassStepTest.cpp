@@ -214,6 +214,49 @@ TEST_F(ClassStep, TheCatalogueWritesWhatIsNeededAndRemovesLeftovers) {
   }
 }
 
+// What an earlier adaptation left reads the same from the folder and from the classes in memory:
+// the size FullCn and FullGameCn agree on (one that tells none is as good as none), the codes
+// of a KeyMap of ours.
+TEST_F(ClassStep, AnEarlierAdaptationReadsTheSameFromTheFolderAndFromMemory) {
+  const KeyMapCodes codes{{-6, -7, -5, -1, -2, -3, -4}, {-1, -4, -26, -59, -60, -61, -62}};
+  const auto canvas = [](const InjectedClass& cls, CanvasSize size) {
+    return std::optional(ConfiguredClass(Store(), cls, size, {}));
+  };
+  const std::optional<std::string> none;
+  const std::optional<std::string> key_map = ConfiguredClass(Store(), kKeyMapClass, {}, codes);
+  const struct {
+    std::optional<std::string> full, full_game, key_map;
+    std::optional<CanvasSize> size;
+    std::optional<KeyMapCodes> codes;
+  } cases[] = {
+      {none, none, none, std::nullopt, std::nullopt},
+      {canvas(kFullCanvasClass, {176, 208}), none, key_map, CanvasSize{176, 208}, codes},
+      {none, canvas(kFullGameCanvasClass, {100, 80}), none, CanvasSize{100, 80}, std::nullopt},
+      {canvas(kFullCanvasClass, {100, 80}), canvas(kFullGameCanvasClass, {100, 80}), "x",
+       CanvasSize{100, 80}, std::nullopt},
+      {canvas(kFullCanvasClass, {176, 208}), canvas(kFullGameCanvasClass, {100, 80}), none,
+       std::nullopt, std::nullopt},
+      {"not a class", canvas(kFullGameCanvasClass, {100, 80}), none, CanvasSize{100, 80},
+       std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const TempDir work;
+    std::vector<std::string> paths;
+    for (const auto& [cls, bytes] :
+         {std::pair{&kFullCanvasClass, &c.full}, std::pair{&kFullGameCanvasClass, &c.full_game},
+          std::pair{&kKeyMapClass, &c.key_map}}) {
+      if (!*bytes) continue;
+      work.Write(cls->path, **bytes);
+      paths.emplace_back(cls->path);
+    }
+    const GameClasses read = GameClasses::Read(work.Path(), paths);
+    EXPECT_EQ(InjectedCanvasSize(work.Path()), c.size) << testing::PrintToString(paths);
+    EXPECT_EQ(read.InjectedCanvasSize(), c.size) << testing::PrintToString(paths);
+    EXPECT_EQ(InjectedKeyMap(Store(), work.Path()), c.codes) << testing::PrintToString(paths);
+    EXPECT_EQ(read.InjectedKeyMap(Store()), c.codes) << testing::PrintToString(paths);
+  }
+}
+
 TEST(ZipInMemory, DamagedArchivesAreRefused) {
   const std::string good = ReadFile(test::SourceFile("payload/Nokia.zip"));
   std::vector<std::string> bad = {"", "PK", good.substr(0, good.size() / 2),

@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "pipeline/ClassFile.h"
-#include "pipeline/ClassPatcher.h"
 #include "pipeline/ManifestRewrite.h"
+#include "pipeline/classfile/Canvases.h"
 #include "support/CorpusSuites.h"
 #include "support/JarGrowth.h"
 #include "support/TempDir.h"

@@ -1,11 +1,11 @@
-// The canvas redirect, the attribute filter and the descriptor update over real MIDlet suites.
+// The class step, the attribute filter and the descriptor update over real MIDlet suites.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 
 #include "pipeline/ClassFile.h"
-#include "pipeline/ClassPatcher.h"
+#include "pipeline/GameClasses.h"
 #include "pipeline/ManifestRewrite.h"
 #include "platform/Files.h"
 #include "support/CorpusSuites.h"
@@ -49,31 +49,40 @@ std::vector<std::string> NonEmptyLines(const std::string& text) {
   return lines;
 }
 
+// The class step over a whole suite: every direct canvas subclass redirected and written back,
+// and a second pass over the written classes changes nothing.
 TEST_P(CorpusSuite, RedirectLeavesNoDirectCanvasSubclass) {
   TempDir dir;
   Unpack(dir.Path());
-  int classes = 0, canvases = 0, game_canvases = 0, nokia = 0;
+  std::vector<std::string> paths;
   for (const auto& entry : fs::recursive_directory_iterator(dir.Path())) {
     if (entry.path().extension() != ".class") continue;
-    ++classes;
-    const std::string file = entry.path().string();
-    if (FileContainsText(file, kNokiaPackagePrefix)) ++nokia;
-    const CanvasKind kind = RedirectCanvasFile(file);
-    canvases += kind == CanvasKind::kCanvas || kind == CanvasKind::kGameCanvas;
-    game_canvases += kind == CanvasKind::kGameCanvas;
+    paths.push_back(fs::relative(entry.path(), dir.Path()).generic_string());
+  }
+  GameClasses game = GameClasses::Read(dir.Path(), paths);
+  const AdaptResult result = game.Adapt({});
+  EXPECT_TRUE(result.warnings.empty());
+  game.Write(dir.Path());
 
-    const std::string after = ReadFile(file);
+  int game_canvases = 0;
+  for (const std::string& path : paths) {
+    const std::string after = ReadFile(dir / path);
     const ClassOutline outline(after);
     const std::string_view base = outline.ClassName(outline.SuperClass());
-    EXPECT_NE(base, kCanvasClassName) << file;
-    EXPECT_NE(base, kGameCanvasClassName) << file;
-    EXPECT_EQ(RedirectCanvasFile(file) == CanvasKind::kOther, kind == CanvasKind::kOther) << file;
-    EXPECT_EQ(ReadFile(file), after) << file;
+    EXPECT_NE(base, kCanvasClassName) << path;
+    EXPECT_NE(base, kGameCanvasClassName) << path;
+    game_canvases += base == kFullGameCanvasClassName;
   }
-  EXPECT_EQ(classes, GetParam().classes);
-  EXPECT_EQ(canvases, GetParam().canvases);
+  EXPECT_EQ(paths.size(), static_cast<std::size_t>(GetParam().classes));
+  EXPECT_EQ(result.redirected, GetParam().canvases);
   EXPECT_EQ(game_canvases, GetParam().game_canvases);
-  EXPECT_EQ(nokia, GetParam().nokia_users);
+  EXPECT_EQ(result.NokiaUsers(), GetParam().nokia_users);
+
+  GameClasses again = GameClasses::Read(dir.Path(), paths);
+  const AdaptResult second = again.Adapt({});
+  EXPECT_EQ(second.redirected, 0);
+  EXPECT_EQ(second.Adapts(), result.Adapts());
+  for (const GameClass& cls : again.Classes()) EXPECT_FALSE(cls.changed) << cls.path;
 }
 
 TEST_P(CorpusSuite, AttributeFilterKeepsEveryManifestLine) {

@@ -14,7 +14,7 @@
 #include "archive/Archiver.h"
 #include "payload/ProgramStore.h"
 #include "pipeline/ClassFile.h"
-#include "pipeline/ClassPatcher.h"
+#include "pipeline/GameClasses.h"
 #include "pipeline/GameFiles.h"
 #include "platform/FileError.h"
 #include "platform/FileLock.h"
@@ -104,9 +104,8 @@ TEST_F(PatchJobTest, AdaptsAGameFromStartToEnd) {
   EXPECT_EQ(RunCommand("unzip -tq '" + jar + "'", out), 0) << out;
   const auto files = Unzip(jar);
   ASSERT_EQ(files.size(), 3u);
-  const std::string& full = files.at("com/quillmoss/fullscreen/FullCn.class");
-  EXPECT_EQ(static_cast<unsigned char>(full[263]), 176);
-  EXPECT_EQ(static_cast<unsigned char>(full[305]), 208);
+  EXPECT_EQ(CanvasSizeOf(files.at("com/quillmoss/fullscreen/FullCn.class")),
+            (CanvasSize{176, 208}));
   const std::string& game = files.at("DemoGame.class");
   const ClassOutline outline(game);
   EXPECT_EQ(outline.ClassName(outline.SuperClass()), kFullCanvasClassName);
@@ -223,8 +222,8 @@ TEST_F(PatchJobTest, ASecondRunRenewsTheSizeWithoutRedirectingAgain) {
   EXPECT_EQ(settings_.ResW, 0);  // the owner's record is read, never written
   const auto files = Unzip(jar);
   EXPECT_EQ(files.size(), 3u);
-  EXPECT_EQ(static_cast<unsigned char>(files.at("com/quillmoss/fullscreen/FullCn.class")[263]),
-            128);
+  EXPECT_EQ(CanvasSizeOf(files.at("com/quillmoss/fullscreen/FullCn.class")),
+            (CanvasSize{128, settings_.ResH}));
 }
 
 // A game whose screens are all game canvases carries FullGameCn alone; a FullCn that an earlier
@@ -247,9 +246,8 @@ TEST_F(PatchJobTest, OnlyTheInjectedClassesTheGameBuildsOnAreKept) {
   ASSERT_EQ(Process(jar, false), JobOutcome::kAdapted);
   const auto files = Unzip(jar);
   EXPECT_EQ(files.count("com/quillmoss/fullscreen/FullCn.class"), 0u);
-  EXPECT_EQ(
-      static_cast<unsigned char>(files.at("com/quillmoss/fullscreen/game/FullGameCn.class")[279]),
-      100);
+  EXPECT_EQ(CanvasSizeOf(files.at("com/quillmoss/fullscreen/game/FullGameCn.class")),
+            (CanvasSize{100, settings_.ResH}));
   EXPECT_EQ(Process(jar, false), JobOutcome::kAlreadyAdapted);
 }
 
@@ -269,8 +267,8 @@ TEST_F(PatchJobTest, AGameAlreadyAdaptedForTheSizeIsLeftAlone) {
   settings_.ResH = 220;
   ASSERT_EQ(Process(jar, true), JobOutcome::kAdapted);
   EXPECT_EQ((report_.adapted_size), (CanvasSize{176, 208}));
-  EXPECT_EQ(static_cast<unsigned char>(Unzip(jar).at("com/quillmoss/fullscreen/FullCn.class")[305]),
-            220);
+  EXPECT_EQ(CanvasSizeOf(Unzip(jar).at("com/quillmoss/fullscreen/FullCn.class")),
+            (CanvasSize{176, 220}));
 }
 
 // Files in the games folder after a job: nothing but the game, its JAD and a backup.

@@ -71,7 +71,7 @@ TEST(StoreDescription, DamagedDescriptionsAreRefused) {
 TEST(ProgramStore, CarriesTheFullScreenClass) {
   TmxStorage store;
   LoadProgramStore(store);
-  TmxStoredItem* item = store.ItemByName(kFullCanvasItem);
+  TmxStoredItem* item = store.ItemByName("FullCn.class");
   ASSERT_NE(item, nullptr);
   EXPECT_EQ(store.ItemByIndex(0), item);
   EXPECT_EQ(item->FileName(), "FullCn.class");

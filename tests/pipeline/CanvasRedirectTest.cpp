@@ -1,5 +1,5 @@
-// Redirecting canvas classes and spotting the Nokia API in class files.
-#include "pipeline/ClassPatcher.h"
+// Redirecting canvas classes and spotting the Nokia API in class bytes.
+#include "pipeline/GameClasses.h"
 
 #include <gtest/gtest.h>
 
