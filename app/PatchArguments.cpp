@@ -147,8 +147,7 @@ PatchOptions ParsePatchArguments(const std::vector<std::string>& args, Settings&
       options.files.push_back(arg);
     } else if (arg == "--") {
       only_files = true;
-    } else if (std::find(kValueOptions.begin(), kValueOptions.end(), arg) !=
-               kValueOptions.end()) {
+    } else if (std::find(kValueOptions.begin(), kValueOptions.end(), arg) != kValueOptions.end()) {
       if (i + 1 >= args.size()) throw UsageError(arg + " needs a value");
       ApplyValue(arg, args[++i], options, settings);
     } else if (!ApplySwitch(arg, options, settings)) {

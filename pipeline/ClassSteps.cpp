@@ -101,8 +101,8 @@ std::optional<JobOutcome> RedirectNokiaPackage(JobState& state) {
   }
   state.report.classes_redirected = state.adapted.redirected;
   for (const ClassWarning& warning : state.adapted.warnings) {
-    state.report.warnings.push_back(state.Text(TextId::kClassNotRead) + " " + warning.path +
-                                    " (" + warning.error + ")");
+    state.report.warnings.push_back(state.Text(TextId::kClassNotRead) + " " + warning.path + " (" +
+                                    warning.error + ")");
     state.ConsoleText(state.report.warnings.back());
   }
   state.ConsoleText(state.Text(TextId::kFilesPatchedCount) + " " +

@@ -219,8 +219,8 @@ void GameTransaction::KeepInput(bool backup) const {
   if (!staged_descriptor_ || !backup) return;
   Step("keep descriptor");
   const std::string keep = KeepPath(descriptor_);
-  const bool kept = has_descriptor_ ? KeepBytes(descriptor_, keep)
-                                    : platform::WriteFileDurably(keep, "");
+  const bool kept =
+      has_descriptor_ ? KeepBytes(descriptor_, keep) : platform::WriteFileDurably(keep, "");
   if (!kept) {
     const int err = errno;
     platform::DeleteFile(keep);

@@ -32,8 +32,8 @@
 #include <string>
 #include <string_view>
 
-#include "pipeline/Journal.h"
 #include "pipeline/JobFailure.h"
+#include "pipeline/Journal.h"
 #include "settings/Language.h"
 
 namespace korvel {

@@ -145,8 +145,8 @@ class ArchiveWatch {
 
 // Why an archive that lists `files` entries cannot be unpacked, before anything is written: not
 // readable, empty, or an archive bomb by its directory.
-std::optional<Failure> RefuseBeforeUnpacking(TArchiver& zip, const std::string& archive,
-                                             int files, std::optional<Failure>& failure) {
+std::optional<Failure> RefuseBeforeUnpacking(TArchiver& zip, const std::string& archive, int files,
+                                             std::optional<Failure>& failure) {
   if (files == 0 || zip.ErrCode() != 0) {
     if (!failure && zip.ErrCode() != 0) {
       failure = ArchiveFailureOf({zip.ErrCode(), 0, "", zip.Message()});
@@ -158,9 +158,9 @@ std::optional<Failure> RefuseBeforeUnpacking(TArchiver& zip, const std::string& 
   const auto packed =
       static_cast<std::uint64_t>(std::max<std::int64_t>(platform::FileSizeOf(archive), 1));
   if (total > kUnpackCeiling || (total > kUnpackRatioFloor && total / packed > kUnpackRatioLimit)) {
-    return Because(TextId::kArchiveTooLarge, {SizeText(total), SizeText(packed),
-                                              SizeText(kUnpackCeiling),
-                                              std::to_string(kUnpackRatioLimit)});
+    return Because(TextId::kArchiveTooLarge,
+                   {SizeText(total), SizeText(packed), SizeText(kUnpackCeiling),
+                    std::to_string(kUnpackRatioLimit)});
   }
   return std::nullopt;
 }

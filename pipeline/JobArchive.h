@@ -22,7 +22,7 @@ inline constexpr std::uint64_t kUnpackRatioFloor = 16ull << 20;
 // damaged, holds no files, would unpack to more than the ceiling allows or not every file could
 // be written; nothing when it went through.
 std::optional<Failure> UnpackArchive(JobState& state, const std::string& archive,
-                                         const std::string& folder);
+                                     const std::string& folder);
 
 // How the JAR `jar`, unpacked last, lists its folders.
 FolderEntries ReadFolderEntries(JobState& state, const std::string& jar);
@@ -32,6 +32,6 @@ FolderEntries ReadFolderEntries(JobState& state, const std::string& jar);
 // `original` does (state.folder_entries). Then reads it back: every file of the work folder must
 // be in it and test good. The failure when not; nothing when it went through.
 std::optional<Failure> PackWorkFolder(JobState& state, const std::string& target,
-                                          const std::string& original);
+                                      const std::string& original);
 
 }  // namespace korvel

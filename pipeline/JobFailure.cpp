@@ -20,8 +20,7 @@ std::string FailureText(const Failure& failure, const Language& texts) {
 }
 
 JobFailure::JobFailure(Failure failure)
-    : std::runtime_error(FailureText(failure, Language::English())),
-      failure_(std::move(failure)) {}
+    : std::runtime_error(FailureText(failure, Language::English())), failure_(std::move(failure)) {}
 
 JobFailure::JobFailure(const std::string& reason)
     : std::runtime_error(reason), failure_{std::nullopt, {}, 0, reason, nullptr} {}

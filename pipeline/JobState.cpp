@@ -48,7 +48,9 @@ std::vector<std::string> FindFiles(const JobState& state, const std::string& fol
                                    std::string_view mask) {
   TEasyFileSearch& fs = state.context.fs;
   std::vector<std::string> found;
-  fs.OnFileFound = [&found](const TFileInformations& file) { found.push_back(file.Path + file.Name); };
+  fs.OnFileFound = [&found](const TFileInformations& file) {
+    found.push_back(file.Path + file.Name);
+  };
   fs.SetRootPath(WithSeparator(folder));
   fs.FileNames().clear();
   fs.FileNames().emplace_back(mask);

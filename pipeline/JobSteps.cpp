@@ -44,8 +44,6 @@ bool RunsIn(const JobStep& step, bool preview) {
 
 }  // namespace
 
-std::span<const JobStep> JobSteps() { return kSteps; }
-
 JobOutcome RunJobSteps(JobState& state) {
   for (const JobStep& step : kSteps) {
     if (!RunsIn(step, state.preview)) continue;

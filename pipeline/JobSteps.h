@@ -4,7 +4,6 @@
 #pragma once
 
 #include <optional>
-#include <span>
 #include <string_view>
 
 #include "pipeline/JobReport.h"
@@ -29,9 +28,6 @@ struct JobStep {
   int gauge;
   StepRuns runs;
 };
-
-// The table, in order.
-std::span<const JobStep> JobSteps();
 
 // Runs the table's steps for a job or a preview (state.preview): the outcome of the step that
 // ended it, or kAdapted when every step ran.

@@ -38,8 +38,8 @@ const Files kCommitting = {{"Demo.jar", "old jar"},
                            {"Demo.jar.korvel-keep", "old jar"},
                            {"Demo.jad.korvel-keep", "old jad"}};
 // A restore under way: the JAD is back already, the JAR not yet.
-const Files kRestoring = {{"Demo.jar", "new jar"}, {"Demo.jad", "old jad"},
-                          {"Demo.jar.bak", "old jar"}};
+const Files kRestoring = {
+    {"Demo.jar", "new jar"}, {"Demo.jad", "old jad"}, {"Demo.jar.bak", "old jar"}};
 
 struct JournalCase {
   const char* file;
@@ -70,9 +70,9 @@ TEST_P(JournalFile, IsReadRightAndRecoveredFrom) {
                                                               : JournalKind::kCommit),
             std::nullopt);
   // The versions this release writes come out as they were read.
-  if (c.journal && c.journal->version ==
-                       (c.kind == JournalKind::kCommit ? kCommitJournalVersion
-                                                       : kRestoreJournalVersion)) {
+  if (c.journal &&
+      c.journal->version ==
+          (c.kind == JournalKind::kCommit ? kCommitJournalVersion : kRestoreJournalVersion)) {
     EXPECT_EQ(FormatJournal(*c.journal), text);
   }
 
@@ -91,30 +91,45 @@ TEST_P(JournalFile, IsReadRightAndRecoveredFrom) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryVersion, JournalFile,
-    testing::Values(
-        JournalCase{"commit-v1.journal", JournalKind::kCommit,
-                    Read(JournalKind::kCommit, 1, "Demo.jad", true), kCommitting,
-                    {{"Demo.jar", "new jar"}, {"Demo.jad", "new jad"},
-                     {"Demo.jar.bak", "old jar"}, {"Demo.jad.bak", "old jad"}},
-                    TextId::kCommitCompleted},
-        // Cut in the JAD's line: the JAD beside the JAR; no backup line, so no backup.
-        JournalCase{"commit-v1-cut.journal", JournalKind::kCommit,
-                    Read(JournalKind::kCommit, 1, std::nullopt, false), kCommitting,
-                    {{"Demo.jar", "new jar"}, {"Demo.jad", "new jad"}}, TextId::kCommitCompleted},
-        JournalCase{"commit-v2.journal", JournalKind::kCommit,
-                    Read(JournalKind::kCommit, 2, "Demo.jad", true), kCommitting,
-                    {{"Demo.jar", "new jar"}, {"Demo.jad", "new jad"},
-                     {"Demo.jar.bak", "old jar"}, {"Demo.jad.bak", "old jad"}},
-                    TextId::kCommitCompleted},
-        JournalCase{"commit-v2-cut.journal", JournalKind::kCommit, std::nullopt, kCommitting,
-                    {{"Demo.jar", "old jar"}, {"Demo.jad", "old jad"}},
-                    TextId::kLeftoversRemoved},
-        JournalCase{"restore-v1.journal", JournalKind::kRestore,
-                    Read(JournalKind::kRestore, 1, "Demo.jad", false), kRestoring,
-                    {{"Demo.jar", "old jar"}, {"Demo.jad", "old jad"}},
-                    TextId::kRestoreCompleted},
-        JournalCase{"restore-v1-cut.journal", JournalKind::kRestore, std::nullopt, kRestoring,
-                    kRestoring, TextId::kLeftoversRemoved}));
+    testing::Values(JournalCase{"commit-v1.journal",
+                                JournalKind::kCommit,
+                                Read(JournalKind::kCommit, 1, "Demo.jad", true),
+                                kCommitting,
+                                {{"Demo.jar", "new jar"},
+                                 {"Demo.jad", "new jad"},
+                                 {"Demo.jar.bak", "old jar"},
+                                 {"Demo.jad.bak", "old jad"}},
+                                TextId::kCommitCompleted},
+                    // Cut in the JAD's line: the JAD beside the JAR; no backup line, so no backup.
+                    JournalCase{"commit-v1-cut.journal",
+                                JournalKind::kCommit,
+                                Read(JournalKind::kCommit, 1, std::nullopt, false),
+                                kCommitting,
+                                {{"Demo.jar", "new jar"}, {"Demo.jad", "new jad"}},
+                                TextId::kCommitCompleted},
+                    JournalCase{"commit-v2.journal",
+                                JournalKind::kCommit,
+                                Read(JournalKind::kCommit, 2, "Demo.jad", true),
+                                kCommitting,
+                                {{"Demo.jar", "new jar"},
+                                 {"Demo.jad", "new jad"},
+                                 {"Demo.jar.bak", "old jar"},
+                                 {"Demo.jad.bak", "old jad"}},
+                                TextId::kCommitCompleted},
+                    JournalCase{"commit-v2-cut.journal",
+                                JournalKind::kCommit,
+                                std::nullopt,
+                                kCommitting,
+                                {{"Demo.jar", "old jar"}, {"Demo.jad", "old jad"}},
+                                TextId::kLeftoversRemoved},
+                    JournalCase{"restore-v1.journal",
+                                JournalKind::kRestore,
+                                Read(JournalKind::kRestore, 1, "Demo.jad", false),
+                                kRestoring,
+                                {{"Demo.jar", "old jar"}, {"Demo.jad", "old jad"}},
+                                TextId::kRestoreCompleted},
+                    JournalCase{"restore-v1-cut.journal", JournalKind::kRestore, std::nullopt,
+                                kRestoring, kRestoring, TextId::kLeftoversRemoved}));
 
 // A restore cut short by a power loss and run again: its recovery finishes the restore, which
 // is then what it reports; only a restore with nothing to put back fails.
@@ -189,7 +204,8 @@ TEST(GameTransaction, ALockThatCannotBeMadeIsAFailureOfItsOwn) {
 // system's reason, the detail and the cause.
 TEST(JobFailure, IsWordedInTheLanguageAsked) {
   Failure nokia{TextId::kNokiaNotUnpacked, {}, 0, {}, nullptr};
-  nokia.cause = std::make_shared<Failure>(Failure{TextId::kDamagedEntry, {"a/B.class"}, 0, {}, nullptr});
+  nokia.cause =
+      std::make_shared<Failure>(Failure{TextId::kDamagedEntry, {"a/B.class"}, 0, {}, nullptr});
   const JobFailure failure(nokia);
   EXPECT_STREQ(failure.what(),
                "The Nokia compatibility classes could not be unpacked: a/B.class: damaged "
@@ -197,8 +213,9 @@ TEST(JobFailure, IsWordedInTheLanguageAsked) {
   EXPECT_EQ(FailureText(nokia, Language()),
             "Не удалось распаковать классы совместимости с Nokia: a/B.class: повреждён (не "
             "сходится контрольная сумма)");
-  EXPECT_STREQ(JobFailure(Failure{TextId::kCannotWriteFile, {"/g/a.jad"}, ENOSPC, "x", nullptr}).what(),
-               "Cannot write \"/g/a.jad\": no space left on the disk: x");
+  EXPECT_STREQ(
+      JobFailure(Failure{TextId::kCannotWriteFile, {"/g/a.jad"}, ENOSPC, "x", nullptr}).what(),
+      "Cannot write \"/g/a.jad\": no space left on the disk: x");
   EXPECT_STREQ(JobFailure("This archive is not a valid Zip archive").what(),
                "This archive is not a valid Zip archive");
   EXPECT_EQ(FailureText(JobFailure("engine words").failure(), Language()), "engine words");

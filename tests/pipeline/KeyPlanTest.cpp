@@ -9,7 +9,9 @@
 namespace korvel {
 namespace {
 
-std::optional<KeyLayout> Layout(const std::string& name) { return ParseKeyLayout(name); }
+std::optional<KeyLayout> Layout(const std::string& name) {
+  return ParseKeyLayout(name);
+}
 
 struct PlanCase {
   std::string handset;  // "none" or a layout

@@ -502,8 +502,9 @@ TEST_F(FailingJob, ReadOnlyFilesAreRefusedUntouched) {
     sink_.lines.clear();
     EXPECT_EQ(Process(jar, true), JobOutcome::kFailed);
     ExpectUntouched(jar, content);
-    ExpectFailureLines(std::string(locked) == "Game.jar" ? FailureText(*ReadOnlyRefusal(jar), texts_)
-                                                         : "read-only");
+    ExpectFailureLines(std::string(locked) == "Game.jar"
+                           ? FailureText(*ReadOnlyRefusal(jar), texts_)
+                           : "read-only");
     EXPECT_EQ(fs::status(games_ / locked).permissions(),
               fs::perms::owner_read | fs::perms::group_read);
     fs::permissions(games_ / locked, fs::perms::owner_write, fs::perm_options::add);
