@@ -4,9 +4,25 @@
 
 #include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 namespace korvel::zip {
+
+// The local time a DOS date (high 16 bits) and time (low 16 bits) stand for.
+inline std::time_t FromDosDateTime(std::uint32_t dos_date_time) {
+  const std::uint32_t date = dos_date_time >> 16;
+  const std::uint32_t time = dos_date_time & 0xFFFF;
+  std::tm local{};
+  local.tm_year = static_cast<int>((date >> 9) & 0x7F) + 80;
+  local.tm_mon = static_cast<int>((date >> 5) & 0x0F) - 1;
+  local.tm_mday = static_cast<int>(date & 0x1F);
+  local.tm_hour = static_cast<int>((time >> 11) & 0x1F);
+  local.tm_min = static_cast<int>((time >> 5) & 0x3F);
+  local.tm_sec = static_cast<int>((time & 0x1F) * 2);
+  local.tm_isdst = -1;
+  return std::mktime(&local);
+}
 
 // Record signatures, as little-endian 32-bit numbers ("PK" and two bytes).
 inline constexpr std::uint32_t kLocalSignature = 0x04034B50;

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "archive/ZipFormat.h"
 #include "pipeline/ClassPasses.h"
 #include "pipeline/ZipInMemory.h"
 #include "platform/FileError.h"
@@ -34,17 +35,7 @@ bool SafeStandInPath(std::string_view path, const StandInPackage& package) {
 
 // The local time a zip entry's date stands for, as the unpacking engine reads it.
 std::filesystem::file_time_type FileTimeOf(std::uint32_t dos_time) {
-  const std::uint32_t date = dos_time >> 16;
-  const std::uint32_t time = dos_time & 0xFFFF;
-  std::tm local{};
-  local.tm_year = static_cast<int>((date >> 9) & 0x7F) + 80;
-  local.tm_mon = static_cast<int>((date >> 5) & 0x0F) - 1;
-  local.tm_mday = static_cast<int>(date & 0x1F);
-  local.tm_hour = static_cast<int>((time >> 11) & 0x1F);
-  local.tm_min = static_cast<int>((time >> 5) & 0x3F);
-  local.tm_sec = static_cast<int>((time & 0x1F) * 2);
-  local.tm_isdst = -1;
-  const auto system = std::chrono::system_clock::from_time_t(std::mktime(&local));
+  const auto system = std::chrono::system_clock::from_time_t(zip::FromDosDateTime(dos_time));
   return std::chrono::file_clock::from_sys(
       std::chrono::time_point_cast<std::chrono::file_clock::duration>(system));
 }

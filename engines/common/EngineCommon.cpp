@@ -91,20 +91,6 @@ std::uint32_t ToDosDateTime(std::time_t time) {
   return date << 16 | dos_time;
 }
 
-std::time_t FromDosDateTime(std::uint32_t dos_date_time) {
-  const std::uint32_t date = dos_date_time >> 16;
-  const std::uint32_t time = dos_date_time & 0xFFFF;
-  std::tm local{};
-  local.tm_year = static_cast<int>((date >> 9) & 0x7F) + 80;
-  local.tm_mon = static_cast<int>((date >> 5) & 0x0F) - 1;
-  local.tm_mday = static_cast<int>(date & 0x1F);
-  local.tm_hour = static_cast<int>((time >> 11) & 0x1F);
-  local.tm_min = static_cast<int>((time >> 5) & 0x3F);
-  local.tm_sec = static_cast<int>((time & 0x1F) * 2);
-  local.tm_isdst = -1;
-  return std::mktime(&local);
-}
-
 std::optional<std::string> SafeEntryPath(std::string_view entry_name) {
   if (entry_name.empty() || entry_name.front() == '/' || entry_name.front() == '\\')
     return std::nullopt;

@@ -51,8 +51,6 @@ bool EndsWithAnySuffix(std::string_view name, const std::vector<std::string>& su
 // Local time as a DOS date (high 16 bits) and time (low 16 bits); times before 1980 become
 // 1980-01-01 00:00, times after 2107 the last DOS moment.
 std::uint32_t ToDosDateTime(std::time_t time);
-// The local time a DOS date and time stand for.
-std::time_t FromDosDateTime(std::uint32_t dos_date_time);
 
 // The relative path an archive entry may be written to: "\" read as "/", "." parts and
 // repeated separators dropped. Nothing when the name is empty, absolute, starts with a drive

@@ -13,6 +13,7 @@
 #include <ctime>
 #include <optional>
 
+#include "archive/ZipFormat.h"
 #include "engines/packeng/PackSources.h"
 
 namespace korvel::engine {
@@ -256,7 +257,7 @@ void PackRun::Commit(TempArchive& temp) {
 
 void PackRun::AfterCommit() {
   if (IsOn(record_.ZipTime) && newest_ > 0) {
-    const std::time_t dos_newest = FromDosDateTime(ToDosDateTime(newest_));
+    const std::time_t dos_newest = zip::FromDosDateTime(ToDosDateTime(newest_));
     const timespec times[2] = {{dos_newest, 0}, {dos_newest, 0}};
     ::utimensat(AT_FDCWD, archive_path_.c_str(), times, 0);
   }
